@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Runs every test: installs what is missing, then the native suite under AddressSanitizer +
+# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, a short fuzzing run, and
+# the Windows builds (x86 and x64) under Wine: the unit suite and the acceptance tests.
+# Usage: scripts/test.sh [--quick]   (--quick: native ASan/UBSan suite only)
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$PWD
+quick=0
+[ "${1:-}" = "--quick" ] && quick=1
+
+if [ "$(id -u)" -eq 0 ]; then bash scripts/install-deps.sh; else sudo bash scripts/install-deps.sh; fi || {
+  echo "test: installing the dependencies failed" >&2; exit 2; }
+
+jobs=$(nproc)
+passed=0
+failed=0
+failures=()
+
+stage() {  # stage NAME COMMAND...
+  local name=$1; shift
+  echo "::: $name"
+  if "$@"; then
+    passed=$((passed + 1)); echo "::: $name: passed"
+  else
+    failed=$((failed + 1)); failures+=("$name"); echo "::: $name: FAILED"
+  fi
+}
+
+build() {  # build PRESET [TARGET...]
+  local preset=$1; shift
+  cmake --preset "$preset" >/dev/null || return 1
+  if [ $# -eq 0 ]; then
+    cmake --build "build/$preset" -j"$jobs"
+  else
+    cmake --build "build/$preset" -j"$jobs" --target "$@"
+  fi
+}
+
+native_suite() {
+  build native-debug || return 1
+  ctest --test-dir build/native-debug --output-on-failure -j"$jobs"
+}
+stage "native suite (ASan+UBSan)" native_suite
+
+if [ $quick -eq 0 ]; then
+  tsan_suite() {
+    build native-tsan kestrune_unit_tests || return 1
+    # setarch -R: ThreadSanitizer of this toolchain needs the address space without randomisation.
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
+      build/native-tsan/tests/unit/kestrune_unit_tests --gtest_filter="$(cat tests/unit/tsan-filter.txt 2>/dev/null || echo '*Thread*')"
+  }
+  stage "threaded tests (TSan)" tsan_suite
+
+  fuzz_run() {
+    build fuzz || return 1
+    local ok=0
+    for target in build/fuzz/tests/fuzz/fuzz_*; do
+      [ -x "$target" ] || continue
+      local name; name=$(basename "$target")
+      local corpus="$root/tests/data/fuzz/${name#fuzz_}"
+      local work; work=$(mktemp -d)
+      [ -d "$corpus" ] && cp -r "$corpus/." "$work/"
+      (cd "$work" && "$target" -max_total_time="${KESTRUNE_FUZZ_SECONDS:-60}" -print_final_stats=1 "$work") || ok=1
+      rm -rf "$work"
+    done
+    return $ok
+  }
+  stage "fuzzing" fuzz_run
+
+  windows_builds() { build win32 && build win64; }
+  stage "Windows builds (x86, x64)" windows_builds
+  if [ -x tests/wine/run.sh ] || [ -f tests/wine/run.sh ]; then
+    stage "Wine (unit suite and acceptance)" bash tests/wine/run.sh build/win32 build/win64
+  fi
+fi
+
+echo
+if [ $failed -ne 0 ]; then
+  printf 'failed: %s\n' "${failures[@]}"
+fi
+echo "stages: $passed passed, $failed failed"
+[ $failed -eq 0 ]
