@@ -46,8 +46,7 @@ stage "native suite (ASan+UBSan)" native_suite
 if [ $quick -eq 0 ]; then
   tsan_suite() {
     build native-tsan kestrune_unit_tests || return 1
-    # setarch -R: ThreadSanitizer of this toolchain needs the address space without randomisation.
-    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" setarch "$(uname -m)" -R \
+    TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
       build/native-tsan/tests/unit/kestrune_unit_tests --gtest_filter="$(cat tests/unit/tsan-filter.txt 2>/dev/null || echo '*Thread*')"
   }
   stage "threaded tests (TSan)" tsan_suite
