@@ -1,0 +1,51 @@
+#include "upload/boundary_parameter.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+std::u16string Boundary(std::u16string_view contentType) { return utils::FindBoundaryParameter(contentType); }
+
+TEST(BoundaryParameter, TakesAPlainValueUpToTheNextParameterOrBlank)
+{
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AaB03x"), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data;boundary=AaB03x"), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AaB03x; charset=utf-8"), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AaB03x charset"), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AaB03x\tx"), u"AaB03x");
+    // A comma is a boundary character, not a separator.
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=a,b"), u"a,b");
+    // The value keeps its own case.
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=----WebKitFormBoundaryXyZ"), u"----WebKitFormBoundaryXyZ");
+}
+
+TEST(BoundaryParameter, MatchesTheNameInAnyCaseButOnlyAsAWholeName)
+{
+    EXPECT_EQ(Boundary(u"Multipart/Form-Data; Boundary=AaB03x"), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data; BOUNDARY=AaB03x"), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data; xboundary=no; boundary=yes"), u"yes");
+    EXPECT_EQ(Boundary(u"multipart/form-data; x-boundary=no"), u"");
+}
+
+TEST(BoundaryParameter, UnquotesAQuotedValue)
+{
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=\"AaB03x\""), u"AaB03x");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=\"a b;c\"; charset=utf-8"), u"a b;c");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=\"a\\\"b\""), u"a\"b");
+    // An unterminated quote names no usable boundary.
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=\"AaB03x"), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=\"\""), u"");
+}
+
+TEST(BoundaryParameter, AnswersEmptyWithoutAValue)
+{
+    EXPECT_EQ(Boundary(u"multipart/form-data"), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary="), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=; x=y"), u"");
+    EXPECT_EQ(Boundary(u""), u"");
+    EXPECT_EQ(Boundary(u"boundary"), u"");
+}
+
+} // namespace
