@@ -1,0 +1,63 @@
+// DispatchImpl<Itf, &IID_Itf>: IDispatch for a dual interface, driven by the registered type
+// library (type information cached per interface, see type_info_cache.h). Derive the object from
+// it instead of from Itf directly and implement only Itf's own members:
+//
+//   class CUpload : public frame::ComObjectRoot, public frame::DispatchImpl<IUpload, &IID_IUpload>, ...
+//
+// Where no library is registered (the POSIX build) every member but GetTypeInfoCount answers the
+// loader's failure, TYPE_E_LIBNOTREGISTERED.
+#pragma once
+
+#include "frame/com_ptr.h"
+#include "frame/guid.h"
+#include "frame/type_info_cache.h"
+#include "platform/win.h"
+
+namespace frame {
+
+template <class Itf, const IID* ItfId>
+class DispatchImpl : public Itf {
+public:
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 1;
+        return S_OK;
+    }
+
+    STDMETHODIMP GetTypeInfo(UINT index, LCID, ITypeInfo** info) override
+    {
+        if (!info)
+            return E_POINTER;
+        *info = nullptr;
+        if (index != 0)
+            return DISP_E_BADINDEX;
+        return GetCachedTypeInfo(*ItfId, info);
+    }
+
+    STDMETHODIMP GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
+    {
+        if (!SameGuid(riid, IID_NULL))
+            return DISP_E_UNKNOWNINTERFACE;
+        ComPtr<ITypeInfo> info;
+        const HRESULT hr = GetCachedTypeInfo(*ItfId, info.Receive());
+        if (FAILED(hr))
+            return hr;
+        return info->GetIDsOfNames(names, count, ids);
+    }
+
+    STDMETHODIMP Invoke(DISPID member, REFIID riid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                        EXCEPINFO* exception, UINT* argumentError) override
+    {
+        if (!SameGuid(riid, IID_NULL))
+            return DISP_E_UNKNOWNINTERFACE;
+        ComPtr<ITypeInfo> info;
+        const HRESULT hr = GetCachedTypeInfo(*ItfId, info.Receive());
+        if (FAILED(hr))
+            return hr;
+        return info->Invoke(static_cast<Itf*>(this), member, flags, params, result, exception, argumentError);
+    }
+};
+
+} // namespace frame

@@ -1,0 +1,69 @@
+#include "frame/type_info_cache.h"
+
+#include "frame/com_ptr.h"
+#include "frame/critical_section.h"
+#include "frame/guid.h"
+#include "kestrune_idl.h"
+
+#include <vector>
+
+namespace frame {
+
+namespace {
+
+struct CachedTypeInfo {
+    IID iid;
+    ComPtr<ITypeInfo> info;
+};
+
+struct TypeInfoCache {
+    CriticalSection lock;
+    ComPtr<ITypeLib> library;
+    std::vector<CachedTypeInfo> entries;
+};
+
+TypeInfoCache& Cache() noexcept
+{
+    static TypeInfoCache cache;
+    return cache;
+}
+
+} // namespace
+
+HRESULT GetCachedTypeInfo(REFIID iid, ITypeInfo** info) noexcept
+{
+    if (!info)
+        return E_POINTER;
+    *info = nullptr;
+    try {
+        TypeInfoCache& cache = Cache();
+        CriticalSectionLock hold(cache.lock);
+        for (const auto& entry : cache.entries) {
+            if (SameGuid(entry.iid, iid))
+                return entry.info.CopyTo(info);
+        }
+        if (!cache.library) {
+            const HRESULT hr = ::LoadRegTypeLib(LIBID_KestruneLib, 1, 0, LOCALE_NEUTRAL, cache.library.Receive());
+            if (FAILED(hr))
+                return hr;
+        }
+        ComPtr<ITypeInfo> loaded;
+        const HRESULT hr = cache.library->GetTypeInfoOfGuid(iid, loaded.Receive());
+        if (FAILED(hr))
+            return hr;
+        cache.entries.push_back({iid, loaded});
+        return loaded.CopyTo(info);
+    } catch (...) {
+        return E_FAIL;
+    }
+}
+
+void ReleaseCachedTypeInfo() noexcept
+{
+    TypeInfoCache& cache = Cache();
+    CriticalSectionLock hold(cache.lock);
+    cache.entries.clear();
+    cache.library.Reset();
+}
+
+} // namespace frame

@@ -1,0 +1,20 @@
+// Process-wide cache of the type information of the library's interfaces, loaded from the
+// registered type library (LoadRegTypeLib(LIBID_KestruneLib, 1, 0, ...)). Thread-safe; a failed
+// load is not cached, so a later call tries again.
+//
+//   frame::ComPtr<ITypeInfo> info;
+//   HRESULT hr = frame::GetCachedTypeInfo(IID_IUpload, info.Receive());
+#pragma once
+
+#include "platform/win.h"
+
+namespace frame {
+
+/// AddRef'd type information of interface iid; the failure of LoadRegTypeLib or
+/// GetTypeInfoOfGuid otherwise (TYPE_E_LIBNOTREGISTERED where no library is registered).
+HRESULT GetCachedTypeInfo(REFIID iid, ITypeInfo** info) noexcept;
+
+/// Drops every cached reference (at module unload).
+void ReleaseCachedTypeInfo() noexcept;
+
+} // namespace frame
