@@ -1,0 +1,41 @@
+// CGitRegistration: owns one registration of an interface in the process's Global Interface
+// Table. The registration holds one reference to the object; destroying (or resetting) the owner
+// revokes it, which releases that reference.
+//
+//   CGitRegistration reg = CGitRegistration::Register(metadata, IID_IUploadMetadata);
+//   frame::ComPtr<IUploadMetadata> here;
+//   HRESULT hr = reg.Get(IID_IUploadMetadata, here.ReceiveVoid());   // valid on this thread
+#pragma once
+
+#include "platform/win.h"
+
+#include <utility>
+
+class CGitRegistration {
+public:
+    CGitRegistration() noexcept = default;
+    ~CGitRegistration() { Reset(); }
+    CGitRegistration(CGitRegistration&& other) noexcept : cookie_(std::exchange(other.cookie_, 0)) {}
+    CGitRegistration& operator=(CGitRegistration&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            cookie_ = std::exchange(other.cookie_, 0);
+        }
+        return *this;
+    }
+    CGitRegistration(const CGitRegistration&) = delete;
+    CGitRegistration& operator=(const CGitRegistration&) = delete;
+
+    /// Registers object as interface iid; throws frame::ComError with the GIT's HRESULT.
+    static CGitRegistration Register(IUnknown* object, REFIID iid);
+
+    /// A new reference to the registered interface, valid in the calling thread's apartment.
+    HRESULT Get(REFIID iid, void** out) const noexcept;
+
+    /// Revokes the registration, if any.
+    void Reset() noexcept;
+
+private:
+    DWORD cookie_ = 0;
+};

@@ -1,0 +1,61 @@
+// CProgressTimer: the heartbeat of every running upload. Every 500 ms its worker thread calls
+// ITimerSubscriber::Run on each subscribed statistics object, which records one throughput
+// sample. Subscribers are kept as Global Interface Table registrations, keyed by upload ID
+// (exact, case-sensitive). The worker starts with the first Subscribe and ends 60 seconds after
+// the last subscriber left. The one instance belongs to the module (Init at process attach,
+// Term at process detach).
+//
+// Lock order: this timer's lock, then a statistics object's lock (Run is called with it held).
+#pragma once
+
+#include "frame/critical_section.h"
+#include "platform/win.h"
+#include "progress/git_registration.h"
+#include "progress/worker_thread.h"
+
+#include "kestrune_idl.h"
+
+#include <unordered_map>
+
+class CProgressTimer {
+public:
+    class EProgressTimer {};
+    class EProgressTimerInt {};
+
+    static constexpr DWORD TickMs = 500;
+    static constexpr DWORD IdleLifeMs = 60000;
+    // Note: the reverse of the upload manager's two private messages.
+    static constexpr UINT QuitMessage = WM_USER + 1;
+    static constexpr UINT SubscribersChangedMessage = WM_USER + 2;
+
+    CProgressTimer() = default;
+    CProgressTimer(const CProgressTimer&) = delete;
+    CProgressTimer& operator=(const CProgressTimer&) = delete;
+
+    /// Prepares the timer at process attach; E_FAIL when the ready event cannot be created.
+    HRESULT Init() noexcept;
+    /// Drops every subscriber at process detach; never waits for the worker.
+    void Term() noexcept;
+    /// True while a worker thread exists.
+    bool IsRunning() noexcept;
+
+    /// Subscribes subscriber under id and makes sure the worker runs. Throws EProgressTimer for an
+    /// empty ID, a null pointer, an ID already subscribed, or a worker that cannot be started.
+    void Subscribe(const WideString& id, ITimerSubscriber*& subscriber);
+    /// Ends the subscription of id; once it returns, the subscriber is never called again.
+    /// Throws EProgressTimer for an empty ID, or an unknown one when mustExist.
+    void Unsubscribe(const WideString& id, bool mustExist);
+
+    /// Asks the worker to quit and waits until it has ended. Not for use at loader time.
+    void StopWorker() noexcept;
+
+private:
+    static unsigned __stdcall ThreadProc(void* self);
+    unsigned WorkerMain() noexcept;
+    void RunLoop();
+    void CallSubscribers() noexcept;
+
+    frame::CriticalSection lock_;
+    std::unordered_map<WideString, CGitRegistration> subscribers_;
+    CWorkerThread worker_;
+};

@@ -1,0 +1,72 @@
+// CUploadManager: the process-wide registry of running and recently ended uploads, keyed by
+// upload ID (exact, case-sensitive). Statistics objects are kept as Global Interface Table
+// registrations, so every Find hands back a pointer valid on the caller's thread.
+//
+// An entry lives from Register until 10 minutes after Unregister; a worker thread, started on
+// demand and ending 60 seconds after its last expiry, carries out the delayed removals.
+// The one instance belongs to the module (Init at process attach, Term at process detach).
+//
+// Lock order: an object's lock, then this manager's lock, then a statistics object's lock.
+#pragma once
+
+#include "frame/com_ptr.h"
+#include "frame/critical_section.h"
+#include "platform/win.h"
+#include "progress/git_registration.h"
+#include "progress/worker_thread.h"
+
+#include "kestrune_idl.h"
+
+#include <list>
+#include <unordered_map>
+#include <utility>
+
+class CUploadManager {
+public:
+    class EUploadManager {};
+    class EUploadManagerInt {};
+
+    static constexpr DWORD RetentionMs = 600000;    // an ended upload stays findable this long
+    static constexpr DWORD IdleLifeMs = 60000;      // the worker ends after this long without work
+    static constexpr DWORD MinRearmMs = 500;        // shortest delay of the worker's timer
+    static constexpr UINT ScheduleChangedMessage = WM_USER + 1;
+    static constexpr UINT QuitMessage = WM_USER + 2;
+
+    CUploadManager() = default;
+    CUploadManager(const CUploadManager&) = delete;
+    CUploadManager& operator=(const CUploadManager&) = delete;
+
+    /// Prepares the manager at process attach; E_FAIL when the ready event cannot be created.
+    HRESULT Init() noexcept;
+    /// Drops every entry at process detach. Never waits for the worker (the loader lock may be
+    /// held); DllCanUnloadNow keeps the module loaded while one runs.
+    void Term() noexcept;
+    /// True while a worker thread exists.
+    bool IsRunning() noexcept;
+
+    /// Registers metadata under id; an empty id is replaced by a new GUID string first.
+    /// Throws EUploadManager for a null pointer, a taken ID or a failing statistics object.
+    void Register(WideString& id, IUploadMetadata*& metadata);
+    /// The statistics registered under id, or null.
+    frame::ComPtr<IUploadMetadata> Find(const WideString& id);
+    /// Whether id is registered (running or within its retention).
+    bool Contains(const WideString& id);
+    /// Forgets id at once (undoes a registration whose subscription failed).
+    void Remove(const WideString& id);
+    /// Schedules id to be forgotten RetentionMs from now; a second call changes nothing.
+    void Unregister(const WideString& id);
+
+    /// Asks the worker to quit and waits until it has ended. Not for use at loader time.
+    void StopWorker() noexcept;
+
+private:
+    static unsigned __stdcall ThreadProc(void* self);
+    unsigned WorkerMain() noexcept;
+    void RunLoop();
+    void EnsureWorker();
+
+    frame::CriticalSection lock_;
+    std::unordered_map<WideString, CGitRegistration> registry_;
+    std::list<std::pair<DWORD, WideString>> expiryList_;
+    CWorkerThread worker_;
+};
