@@ -1,0 +1,45 @@
+#pragma once
+// One recognised part header line (Content-Disposition or Content-Type), validated.
+
+#include <cstdint>
+#include <string>
+
+#include "parser/post_text_cvrt.h"
+#include "platform/win.h"
+
+namespace parser {
+
+class CFieldHeaderImpl {
+public:
+    /// The header is unusable (wrong type, empty value, non-ASCII value).
+    class EFieldHeaderBaseError {};
+    /// One parameter is unusable (empty or repeated name/filename).
+    class EFieldHeaderBaseErrorRecoverable {};
+
+    enum : std::int32_t { kContentDisposition = 0, kContentType = 1 };
+
+    /// Validates a header as read by the lexer: Content-Disposition must be of type form-data,
+    /// Content-Type must not be empty; values must be ASCII.
+    CFieldHeaderImpl(const std::string& name, const std::string& value, const CPostTextCvrt* converter);
+
+    /// Records one Content-Disposition parameter (`name` and `filename`; others are ignored).
+    void SetParameter(const std::string& name, const std::string& value);
+    /// True when the value is set and, for Content-Disposition, the name too.
+    bool IsComplete() const;
+
+    std::int32_t Kind() const { return kind_; }
+    const WideString& Name() const { return name_; }
+    const WideString& FileName() const { return fileName_; }
+    const WideString& Value() const { return value_; }
+
+private:
+    void SetOnce(WideString& target, const std::string& value);
+
+    std::int32_t kind_ = kContentDisposition;
+    WideString name_;
+    WideString fileName_;
+    WideString value_;
+    const CPostTextCvrt* converter_;
+};
+
+}  // namespace parser

@@ -1,0 +1,75 @@
+#include "parser/field_impl.h"
+
+#include "parser/data_source_base.h"
+
+namespace parser {
+
+CFieldImpl::CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater)
+    : updater_(updater), converter_(converter) {}
+
+// Destroying the temporary file object deletes a file that was never detached.
+CFieldImpl::~CFieldImpl() = default;
+
+void CFieldImpl::AddHeader(const CFieldHeaderImpl& header) {
+    try {
+        if (phase_ != kHeaders || !header.IsComplete()) throw EFieldBaseErrorRecoverable();
+        if (header.Kind() == CFieldHeaderImpl::kContentDisposition) {
+            if (headerFlags_ & kHasDisposition) throw EFieldBaseErrorRecoverable();
+            fieldName_ = header.Name();
+            fileName_ = header.FileName();
+            headerFlags_ |= kHasDisposition;
+        } else {
+            if (headerFlags_ & kHasContentType) throw EFieldBaseErrorRecoverable();
+            contentType_ = header.Value();
+            headerFlags_ |= kHasContentType;
+        }
+    } catch (const EFieldBaseErrorRecoverable&) {
+        throw;
+    } catch (const CDataSourceBase::EUserCancelledUpload&) {
+        throw;
+    } catch (...) {
+        throw EFieldBaseError();
+    }
+}
+
+void CFieldImpl::StartData(const WideString& tempDir) {
+    if (phase_ != kHeaders || !(headerFlags_ & kHasDisposition) || fieldName_.empty() ||
+        ((headerFlags_ & kHasContentType) && contentType_.empty())) {
+        throw EFieldBaseErrorRecoverable();
+    }
+    if (IsFileField()) {
+        tempFile_ = std::make_unique<utils::CTempFile>(tempDir);
+        if (updater_ != nullptr) updater_->SetCurrentFileName(fileName_);
+    } else {
+        content_.reserve(1024);
+    }
+    phase_ = kContent;
+}
+
+void CFieldImpl::Receive(const char* data, std::int32_t count) {
+    if (phase_ != kContent) throw EFieldBaseErrorRecoverable();
+    if (data == nullptr || count <= 0) return;
+    if (tempFile_) {
+        tempFile_->Write(data, static_cast<std::uint32_t>(count));
+    } else {
+        content_.insert(content_.end(), data, data + count);
+    }
+}
+
+void CFieldImpl::Finish(CFieldReceiver& receiver) {
+    if (phase_ != kContent) throw EFieldBaseErrorRecoverable();
+    if (IsFileField()) {
+        receiver.ReceiveFileField(*this);
+    } else {
+        value_ = content_.empty() ? WideString() : converter_->Convert(std::string(content_.begin(), content_.end()));
+        receiver.ReceiveTextField(*this);
+    }
+    phase_ = kFinished;
+}
+
+utils::CDetachedTempFile CFieldImpl::DetachTempFile() {
+    if (!tempFile_) throw EFieldBaseErrorRecoverable();
+    return tempFile_->Detach();
+}
+
+}  // namespace parser

@@ -1,0 +1,68 @@
+#pragma once
+// One part of the body: collects its headers, receives its content from the search engine (in
+// memory for a text field, into a temporary file for a file field) and hands itself over.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "parser/field_data.h"
+#include "parser/field_header_impl.h"
+#include "parser/post_text_cvrt.h"
+#include "parser/search_engine.h"
+#include "parser/upload_statistics_updater.h"
+#include "results/temp_file.h"
+
+namespace parser {
+
+class CFieldImpl : public CSearchEngine::CReceiver, public CTextFieldData, public CFileFieldData {
+public:
+    /// This header or this field is unusable; the parse goes on.
+    class EFieldBaseErrorRecoverable {};
+    /// Unexpected failure inside the field; the part is skipped.
+    class EFieldBaseError {};
+
+    enum : std::int32_t { kHeaders = 0, kContent = 1, kFinished = 2 };
+
+    /// `updater` may be null.
+    CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater);
+    ~CFieldImpl() override;
+
+    /// Takes one header; a second header of the same kind is refused.
+    void AddHeader(const CFieldHeaderImpl& header);
+    /// Called at the blank line after the headers: checks them and, for a file field, creates
+    /// the temporary file in `tempDir` and names the file to the statistics.
+    void StartData(const WideString& tempDir);
+    /// Content bytes from the search engine.
+    void Receive(const char* data, std::int32_t count) override;
+    /// Called after the closing delimiter: converts a text value and hands the field over.
+    void Finish(CFieldReceiver& receiver);
+
+    bool IsFileField() const { return !fileName_.empty(); }
+    std::int32_t Phase() const { return phase_; }
+
+    WideString GetName() const override { return fieldName_; }
+    WideString GetContentType() const override { return contentType_; }
+    WideString GetContentTransferEncoding() const override { return contentTransferEncoding_; }
+    const std::vector<char>& GetData() const override { return content_; }
+    const WideString& GetValue() const override { return value_; }
+    WideString GetFileName() const override { return fileName_; }
+    utils::CDetachedTempFile DetachTempFile() override;
+
+private:
+    enum : std::int32_t { kHasDisposition = 1, kHasContentType = 2, kHasTransferEncoding = 4 };
+
+    std::int32_t phase_ = kHeaders;
+    std::int32_t headerFlags_ = 0;
+    WideString fieldName_;
+    WideString fileName_;
+    WideString contentType_;
+    WideString contentTransferEncoding_;
+    std::vector<char> content_;
+    WideString value_;
+    std::unique_ptr<utils::CTempFile> tempFile_;
+    IUploadStatisticsUpdater* updater_;
+    const CPostTextCvrt* converter_;
+};
+
+}  // namespace parser

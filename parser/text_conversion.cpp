@@ -1,0 +1,187 @@
+#include "parser/text_conversion.h"
+
+#include <cwchar>
+#include <locale>
+#include <vector>
+
+#include "parser/utf8_facet.h"
+
+namespace textconv {
+
+namespace {
+
+using Facet = std::codecvt<wchar_t, char, std::mbstate_t>;
+
+bool IsHighByte(char ch) { return static_cast<unsigned char>(ch) >= 0x80; }
+
+// Length of the valid UTF-8 sequence starting at text[i] and its code point, or 0 when the
+// sequence is malformed, overlong, an encoded surrogate, above U+10FFFF or cut short.
+std::size_t ValidSequence(const std::string& text, std::size_t i, char32_t& codePoint) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    std::size_t length;
+    char32_t min;
+    if (lead < 0x80) {
+        codePoint = lead;
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2, min = 0x80, codePoint = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3, min = 0x800, codePoint = lead & 0x0F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4, min = 0x10000, codePoint = lead & 0x07;
+    } else {
+        return 0;  // continuation byte, C0/C1 (always overlong), 5- and 6-byte forms, F5-FF
+    }
+    if (text.size() - i < length) return 0;
+    for (std::size_t k = 1; k < length; ++k) {
+        const unsigned char next = byte(i + k);
+        if ((next & 0xC0) != 0x80) return 0;
+        codePoint = (codePoint << 6) | (next & 0x3F);
+    }
+    if (codePoint < min || codePoint > 0x10FFFF) return 0;
+    if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return 0;
+    return length;
+}
+
+// Decodes a run of valid one- to three-byte sequences through the facet. Every character of
+// such a run fits one 16-bit unit, which the facet computes correctly whatever wchar_t's width.
+void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std::vector<wchar_t>& scratch,
+                  WideString& out) {
+    scratch.resize(static_cast<std::size_t>(fromEnd - from));
+    std::mbstate_t state{};
+    const char* fromNext = from;
+    wchar_t* toNext = scratch.data();
+    const auto result =
+        facet.in(state, from, fromEnd, fromNext, scratch.data(), scratch.data() + scratch.size(), toNext);
+    if (result != std::codecvt_base::ok || fromNext != fromEnd) throw EStrConversion();
+    for (const wchar_t* p = scratch.data(); p != toNext; ++p) out.push_back(static_cast<OLECHAR>(*p));
+}
+
+void AppendSurrogatePair(char32_t codePoint, WideString& out) {
+    const char32_t v = codePoint - 0x10000;
+    out.push_back(static_cast<OLECHAR>(0xD800 + (v >> 10)));
+    out.push_back(static_cast<OLECHAR>(0xDC00 + (v & 0x3FF)));
+}
+
+// Character reference decoding shared by narrow ASCII and wide text: only &#digits; with a value
+// from 1 to 65534 is replaced; everything else stays as written.
+template <typename Char, typename Widen>
+WideString DecodeRefs(const std::basic_string<Char>& text, Widen widen) {
+    WideString out;
+    out.reserve(text.size());
+    const std::size_t n = text.size();
+    std::size_t copied = 0;
+    std::size_t from = 0;
+    const auto appendText = [&](std::size_t a, std::size_t b) {
+        for (std::size_t k = a; k < b; ++k) out.push_back(widen(text[k]));
+    };
+    const auto isDigit = [](Char ch) { return ch >= Char('0') && ch <= Char('9'); };
+    for (;;) {
+        std::size_t p = from;
+        while (p + 1 < n && !(text[p] == Char('&') && text[p + 1] == Char('#'))) ++p;
+        if (p + 1 >= n) break;
+        std::size_t q = p + 2;
+        // The value saturates: anything above the decodable range stays in the text, exactly as
+        // an overflowing conversion would leave it.
+        std::uint64_t value = 0;
+        while (q < n && isDigit(text[q])) {
+            if (value <= 0xFFFFFFFFu) value = value * 10 + static_cast<std::uint64_t>(text[q] - Char('0'));
+            ++q;
+        }
+        if (q == n) break;
+        if (q == p + 2 || text[q] != Char(';')) {
+            from = q;
+            continue;
+        }
+        if (value >= 1 && value <= 65534) {
+            appendText(copied, p);
+            out.push_back(static_cast<OLECHAR>(value));
+            copied = q + 1;
+        }
+        from = q + 1;
+    }
+    appendText(copied, n);
+    return out;
+}
+
+OLECHAR ByteValue(char ch) { return static_cast<OLECHAR>(static_cast<unsigned char>(ch)); }
+
+}  // namespace
+
+bool IsAscii(const std::string& text) {
+    for (const char ch : text) {
+        if (ch == '\0') return true;
+        if (IsHighByte(ch)) return false;
+    }
+    return true;
+}
+
+WideString AsciiToWide(const std::string& text) {
+    if (!IsAscii(text)) throw EStrConversion();
+    WideString out;
+    out.reserve(text.size());
+    for (const char ch : text) out.push_back(ByteValue(ch));
+    return out;
+}
+
+void AsciiToLower(std::string& text) {
+    for (const char ch : text) {
+        if (IsHighByte(ch)) throw EStrConversion();
+    }
+    for (char& ch : text) {
+        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+    }
+}
+
+WideString Utf8ToWide(const std::string& text) {
+    const std::locale locale(std::locale::classic(), new detail::utf8_codecvt_facet);
+    const auto& facet = std::use_facet<Facet>(locale);
+    WideString out;
+    out.reserve(text.size());
+    std::vector<wchar_t> scratch;
+    std::size_t runStart = 0;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        char32_t codePoint = 0;
+        const std::size_t length = ValidSequence(text, i, codePoint);
+        if (length == 0) throw EStrConversion();
+        if (length == 4) {
+            DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out);
+            AppendSurrogatePair(codePoint, out);
+            runStart = i + length;
+        }
+        i += length;
+    }
+    DecodeBmpRun(facet, text.data() + runStart, text.data() + text.size(), scratch, out);
+    return out;
+}
+
+WideString CodePageToWide(const std::string& text, std::int32_t codePage) {
+    const UINT page = static_cast<UINT>(codePage);
+    const int needed = MultiByteToWideChar(page, 0, text.c_str(), -1, nullptr, 0);
+    if (needed <= 0) throw EStrConversion();
+    WideString out(static_cast<std::size_t>(needed), OLECHAR(0));
+    const int written = MultiByteToWideChar(page, 0, text.c_str(), -1, out.data(), needed);
+    if (written != needed) throw EStrConversion();
+    out.resize(static_cast<std::size_t>(written) - 1);  // the count includes the terminating NUL
+    return out;
+}
+
+WideString AsciiRefsToWide(const std::string& text) {
+    if (!IsAscii(text)) throw EStrConversion();
+    return DecodeRefs(text, ByteValue);
+}
+
+WideString DecodeCharRefs(const WideString& text) {
+    return DecodeRefs(text, [](OLECHAR ch) { return ch; });
+}
+
+WideString WidenBytes(const std::string& text) {
+    WideString out;
+    out.reserve(text.size());
+    for (const char ch : text) out.push_back(ByteValue(ch));
+    return out;
+}
+
+}  // namespace textconv

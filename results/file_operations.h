@@ -1,0 +1,21 @@
+#pragma once
+// File operations of the result objects. Each failure raises std::runtime_error with a fixed text.
+
+#include <cstdint>
+
+#include "platform/win.h"
+
+namespace utils {
+
+/// A fresh GUID in registry form: 38 characters, braces, upper-case hex. "CreateGUID error".
+WideString CreateGuidString();
+/// Length of a file that nobody is writing to. "Can't get a file length".
+std::int32_t GetFileLength(const WideString& path);
+/// Moves (or copies and deletes across volumes) with write-through. "Can't move file".
+void MoveFileTo(const WideString& from, const WideString& to, bool overwrite);
+/// Copies a file. "Can't copy file".
+void CopyFileTo(const WideString& from, const WideString& to, bool overwrite);
+/// Deletes a file. "Can't delete file".
+void RemoveFile(const WideString& path);
+
+}  // namespace utils
