@@ -1,14 +1,13 @@
 #include "frame/instance_creators.h"
 
+#include "frame/com_object.h"
+#include "progress/progress.h"
+
 namespace frame {
 
-// Placeholder until the Progress class exists.
-HRESULT CreateProgressInstance(IUnknown*, REFIID, void** ppv) noexcept
+HRESULT CreateProgressInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    return E_NOTIMPL;
+    return CreateInstance<CProgress>(outer, iid, ppv);
 }
 
 } // namespace frame

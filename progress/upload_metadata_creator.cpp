@@ -1,14 +1,18 @@
 #include "frame/instance_creators.h"
 
+#include "frame/com_object.h"
+#include "progress/upload_metadata.h"
+
 namespace frame {
 
-// Placeholder until the UploadMetadata class exists.
-HRESULT CreateUploadMetadataInstance(IUnknown*, REFIID, void** ppv) noexcept
+HRESULT CreateUploadMetadataInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept
 {
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    return E_NOTIMPL;
+    if (outer)
+        return CLASS_E_NOAGGREGATION;
+    return CreateInstance<CUploadMetadata>(nullptr, iid, ppv);
 }
 
 } // namespace frame

@@ -1,0 +1,186 @@
+#include "progress/progress.h"
+
+#include "frame/bstr.h"
+#include "frame/com_boundary.h"
+#include "frame/module.h"
+
+#include <asptlb.h>
+
+template <class T>
+HRESULT CProgress::Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::*getter)(T*), T absent) noexcept
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        if (id_.empty())
+            throw EProgress();
+        const frame::ComPtr<IUploadMetadata> stats = CKestruneModule::Instance().UploadManager().Find(id_);
+        if (!stats) {
+            *pVal = absent;
+            return S_OK;
+        }
+        return (stats.Get()->*getter)(pVal);
+    });
+}
+
+const OLECHAR* CProgress::StatusText(UploadState status) noexcept
+{
+    switch (status) {
+    case Waiting:
+        return OLESTR("Upload has not started yet or a long time ago completed");
+    case Uploading:
+        return OLESTR("Upload in progress");
+    case Complete:
+        return OLESTR("Upload successfully completed");
+    case Error:
+        return OLESTR("Upload completed with an error");
+    case Cancelled:
+        return OLESTR("Upload cancelled due to a user request");
+    case Rejected:
+        return OLESTR("Upload rejected");
+    }
+    return nullptr;
+}
+
+STDMETHODIMP CProgress::get_BytesPerSecondAverage(DOUBLE* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_BytesPerSecondAverage, 0.0);
+}
+
+STDMETHODIMP CProgress::get_BytesPerSecondCurrent(DOUBLE* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_BytesPerSecondCurrent, 0.0);
+}
+
+STDMETHODIMP CProgress::get_CurrentFileName(BSTR* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_CurrentFileName, static_cast<BSTR>(nullptr));
+}
+
+STDMETHODIMP CProgress::get_ID(BSTR* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        BSTR copy = ::SysAllocStringLen(id_.data(), static_cast<UINT>(id_.size()));
+        if (!copy)
+            return E_FAIL;
+        *pVal = copy;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CProgress::put_ID(BSTR newVal)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        WideString id = frame::Bstr::ToWide(newVal);
+        frame::ObjectLockGuard lock(*this);
+        id_.swap(id);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CProgress::get_PercentDone(DOUBLE* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_PercentDone, 0.0);
+}
+
+STDMETHODIMP CProgress::get_SecondsDone(DOUBLE* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_SecondsDone, 0.0);
+}
+
+STDMETHODIMP CProgress::get_SecondsLeftAverage(DOUBLE* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_SecondsLeftAverage, 0.0);
+}
+
+STDMETHODIMP CProgress::get_SecondsLeftCurrent(DOUBLE* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_SecondsLeftCurrent, 0.0);
+}
+
+STDMETHODIMP CProgress::get_TotalBytes(LONG* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_TotalBytes, LONG{0});
+}
+
+STDMETHODIMP CProgress::get_UploadComplete(VARIANT_BOOL* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_UploadComplete, VARIANT_BOOL{VARIANT_FALSE});
+}
+
+STDMETHODIMP CProgress::get_UploadedBytes(LONG* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_UploadedBytes, LONG{0});
+}
+
+STDMETHODIMP CProgress::get_UploadedFilesCount(LONG* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_UploadedFilesCount, LONG{0});
+}
+
+STDMETHODIMP CProgress::get_UploadStatus(UploadState* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_UploadStatus, Waiting);
+}
+
+STDMETHODIMP CProgress::get_UploadCancelled(VARIANT_BOOL* pVal)
+{
+    return Forward(pVal, &IUploadMetadata::get_UploadCancelled, VARIANT_BOOL{VARIANT_FALSE});
+}
+
+STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    UploadState status = Waiting;
+    const HRESULT hr = get_UploadStatus(&status);
+    if (FAILED(hr))
+        return hr;
+    const OLECHAR* text = StatusText(status);
+    if (!text)
+        return S_OK;  // out of range: the caller's value stays
+    BSTR copy = ::SysAllocString(text);
+    if (!copy)
+        return E_FAIL;
+    *pVal = copy;
+    return S_OK;
+}
+
+STDMETHODIMP CProgress::CancelUpload()
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        const frame::ComPtr<IUploadMetadata> stats = CKestruneModule::Instance().UploadManager().Find(id_);
+        if (!stats)
+            throw EProgress();
+        VARIANT_BOOL cancelled = VARIANT_FALSE;
+        if (FAILED(stats->get_UploadCancelled(&cancelled)))
+            return E_FAIL;
+        if (cancelled != VARIANT_FALSE)
+            return S_OK;
+        return stats->CancelUpload();
+    });
+}
+
+STDMETHODIMP CProgress::OnStartPage(IUnknown* piUnk)
+{
+    if (!piUnk)
+        return E_POINTER;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ComPtr<IScriptingContext> context;
+        if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
+            return E_FAIL;
+        frame::ComPtr<IRequest> request;
+        const HRESULT hr = context->get_Request(request.Receive());
+        return FAILED(hr) ? hr : S_OK;  // nothing is kept
+    });
+}
+
+STDMETHODIMP CProgress::OnEndPage()
+{
+    return S_OK;
+}

@@ -1,0 +1,57 @@
+// CProgress: the script-facing Progress object. It holds only an upload ID; every property read
+// looks the ID up in the upload manager afresh and forwards to that upload's statistics, so the
+// object never prolongs an upload's life. An ID that is not (or no longer) registered reads as an
+// upload that has not started: zeros and the status Waiting. Creatable and aggregatable.
+//
+// Lock order: this object's lock, then the manager's (inside Find), then the statistics'.
+#pragma once
+
+#include "frame/com_object.h"
+#include "frame/dispatch_impl.h"
+#include "frame/support_error_info_impl.h"
+#include "platform/win.h"
+
+#include "kestrune_idl.h"
+
+class CProgress : public frame::ComObjectRoot,
+                  public frame::DispatchImpl<IProgress, &IID_IProgress>,
+                  public frame::SupportErrorInfoImpl<&IID_IProgress> {
+public:
+    class EProgress {};
+
+    KESTRUNE_INTERFACE_TABLE(CProgress,
+        KESTRUNE_INTERFACE(CProgress, IProgress),
+        KESTRUNE_INTERFACE_AS(CProgress, IDispatch, IProgress),
+        KESTRUNE_INTERFACE(CProgress, ISupportErrorInfo))
+
+    /// The text a page shows for a status; null for a value outside the enumeration.
+    static const OLECHAR* StatusText(UploadState status) noexcept;
+
+    STDMETHODIMP get_BytesPerSecondAverage(DOUBLE* pVal) override;
+    STDMETHODIMP get_BytesPerSecondCurrent(DOUBLE* pVal) override;
+    STDMETHODIMP get_CurrentFileName(BSTR* pVal) override;
+    STDMETHODIMP get_ID(BSTR* pVal) override;
+    STDMETHODIMP put_ID(BSTR newVal) override;
+    STDMETHODIMP get_PercentDone(DOUBLE* pVal) override;
+    STDMETHODIMP get_SecondsDone(DOUBLE* pVal) override;
+    STDMETHODIMP get_SecondsLeftAverage(DOUBLE* pVal) override;
+    STDMETHODIMP get_SecondsLeftCurrent(DOUBLE* pVal) override;
+    STDMETHODIMP get_TotalBytes(LONG* pVal) override;
+    STDMETHODIMP get_UploadComplete(VARIANT_BOOL* pVal) override;
+    STDMETHODIMP get_UploadedBytes(LONG* pVal) override;
+    STDMETHODIMP get_UploadedFilesCount(LONG* pVal) override;
+    STDMETHODIMP get_UploadStatus(UploadState* pVal) override;
+    STDMETHODIMP get_UploadStatusString(BSTR* pVal) override;
+    STDMETHODIMP get_UploadCancelled(VARIANT_BOOL* pVal) override;
+    STDMETHODIMP CancelUpload() override;
+    STDMETHODIMP OnStartPage(IUnknown* piUnk) override;
+    STDMETHODIMP OnEndPage() override;
+
+private:
+    // Reads one property of the statistics registered under the ID, or stores `absent` when the
+    // ID is not registered.
+    template <class T>
+    HRESULT Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::*getter)(T*), T absent) noexcept;
+
+    WideString id_;
+};

@@ -1,0 +1,81 @@
+// CUploadMetadata: the statistics of one upload, shared by three threads -- the uploading page
+// writes through IUploadStatisticsControl, the progress timer samples through ITimerSubscriber,
+// progress pages read through IUploadMetadata. One lock guards everything and is always the
+// innermost lock: no member calls out of the object while holding it.
+//
+// Speeds, times and the percentage are computed at read time from TUploadProgress. Created only
+// through its class object (frame::CreateUploadMetadataInstance); not aggregatable.
+#pragma once
+
+#include "frame/com_object.h"
+#include "frame/com_ptr.h"
+#include "platform/win.h"
+#include "progress/upload_progress.h"
+
+#include "kestrune_idl.h"
+
+class CUploadMetadata : public frame::ComObjectRoot,
+                        public IUploadMetadata,
+                        public IUploadStatisticsControl,
+                        public ITimerSubscriber {
+public:
+    using TUploadProgress = ::TUploadProgress;
+
+    // Values of `result`.
+    static constexpr LONG ResultRunning = 0;
+    static constexpr LONG ResultFailed = 1;
+    static constexpr LONG ResultSucceeded = 2;
+    static constexpr LONG ResultCancelled = 3;
+
+    KESTRUNE_INTERFACE_TABLE(CUploadMetadata,
+        KESTRUNE_INTERFACE(CUploadMetadata, IUploadMetadata),
+        KESTRUNE_INTERFACE(CUploadMetadata, IUploadStatisticsControl),
+        KESTRUNE_INTERFACE(CUploadMetadata, ITimerSubscriber))
+
+    CUploadMetadata() noexcept;
+    ~CUploadMetadata();
+
+    // IUploadMetadata
+    STDMETHODIMP get_BytesPerSecondAverage(DOUBLE* pVal) override;
+    STDMETHODIMP get_BytesPerSecondCurrent(DOUBLE* pVal) override;
+    STDMETHODIMP get_CurrentFileName(BSTR* pVal) override;
+    STDMETHODIMP get_ID(BSTR* pVal) override;
+    STDMETHODIMP get_PercentDone(DOUBLE* pVal) override;
+    STDMETHODIMP get_SecondsDone(DOUBLE* pVal) override;
+    STDMETHODIMP get_SecondsLeftAverage(DOUBLE* pVal) override;
+    STDMETHODIMP get_SecondsLeftCurrent(DOUBLE* pVal) override;
+    STDMETHODIMP get_TotalBytes(LONG* pVal) override;
+    STDMETHODIMP get_UploadComplete(VARIANT_BOOL* pVal) override;
+    STDMETHODIMP get_UploadedBytes(LONG* pVal) override;
+    STDMETHODIMP get_UploadedFilesCount(LONG* pVal) override;
+    STDMETHODIMP get_UploadStatus(UploadState* pVal) override;
+    STDMETHODIMP get_UploadCancelled(VARIANT_BOOL* pVal) override;
+    STDMETHODIMP CancelUpload() override;
+
+    // IUploadStatisticsControl
+    STDMETHODIMP AddUploadedBytes(LONG newVal) override;
+    STDMETHODIMP IncNumberOfUploadedFiles() override;
+    STDMETHODIMP get_CurrentlyProcessedFileName(BSTR* pVal) override;
+    STDMETHODIMP put_CurrentlyProcessedFileName(BSTR newVal) override;
+    STDMETHODIMP put_UploadCancelled(VARIANT_BOOL newVal) override;
+    STDMETHODIMP put_ID(BSTR newVal) override;
+    STDMETHODIMP put_UploadResult(TUploadResult newVal) override;
+    STDMETHODIMP put_TotalBytes(LONG newVal) override;
+    // get_UploadCancelled, get_ID and get_TotalBytes serve both interfaces.
+
+    // ITimerSubscriber
+    STDMETHODIMP Run() override;
+
+private:
+    template <class T, class F>
+    HRESULT Read(T* pVal, F&& compute) noexcept;
+    static HRESULT StoreCopy(BSTR& field, BSTR newVal) noexcept;
+    static BSTR Copy(BSTR field) noexcept;
+
+    VARIANT_BOOL cancelled_ = VARIANT_FALSE;
+    LONG result_ = ResultRunning;
+    TUploadProgress progress_;
+    BSTR id_ = nullptr;
+    BSTR currentFileName_ = nullptr;
+    LONG uploadedFilesCount_ = 0;
+};

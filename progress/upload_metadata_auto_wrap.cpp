@@ -1,0 +1,89 @@
+#include "progress/upload_metadata_auto_wrap.h"
+
+#include "frame/bstr.h"
+#include "frame/module.h"
+
+CUploadMetadataAutoWrap::CUploadMetadataAutoWrap(WideString& id, std::int32_t totalBytes)
+{
+    if (FAILED(::CoCreateInstance(CLSID_UploadMetadata, nullptr, CLSCTX_INPROC_SERVER, IID_IUploadStatisticsControl,
+                                  stats_.ReceiveVoid())) ||
+        !stats_)
+        throw EUploadMetadataAutoWrap();
+    Check(stats_->put_TotalBytes(totalBytes));
+
+    CKestruneModule& module = CKestruneModule::Instance();
+    {
+        frame::ComPtr<IUploadMetadata> metadata;
+        Check(frame::QueryInterfaceTo(stats_.Get(), IID_IUploadMetadata, metadata));
+        IUploadMetadata* raw = metadata.Get();
+        module.UploadManager().Register(id, raw);
+    }
+    try {
+        frame::ComPtr<ITimerSubscriber> subscriber;
+        Check(frame::QueryInterfaceTo(stats_.Get(), IID_ITimerSubscriber, subscriber));
+        ITimerSubscriber* raw = subscriber.Get();
+        module.ProgressTimer().Subscribe(id, raw);
+    } catch (...) {
+        module.UploadManager().Remove(id);
+        throw;
+    }
+}
+
+CUploadMetadataAutoWrap::~CUploadMetadataAutoWrap()
+{
+    WideString id;
+    try {
+        frame::Bstr text;
+        if (SUCCEEDED(stats_->get_ID(text.Receive())))
+            id = text.ToWide();
+    } catch (...) {
+        id.clear();
+    }
+    if (!id.empty()) {
+        CKestruneModule& module = CKestruneModule::Instance();
+        // Leave the timer first: no sample is taken after Save has ended.
+        try {
+            module.ProgressTimer().Unsubscribe(id, true);
+        } catch (...) {
+        }
+        try {
+            module.UploadManager().Unregister(id);
+        } catch (...) {
+        }
+    }
+}
+
+void CUploadMetadataAutoWrap::Check(HRESULT hr)
+{
+    if (FAILED(hr))
+        throw EUploadMetadataAutoWrap();
+}
+
+void CUploadMetadataAutoWrap::AddUploadedBytes(std::int32_t n)
+{
+    Check(stats_->AddUploadedBytes(n));
+}
+
+void CUploadMetadataAutoWrap::IncNumberOfUploadedFiles()
+{
+    Check(stats_->IncNumberOfUploadedFiles());
+}
+
+void CUploadMetadataAutoWrap::SetCurrentFileName(const WideString& name)
+{
+    const frame::Bstr text(name.c_str());  // up to the first NUL; throws E_OUTOFMEMORY
+    const HRESULT hr = stats_->put_CurrentlyProcessedFileName(text.Get());
+    Check(hr);
+}
+
+bool CUploadMetadataAutoWrap::IsUploadCancelled()
+{
+    VARIANT_BOOL cancelled = VARIANT_FALSE;
+    Check(stats_->get_UploadCancelled(&cancelled));
+    return cancelled != VARIANT_FALSE;
+}
+
+void CUploadMetadataAutoWrap::SetUploadResult(TUploadResult result)
+{
+    Check(stats_->put_UploadResult(result));
+}
