@@ -1,0 +1,105 @@
+#include "frame/module.h"
+
+#include "frame/guid.h"
+#include "frame/module_lock.h"
+#include "frame/object_map.h"
+#include "frame/type_info_cache.h"
+
+#include <new>
+
+CKestruneModule::CKestruneModule() noexcept
+{
+    lockReady_ = ::InitializeCriticalSectionAndSpinCount(&lock_, 0) != FALSE;
+}
+
+CKestruneModule::~CKestruneModule()
+{
+    for (auto*& factory : factories_) {
+        if (factory)
+            factory->Release();
+        factory = nullptr;
+    }
+    if (lockReady_)
+        ::DeleteCriticalSection(&lock_);
+}
+
+CKestruneModule& CKestruneModule::Instance() noexcept
+{
+    static CKestruneModule module;
+    return module;
+}
+
+bool CKestruneModule::ProcessAttach(HMODULE module) noexcept
+{
+    module_ = module;
+    if (!lockReady_)
+        return false;
+    if (FAILED(uploadManager_.Init()))
+        return false;
+    if (FAILED(progressTimer_.Init()))
+        return false;
+    return true;
+}
+
+bool CKestruneModule::ProcessDetach() noexcept
+{
+    bool clean = true;
+    try {
+        uploadManager_.Term();
+    } catch (...) {
+        clean = false;
+    }
+    try {
+        progressTimer_.Term();
+    } catch (...) {
+        clean = false;
+    }
+    if (lockReady_) {
+        ::EnterCriticalSection(&lock_);
+        for (auto*& factory : factories_) {
+            if (factory)
+                factory->Release();
+            factory = nullptr;
+        }
+        ::LeaveCriticalSection(&lock_);
+    }
+    return clean;
+}
+
+HRESULT CKestruneModule::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) noexcept
+{
+    if (!ppv)
+        return E_POINTER;
+    *ppv = nullptr;
+    const auto map = frame::ObjectMap();
+    for (size_t i = 0; i < map.size(); ++i) {
+        const frame::ObjectMapEntry& entry = map[i];
+        if (!frame::SameGuid(clsid, *entry.clsid))
+            continue;
+        if (!entry.creator || !lockReady_)
+            break;
+        frame::CClassFactory* factory = nullptr;
+        ::EnterCriticalSection(&lock_);
+        if (!factories_[i])
+            factories_[i] = new (std::nothrow) frame::CClassFactory(entry.creator, entry.aggregatable);
+        factory = factories_[i];
+        if (factory)
+            factory->AddRef();
+        ::LeaveCriticalSection(&lock_);
+        if (!factory)
+            return E_OUTOFMEMORY;
+        const HRESULT hr = factory->QueryInterface(iid, ppv);
+        factory->Release();
+        return hr;
+    }
+    return CLASS_E_CLASSNOTAVAILABLE;
+}
+
+HRESULT CKestruneModule::CanUnloadNow() noexcept
+{
+    if (frame::ModuleLockCount() != 0)
+        return S_FALSE;
+    if (uploadManager_.IsRunning() || progressTimer_.IsRunning())
+        return S_FALSE;
+    return S_OK;
+}

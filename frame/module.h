@@ -1,0 +1,52 @@
+// CKestruneModule: the one module object of the process. It owns the upload manager and the
+// progress timer, hands out the cached class objects, and decides whether the DLL may unload.
+//
+//   CKestruneModule::Instance().UploadManager().Find(...);
+//
+// The DLL entry point calls ProcessAttach / ProcessDetach; executables that link the product
+// objects directly (unit tests, tools) get the same calls from frame/executable_attach.cpp.
+#pragma once
+
+#include "frame/class_factory.h"
+#include "platform/win.h"
+#include "progress/progress_timer.h"
+#include "progress/upload_manager.h"
+
+#include <array>
+
+class CKestruneModule {
+public:
+    CKestruneModule() noexcept;
+    ~CKestruneModule();
+    CKestruneModule(const CKestruneModule&) = delete;
+    CKestruneModule& operator=(const CKestruneModule&) = delete;
+
+    /// The module object of the process.
+    static CKestruneModule& Instance() noexcept;
+
+    /// Process attach: remembers the module handle and initialises the upload manager and the
+    /// progress timer; false when either fails or the module's critical section did not initialise.
+    bool ProcessAttach(HMODULE module) noexcept;
+    /// Process detach: tears down the upload manager, then the progress timer, and drops the
+    /// cached class objects; false when either teardown threw.
+    bool ProcessDetach() noexcept;
+
+    /// DllGetClassObject: the cached class object of clsid, asked for iid.
+    HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) noexcept;
+    /// DllCanUnloadNow: S_OK only with no module lock and neither worker thread running.
+    HRESULT CanUnloadNow() noexcept;
+
+    CUploadManager& UploadManager() noexcept { return uploadManager_; }
+    CProgressTimer& ProgressTimer() noexcept { return progressTimer_; }
+
+    /// The handle given at attach (null in executables).
+    HMODULE Handle() const noexcept { return module_; }
+
+private:
+    CRITICAL_SECTION lock_{};
+    bool lockReady_ = false;
+    HMODULE module_ = nullptr;
+    CUploadManager uploadManager_;
+    CProgressTimer progressTimer_;
+    std::array<frame::CClassFactory*, 7> factories_{};
+};
