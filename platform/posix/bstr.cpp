@@ -1,0 +1,105 @@
+// BSTR allocation: a 4-byte byte-length prefix, the characters, and a terminating NUL character.
+#include "platform/posix/automation.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+constexpr size_t kPrefix = sizeof(DWORD);
+constexpr UINT kMaxBytes = 0x7FFFFFF0u;
+
+/// Allocates room for byteLength bytes; copies them from source when given, zeroes otherwise.
+BSTR AllocateBytes(const void* source, UINT byteLength)
+{
+    if (byteLength > kMaxBytes)
+        return nullptr;
+    auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + byteLength + sizeof(OLECHAR)));
+    if (!block)
+        return nullptr;
+    DWORD prefix = byteLength;
+    std::memcpy(block, &prefix, kPrefix);
+    if (source)
+        std::memcpy(block + kPrefix, source, byteLength);
+    else
+        std::memset(block + kPrefix, 0, byteLength);
+    std::memset(block + kPrefix + byteLength, 0, sizeof(OLECHAR));
+    return reinterpret_cast<BSTR>(block + kPrefix);
+}
+
+size_t Length(const OLECHAR* text)
+{
+    size_t n = 0;
+    while (text[n])
+        ++n;
+    return n;
+}
+
+} // namespace
+
+BSTR SysAllocString(const OLECHAR* psz)
+{
+    if (!psz)
+        return nullptr;
+    size_t n = Length(psz);
+    if (n > kMaxBytes / sizeof(OLECHAR))
+        return nullptr;
+    return AllocateBytes(psz, static_cast<UINT>(n * sizeof(OLECHAR)));
+}
+
+BSTR SysAllocStringLen(const OLECHAR* strIn, UINT ui)
+{
+    if (ui > kMaxBytes / sizeof(OLECHAR))
+        return nullptr;
+    return AllocateBytes(strIn, ui * static_cast<UINT>(sizeof(OLECHAR)));
+}
+
+BSTR SysAllocStringByteLen(LPCSTR psz, UINT len)
+{
+    return AllocateBytes(psz, len);
+}
+
+INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len)
+{
+    if (!pbstr)
+        return FALSE;
+    // psz may point into the old string: copy before freeing.
+    BSTR fresh = SysAllocStringLen(psz, len);
+    if (!fresh)
+        return FALSE;
+    SysFreeString(*pbstr);
+    *pbstr = fresh;
+    return TRUE;
+}
+
+INT SysReAllocString(BSTR* pbstr, const OLECHAR* psz)
+{
+    if (!pbstr)
+        return FALSE;
+    if (!psz) {
+        SysFreeString(*pbstr);
+        *pbstr = nullptr;
+        return TRUE;
+    }
+    return SysReAllocStringLen(pbstr, psz, static_cast<UINT>(Length(psz)));
+}
+
+void SysFreeString(BSTR bstrString)
+{
+    if (bstrString)
+        std::free(reinterpret_cast<unsigned char*>(bstrString) - kPrefix);
+}
+
+UINT SysStringByteLen(BSTR bstr)
+{
+    if (!bstr)
+        return 0;
+    DWORD prefix;
+    std::memcpy(&prefix, reinterpret_cast<unsigned char*>(bstr) - kPrefix, kPrefix);
+    return prefix;
+}
+
+UINT SysStringLen(BSTR pbstr)
+{
+    return SysStringByteLen(pbstr) / sizeof(OLECHAR);
+}
