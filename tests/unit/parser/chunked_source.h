@@ -25,8 +25,10 @@ public:
     /// `plan` gives the largest size of each successive read (cycled); empty means no limit
     /// beyond the buffer. `cancelAtRead` makes the n-th successful read (1-based) report a
     /// cancellation after storing its bytes; 0 never does.
-    explicit CChunkedSource(std::string body, std::vector<std::uint32_t> plan = {}, int cancelAtRead = 0)
-        : body_(std::move(body)), plan_(std::move(plan)), cancelAtRead_(cancelAtRead) {
+    /// `failAtRead` makes the n-th read attempt (1-based) fail as a broken underlying read would.
+    explicit CChunkedSource(std::string body, std::vector<std::uint32_t> plan = {}, int cancelAtRead = 0,
+                            int failAtRead = 0)
+        : body_(std::move(body)), plan_(std::move(plan)), cancelAtRead_(cancelAtRead), failAtRead_(failAtRead) {
         capacity = kBufferSize;
         try {
             ReadChunk();
@@ -86,6 +88,7 @@ public:
 
 private:
     std::uint32_t Fetch(std::uint32_t at) {
+        if (++attempts_ == failAtRead_) throw EInternalError();
         std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(capacity) - at, body_.size() - offset_);
         if (!plan_.empty()) n = std::min<std::size_t>(n, plan_[planIndex_++ % plan_.size()]);
         std::memcpy(buffer + at, body_.data() + offset_, n);
@@ -103,6 +106,8 @@ private:
     std::size_t planIndex_ = 0;
     std::size_t offset_ = 0;
     int cancelAtRead_;
+    int failAtRead_;
+    int attempts_ = 0;
 };
 
 }  // namespace parser_test
