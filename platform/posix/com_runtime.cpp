@@ -82,6 +82,8 @@ HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContex
     }
     IClassFactory* factory = nullptr;
     HRESULT hr = CoGetClassObject(rclsid, dwClsContext, nullptr, IID_IClassFactory, reinterpret_cast<void**>(&factory));
+    if (hr == CLASS_E_CLASSNOTAVAILABLE)
+        return REGDB_E_CLASSNOTREG; // nothing but the module's own classes is registered here
     if (FAILED(hr))
         return hr;
     hr = factory->CreateInstance(pUnkOuter, riid, ppv);

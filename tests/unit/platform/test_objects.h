@@ -1,0 +1,68 @@
+// Small COM objects for the platform tests: a reference-counted IDispatch that may have a default
+// value (DISPID_VALUE) and that counts its live references.
+#pragma once
+
+#include "platform/win.h"
+
+namespace platform_test {
+
+class CountedDispatch : public IDispatch {
+public:
+    /// An object whose default value is text; a null text means it has no default value.
+    explicit CountedDispatch(const OLECHAR* defaultValue = nullptr) : default_(defaultValue) {}
+    virtual ~CountedDispatch() = default;
+
+    ULONG References() const { return refs_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IDispatch)) {
+            *ppv = static_cast<IDispatch*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        // The tests own these objects on the stack: no self-deletion.
+        return InterlockedDecrement(&refs_);
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        *count = 0;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return DISP_E_UNKNOWNNAME;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
+                                     EXCEPINFO*, UINT*) override
+    {
+        ++invocations_;
+        if (id != DISPID_VALUE || !default_ || !(flags & DISPATCH_PROPERTYGET))
+            return DISP_E_MEMBERNOTFOUND;
+        if (params && params->cArgs)
+            return DISP_E_BADPARAMCOUNT;
+        if (!result)
+            return E_POINTER;
+        VariantInit(result);
+        result->vt = VT_BSTR;
+        result->bstrVal = SysAllocString(default_);
+        return S_OK;
+    }
+    int Invocations() const { return invocations_; }
+
+private:
+    LONG refs_ = 1;
+    const OLECHAR* default_;
+    int invocations_ = 0;
+};
+
+} // namespace platform_test
