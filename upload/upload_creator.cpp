@@ -1,14 +1,13 @@
+#include "frame/com_object.h"
 #include "frame/instance_creators.h"
+#include "upload/upload.h"
 
 namespace frame {
 
-// Placeholder until the Upload class exists.
-HRESULT CreateUploadInstance(IUnknown*, REFIID, void** ppv) noexcept
+// The Upload class object's CreateInstance: plain, or aggregated when given an outer object.
+HRESULT CreateUploadInstance(IUnknown* outer, REFIID iid, void** ppv) noexcept
 {
-    if (!ppv)
-        return E_POINTER;
-    *ppv = nullptr;
-    return E_NOTIMPL;
+    return CreateInstance<CUpload>(outer, iid, ppv);
 }
 
 } // namespace frame

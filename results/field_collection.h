@@ -1,0 +1,175 @@
+#pragma once
+// CFieldCollection<T, Item>: the shared body of the Files and Form collections. T is the automation
+// class that embeds it (its object lock guards the reads); Item is the item interface. Items are
+// kept in the name index, whose sequence gives Item(n) and For Each their order.
+
+#include "frame/bstr.h"
+#include "frame/com_boundary.h"
+#include "frame/com_object.h"
+#include "frame/com_ptr.h"
+#include "frame/variant.h"
+#include "platform/win.h"
+#include "results/name_hash.h"
+#include "results/name_index.h"
+#include "results/variant_enumerator.h"
+
+#include <memory>
+#include <string_view>
+
+namespace utils {
+
+/// Field-name order: VarBstrCmp for the user's default locale, case-sensitive.
+struct CFieldNameLess {
+    bool operator()(const frame::Bstr& a, const frame::Bstr& b) const noexcept
+    {
+        return ::VarBstrCmp(a.Get(), b.Get(), LOCALE_USER_DEFAULT, 0) == static_cast<HRESULT>(VARCMP_LT);
+    }
+};
+
+/// The scrambled hash of a field name (up to its first NUL).
+inline std::int32_t FieldNameBucketHash(const frame::Bstr& name) noexcept
+{
+    return ScrambledFieldNameHash(std::basic_string_view<OLECHAR>(name.Get() ? name.Get() : OLESTR(""), name.Length()));
+}
+
+} // namespace utils
+
+template <class T, class Item>
+class CFieldCollection {
+public:
+    /// An unusable item given to Add, or an enumerator that could not be created.
+    class EFieldCollection {};
+    /// An index out of range, or an enumerator that could not be initialised or queried.
+    class EFieldCollectionInt {};
+    /// Add of a name that is already present.
+    class EFieldAlreadyPresent {};
+
+    CFieldCollection() = default;
+    CFieldCollection(const CFieldCollection&) = delete;
+    CFieldCollection& operator=(const CFieldCollection&) = delete;
+    virtual ~CFieldCollection() = default;
+
+    /// Adds an item under its FieldName; the collection takes its own reference. Takes no lock: it
+    /// runs only during Save. Throws EFieldCollection for a null item or an unreadable name and
+    /// EFieldAlreadyPresent (leaving the collection as it was) for a name already present.
+    void Add(Item* item)
+    {
+        if (!item)
+            throw EFieldCollection();
+        frame::Bstr fieldName;
+        if (FAILED(item->get_FieldName(fieldName.Receive())))
+            throw EFieldCollection();
+        frame::Bstr name(fieldName.ToWide());
+        const std::int32_t hash = utils::FieldNameBucketHash(name);
+        if (!index_.Insert(std::move(name), hash, frame::ComPtr<Item>(item)))
+            throw EFieldAlreadyPresent();
+    }
+
+    /// Releases every item and returns the index to its initial state. Takes no lock.
+    void Clear() noexcept { index_.Clear(); }
+
+    /// Number of items.
+    virtual HRESULT CollectionCount(LONG* pVal)
+    {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(Owner());
+        *pVal = static_cast<LONG>(index_.Size());
+        return S_OK;
+    }
+
+    /// The item at a 1-based number (VT_I2, VT_I4) or under a name (VT_BSTR), looking through one
+    /// VT_BYREF level. An unknown name gives VT_NULL; a number out of range or another type
+    /// E_INVALIDARG. *pItem is written without being cleared first.
+    virtual HRESULT CollectionItem(VARIANT index, VARIANT* pItem)
+    {
+        if (!pItem)
+            return E_INVALIDARG;
+        const HRESULT hr = frame::ComBoundary([&]() -> HRESULT {
+            frame::ObjectLockGuard lock(Owner());
+            const VARIANT* key = &index;
+            if (key->vt == (VT_BYREF | VT_VARIANT)) {
+                if (!key->pvarVal)
+                    return E_INVALIDARG;
+                key = key->pvarVal;
+            }
+            long number = 0;
+            switch (key->vt) {
+            case VT_I2: number = key->iVal; break;
+            case VT_I4: number = key->lVal; break;
+            case VT_BYREF | VT_I2:
+                if (!key->piVal)
+                    return E_INVALIDARG;
+                number = *key->piVal;
+                break;
+            case VT_BYREF | VT_I4:
+                if (!key->plVal)
+                    return E_INVALIDARG;
+                number = *key->plVal;
+                break;
+            case VT_BSTR:
+                return ItemByName(key->bstrVal, pItem);
+            case VT_BYREF | VT_BSTR:
+                return ItemByName(key->pbstrVal ? *key->pbstrVal : nullptr, pItem);
+            default:
+                return E_INVALIDARG;
+            }
+            if (number < 1 || static_cast<unsigned long>(number) > index_.Size())
+                return E_INVALIDARG;
+            Item* item = index_.At(static_cast<std::size_t>(number - 1)).item.Get();
+            item->AddRef();
+            pItem->vt = VT_DISPATCH;
+            pItem->pdispVal = item;
+            return S_OK;
+        });
+        // Only the documented answers leave; any other failure is E_FAIL.
+        return (hr == S_OK || hr == E_INVALIDARG) ? hr : E_FAIL;
+    }
+
+    /// A snapshot enumerator over the items, in numbering order.
+    virtual HRESULT CollectionNewEnum(IUnknown** pVal)
+    {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
+        return frame::ComBoundary([&]() -> HRESULT {
+            frame::ObjectLockGuard lock(Owner());
+            frame::ComPtr<frame::ComObject<CVariantEnumerator>> enumerator;
+            HRESULT hr = frame::CreateComObject(enumerator);
+            if (FAILED(hr))
+                return hr;
+            auto snapshot = std::make_shared<CVariantEnumerator::Snapshot>();
+            snapshot->reserve(index_.Size());
+            index_.ForEach([&](const auto& entry) {
+                frame::Variant v;
+                entry.item->AddRef();
+                v.Get()->vt = VT_DISPATCH;
+                v.Get()->pdispVal = entry.item.Get();
+                snapshot->push_back(std::move(v));
+            });
+            enumerator->Init(std::move(snapshot));
+            hr = enumerator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(pVal));
+            return FAILED(hr) ? hr : S_OK;
+        });
+    }
+
+private:
+    frame::ComObjectRoot& Owner() noexcept { return static_cast<T&>(*this); }
+
+    HRESULT ItemByName(BSTR name, VARIANT* pItem)
+    {
+        frame::Bstr key(frame::Bstr::ToWide(name));
+        const auto* entry = index_.Find(key, utils::FieldNameBucketHash(key));
+        if (!entry) {
+            pItem->vt = VT_NULL;
+            return S_OK;
+        }
+        Item* item = entry->item.Get();
+        item->AddRef();
+        pItem->vt = VT_DISPATCH;
+        pItem->pdispVal = item;
+        return S_OK;
+    }
+
+    utils::CNameIndex<frame::Bstr, frame::ComPtr<Item>, utils::CFieldNameLess> index_;
+};

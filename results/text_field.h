@@ -1,0 +1,34 @@
+#pragma once
+// CTextField: one text part of a parsed upload (the TextField coclass). Immutable after Init.
+
+#include "frame/bstr.h"
+#include "frame/com_object.h"
+#include "frame/dispatch_impl.h"
+#include "frame/support_error_info_impl.h"
+#include "platform/win.h"
+#include "kestrune_idl.h"
+
+class CTextField : public frame::ComObjectRoot,
+                   public frame::DispatchImpl<ITextField, &IID_ITextField>,
+                   public frame::SupportErrorInfoImpl<&IID_ITextField> {
+public:
+    KESTRUNE_INTERFACE_TABLE(CTextField,
+        KESTRUNE_INTERFACE(CTextField, ITextField),
+        KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
+        KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))
+
+    /// Stores exact copies of the three strings. Takes ownership of them: they are freed when Init
+    /// returns, on success and on failure. A failed copy throws frame::ComError(E_OUTOFMEMORY); the
+    /// strings copied before it keep their new values.
+    void Init(BSTR value, BSTR contentType, BSTR fieldName);
+
+    STDMETHODIMP get_Value(BSTR* pVal) override;
+    STDMETHODIMP get_Length(LONG* pVal) override;
+    STDMETHODIMP get_ContentType(BSTR* pVal) override;
+    STDMETHODIMP get_FieldName(BSTR* pVal) override;
+
+private:
+    frame::Bstr fieldName_;
+    frame::Bstr value_;
+    frame::Bstr contentType_;
+};

@@ -1,0 +1,24 @@
+#pragma once
+// CTextFieldCollection: the Form collection: one TextField per text part.
+
+#include "frame/com_object.h"
+#include "frame/dispatch_impl.h"
+#include "frame/support_error_info_impl.h"
+#include "platform/win.h"
+#include "results/field_collection.h"
+#include "kestrune_idl.h"
+
+class CTextFieldCollection : public frame::ComObjectRoot,
+                                public frame::DispatchImpl<ITextFieldCollection, &IID_ITextFieldCollection>,
+                                public frame::SupportErrorInfoImpl<&IID_ITextFieldCollection>,
+                                public CFieldCollection<CTextFieldCollection, ITextField> {
+public:
+    KESTRUNE_INTERFACE_TABLE(CTextFieldCollection,
+        KESTRUNE_INTERFACE(CTextFieldCollection, ITextFieldCollection),
+        KESTRUNE_INTERFACE_AS(CTextFieldCollection, IDispatch, ITextFieldCollection),
+        KESTRUNE_INTERFACE(CTextFieldCollection, ISupportErrorInfo))
+
+    STDMETHODIMP get_Count(LONG* pVal) override { return CollectionCount(pVal); }
+    STDMETHODIMP Item(VARIANT index, VARIANT* pItem) override { return CollectionItem(index, pItem); }
+    STDMETHODIMP get__NewEnum(IUnknown** pVal) override { return CollectionNewEnum(pVal); }
+};

@@ -1,0 +1,173 @@
+#include "results/uploaded_file.h"
+
+#include "frame/com_boundary.h"
+#include "results/exact_bstr.h"
+#include "results/file_name_rules.h"
+#include "results/file_operations.h"
+
+#include <string_view>
+
+namespace {
+
+std::basic_string_view<OLECHAR> View(BSTR text) noexcept
+{
+    return text ? std::basic_string_view<OLECHAR>(text, ::SysStringLen(text)) : std::basic_string_view<OLECHAR>();
+}
+
+// Extension, SafeFileName and GetSafeName answer E_FAIL, not E_OUTOFMEMORY, when their result
+// cannot be allocated.
+HRESULT AllocateResult(const WideString& text, BSTR* out) noexcept
+{
+    *out = ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
+    return *out ? S_OK : E_FAIL;
+}
+
+} // namespace
+
+void CUploadedFile::Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, BSTR tempFileName)
+{
+    frame::Bstr ownedPath = frame::Bstr::Attach(clientFilePath);
+    frame::Bstr ownedType = frame::Bstr::Attach(contentType);
+    frame::Bstr ownedName = frame::Bstr::Attach(fieldName);
+    frame::Bstr ownedTemp = frame::Bstr::Attach(tempFileName);
+    frame::ObjectLockGuard lock(*this);
+    try {
+        clientFilePath_ = utils::ExactBstrCopy(ownedPath.Get());
+        contentType_ = utils::ExactBstrCopy(ownedType.Get());
+        fieldName_ = utils::ExactBstrCopy(ownedName.Get());
+        tempFileName_ = utils::ExactBstrCopy(ownedTemp.Get());
+        ownsFile_ = true;
+        contentLength_ = utils::GetFileLength(frame::Bstr::ToWide(tempFileName_.Get()));
+    } catch (...) {
+        // The caller still owns the file and deletes it: this object must not touch it.
+        tempFileName_.Reset();
+        ownsFile_ = false;
+        throw;
+    }
+}
+
+void CUploadedFile::FinalRelease() noexcept
+{
+    if (ownsFile_ && tempFileName_.Length() > 0)
+        ::DeleteFileW(tempFileName_.Get());
+    ownsFile_ = false;
+}
+
+STDMETHODIMP CUploadedFile::get_ClientFilePath(BSTR* pVal)
+{
+    return frame::ComBoundary([&] {
+        frame::ObjectLockGuard lock(*this);
+        return utils::ExactBstrCopyOut(clientFilePath_.Get(), pVal);
+    });
+}
+
+STDMETHODIMP CUploadedFile::get_ContentLength(LONG* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    *pVal = contentLength_;
+    return S_OK;
+}
+
+STDMETHODIMP CUploadedFile::get_ContentType(BSTR* pVal)
+{
+    return frame::ComBoundary([&] {
+        frame::ObjectLockGuard lock(*this);
+        return utils::ExactBstrCopyOut(contentType_.Get(), pVal);
+    });
+}
+
+STDMETHODIMP CUploadedFile::get_Extension(BSTR* pVal)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
+        frame::ObjectLockGuard lock(*this);
+        return AllocateResult(utils::FileExtension(View(clientFilePath_.Get())), pVal);
+    });
+}
+
+STDMETHODIMP CUploadedFile::get_FieldName(BSTR* pVal)
+{
+    return frame::ComBoundary([&] {
+        frame::ObjectLockGuard lock(*this);
+        return utils::ExactBstrCopyOut(fieldName_.Get(), pVal);
+    });
+}
+
+STDMETHODIMP CUploadedFile::get_ImageHeight(LONG* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    *pVal = imageHeight_;
+    return S_OK;
+}
+
+STDMETHODIMP CUploadedFile::get_ImageWidth(LONG* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    *pVal = imageWidth_;
+    return S_OK;
+}
+
+STDMETHODIMP CUploadedFile::get_IsImage(VARIANT_BOOL* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    *pVal = isImage_;
+    return S_OK;
+}
+
+STDMETHODIMP CUploadedFile::get_SafeFileName(BSTR* pVal)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
+        frame::ObjectLockGuard lock(*this);
+        return AllocateResult(utils::SafeFileName(View(clientFilePath_.Get())), pVal);
+    });
+}
+
+STDMETHODIMP CUploadedFile::get_TempFileName(BSTR* pVal)
+{
+    return frame::ComBoundary([&] {
+        frame::ObjectLockGuard lock(*this);
+        return utils::ExactBstrCopyOut(tempFileName_.Get(), pVal);
+    });
+}
+
+STDMETHODIMP CUploadedFile::CopyTo(BSTR file_name, VARIANT_BOOL overwrite)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        utils::CopyFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name), overwrite != 0);
+        return S_OK;
+    }) == S_OK ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP CUploadedFile::SaveAs(BSTR file_name, VARIANT_BOOL overwrite)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        // The new name is copied before the move, so that a moved file is never left behind
+        // under a name the object does not know.
+        frame::Bstr destination = utils::ExactBstrCopy(file_name);
+        utils::MoveFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name), overwrite != 0);
+        tempFileName_ = std::move(destination);
+        ownsFile_ = false;
+        return S_OK;
+    }) == S_OK ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP CUploadedFile::GetSafeName(BSTR file_name, BSTR* pSafe_file_name)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pSafe_file_name)
+            return E_INVALIDARG;
+        *pSafe_file_name = nullptr;
+        return AllocateResult(utils::SafeFileName(View(file_name)), pSafe_file_name);
+    });
+}

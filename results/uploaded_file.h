@@ -1,0 +1,50 @@
+#pragma once
+// CUploadedFile: one file part of a parsed upload (the UploadedFile coclass). Owns the temporary
+// file that holds the part's bytes until the script moves it away with SaveAs; a file still owned
+// when the object goes is deleted.
+
+#include "frame/bstr.h"
+#include "frame/com_object.h"
+#include "frame/dispatch_impl.h"
+#include "platform/win.h"
+#include "kestrune_idl.h"
+
+class CUploadedFile : public frame::ComObjectRoot, public frame::DispatchImpl<IUploadedFile, &IID_IUploadedFile> {
+public:
+    KESTRUNE_INTERFACE_TABLE(CUploadedFile,
+        KESTRUNE_INTERFACE(CUploadedFile, IUploadedFile),
+        KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile))
+
+    /// Stores exact copies of the strings, takes ownership of the file at `tempFileName` and
+    /// measures it. Takes ownership of the four strings (freed when Init returns). On failure the
+    /// object lets go of the file again (the caller still owns it) and the error propagates.
+    void Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, BSTR tempFileName);
+
+    /// Deletes the file if the object still owns it; a failed deletion is ignored.
+    void FinalRelease() noexcept;
+
+    STDMETHODIMP get_ClientFilePath(BSTR* pVal) override;
+    STDMETHODIMP get_ContentLength(LONG* pVal) override;
+    STDMETHODIMP get_ContentType(BSTR* pVal) override;
+    STDMETHODIMP get_Extension(BSTR* pVal) override;
+    STDMETHODIMP get_FieldName(BSTR* pVal) override;
+    STDMETHODIMP get_ImageHeight(LONG* pVal) override;
+    STDMETHODIMP get_ImageWidth(LONG* pVal) override;
+    STDMETHODIMP get_IsImage(VARIANT_BOOL* pVal) override;
+    STDMETHODIMP get_SafeFileName(BSTR* pVal) override;
+    STDMETHODIMP get_TempFileName(BSTR* pVal) override;
+    STDMETHODIMP CopyTo(BSTR file_name, VARIANT_BOOL overwrite) override;
+    STDMETHODIMP SaveAs(BSTR file_name, VARIANT_BOOL overwrite) override;
+    STDMETHODIMP GetSafeName(BSTR file_name, BSTR* pSafe_file_name) override;
+
+private:
+    frame::Bstr clientFilePath_;
+    frame::Bstr contentType_;
+    frame::Bstr fieldName_;
+    frame::Bstr tempFileName_;
+    LONG contentLength_ = 0;
+    LONG imageHeight_ = 0;
+    LONG imageWidth_ = 0;
+    VARIANT_BOOL isImage_ = VARIANT_FALSE;
+    bool ownsFile_ = false;
+};

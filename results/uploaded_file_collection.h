@@ -1,0 +1,24 @@
+#pragma once
+// CUploadedFileCollection: the Files collection: one UploadedFile per file part.
+
+#include "frame/com_object.h"
+#include "frame/dispatch_impl.h"
+#include "frame/support_error_info_impl.h"
+#include "platform/win.h"
+#include "results/field_collection.h"
+#include "kestrune_idl.h"
+
+class CUploadedFileCollection : public frame::ComObjectRoot,
+                                     public frame::DispatchImpl<IUploadedFileCollection, &IID_IUploadedFileCollection>,
+                                     public frame::SupportErrorInfoImpl<&IID_IUploadedFileCollection>,
+                                     public CFieldCollection<CUploadedFileCollection, IUploadedFile> {
+public:
+    KESTRUNE_INTERFACE_TABLE(CUploadedFileCollection,
+        KESTRUNE_INTERFACE(CUploadedFileCollection, IUploadedFileCollection),
+        KESTRUNE_INTERFACE_AS(CUploadedFileCollection, IDispatch, IUploadedFileCollection),
+        KESTRUNE_INTERFACE(CUploadedFileCollection, ISupportErrorInfo))
+
+    STDMETHODIMP get_Count(LONG* pVal) override { return CollectionCount(pVal); }
+    STDMETHODIMP Item(VARIANT index, VARIANT* pItem) override { return CollectionItem(index, pItem); }
+    STDMETHODIMP get__NewEnum(IUnknown** pVal) override { return CollectionNewEnum(pVal); }
+};

@@ -1,0 +1,31 @@
+#pragma once
+// CVariantEnumerator: IEnumVARIANT over a snapshot array of VARIANTs. Clones share the array and
+// keep the enumerator they were cloned from alive. Not thread-safe: one thread at a time.
+
+#include "frame/com_object.h"
+#include "frame/com_ptr.h"
+#include "frame/variant.h"
+#include "platform/win.h"
+
+#include <memory>
+#include <vector>
+
+class CVariantEnumerator : public frame::ComObjectRoot, public IEnumVARIANT {
+public:
+    KESTRUNE_INTERFACE_TABLE(CVariantEnumerator, KESTRUNE_INTERFACE(CVariantEnumerator, IEnumVARIANT))
+
+    using Snapshot = std::vector<frame::Variant>;
+
+    /// Takes the array to enumerate; the position starts at its first element.
+    void Init(std::shared_ptr<const Snapshot> items) noexcept;
+
+    STDMETHODIMP Next(ULONG celt, VARIANT* rgVar, ULONG* pCeltFetched) override;
+    STDMETHODIMP Skip(ULONG celt) override;
+    STDMETHODIMP Reset() override;
+    STDMETHODIMP Clone(IEnumVARIANT** ppEnum) override;
+
+private:
+    std::shared_ptr<const Snapshot> items_;
+    frame::ComPtr<IUnknown> source_;
+    std::size_t position_ = 0;
+};

@@ -1,0 +1,189 @@
+#include "frame/bstr.h"
+#include "frame/com_object.h"
+#include "results/uploaded_file.h"
+#include "tests/unit/objects/test_temp_dir.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+using testing_support::TestTempDir;
+using testing_support::ToPath;
+using FilePtr = frame::ComPtr<frame::ComObject<CUploadedFile>>;
+
+BSTR Owned(const WideString& text) { return frame::Bstr(text).Detach(); }
+
+FilePtr MakeFile(const WideString& clientPath, const WideString& tempPath)
+{
+    FilePtr file;
+    EXPECT_EQ(frame::CreateComObject(file), S_OK);
+    file->Init(Owned(clientPath), Owned(OLESTR("image/png")), Owned(OLESTR("upload")), Owned(tempPath));
+    return file;
+}
+
+WideString TempFileName(CUploadedFile& file)
+{
+    frame::Bstr name;
+    EXPECT_EQ(file.get_TempFileName(name.Receive()), S_OK);
+    return WideString(name.Get() ? name.Get() : OLESTR(""), name.Length());
+}
+
+TEST(UploadedFile, DescribesThePartAndNeverClaimsAnImage)
+{
+    TestTempDir dir;
+    auto file = MakeFile(OLESTR("C:\\Users\\guest\\My Files\\photo.jpeg"), dir.Write("tmp", "12345"));
+    LONG n = -1;
+    ASSERT_EQ(file->get_ContentLength(&n), S_OK);
+    EXPECT_EQ(n, 5);
+    ASSERT_EQ(file->get_ImageWidth(&n), S_OK);
+    EXPECT_EQ(n, 0);
+    ASSERT_EQ(file->get_ImageHeight(&n), S_OK);
+    EXPECT_EQ(n, 0);
+    VARIANT_BOOL image = VARIANT_TRUE;
+    ASSERT_EQ(file->get_IsImage(&image), S_OK);
+    EXPECT_EQ(image, VARIANT_FALSE);
+
+    frame::Bstr s;
+    ASSERT_EQ(file->get_Extension(s.Receive()), S_OK);
+    EXPECT_EQ(s.ToWide(), OLESTR("jpeg"));
+    ASSERT_EQ(file->get_SafeFileName(s.Receive()), S_OK);
+    EXPECT_EQ(s.ToWide(), OLESTR("photo.jpeg"));
+    ASSERT_EQ(file->get_ClientFilePath(s.Receive()), S_OK);
+    EXPECT_EQ(s.ToWide(), OLESTR("C:\\Users\\guest\\My Files\\photo.jpeg"));
+    ASSERT_EQ(file->get_FieldName(s.Receive()), S_OK);
+    EXPECT_EQ(s.ToWide(), OLESTR("upload"));
+    ASSERT_EQ(file->get_ContentType(s.Receive()), S_OK);
+    EXPECT_EQ(s.ToWide(), OLESTR("image/png"));
+    EXPECT_EQ(TempFileName(*file.Get()), dir.Wide("tmp"));
+}
+
+TEST(UploadedFile, ExtensionAndSafeNameOfAPathWithoutOneAreEmptyStringsNotNull)
+{
+    TestTempDir dir;
+    auto file = MakeFile(OLESTR("C:\\dir.old\\"), dir.Write("tmp", ""));
+    frame::Bstr s;
+    ASSERT_EQ(file->get_Extension(s.Receive()), S_OK);
+    EXPECT_NE(s.Get(), nullptr);
+    EXPECT_EQ(s.Length(), 0u);
+    ASSERT_EQ(file->get_SafeFileName(s.Receive()), S_OK);
+    EXPECT_NE(s.Get(), nullptr);
+    EXPECT_EQ(s.Length(), 0u);
+    LONG n = -1;
+    ASSERT_EQ(file->get_ContentLength(&n), S_OK);
+    EXPECT_EQ(n, 0);
+    ASSERT_EQ(file->GetSafeName(frame::Bstr(OLESTR("../../etc/passwd")).Get(), s.Receive()), S_OK);
+    EXPECT_EQ(s.ToWide(), OLESTR("passwd"));
+    ASSERT_EQ(file->GetSafeName(nullptr, s.Receive()), S_OK);
+    EXPECT_EQ(s.Length(), 0u);
+}
+
+TEST(UploadedFile, NullOutPointersAreInvalidArguments)
+{
+    TestTempDir dir;
+    auto file = MakeFile(OLESTR("a.txt"), dir.Write("tmp", "x"));
+    EXPECT_EQ(file->get_ClientFilePath(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_ContentLength(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_ContentType(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_Extension(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_FieldName(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_ImageHeight(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_ImageWidth(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_IsImage(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_SafeFileName(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->get_TempFileName(nullptr), E_INVALIDARG);
+    EXPECT_EQ(file->GetSafeName(nullptr, nullptr), E_INVALIDARG);
+}
+
+TEST(UploadedFile, DeletesAnUnsavedFileWhenReleased)
+{
+    TestTempDir dir;
+    auto file = MakeFile(OLESTR("a.txt"), dir.Write("tmp", "data"));
+    ASSERT_EQ(dir.Files().size(), 1u);
+    file.Reset();
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+TEST(UploadedFile, SaveAsMovesTheFileAndFollowsIt)
+{
+    TestTempDir dir;
+    auto file = MakeFile(OLESTR("a.txt"), dir.Write("tmp", "data"));
+    const WideString target = dir.Wide("kept.txt");
+    ASSERT_EQ(file->SaveAs(frame::Bstr(target).Get(), VARIANT_FALSE), S_OK);
+    EXPECT_EQ(TempFileName(*file.Get()), target);
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "tmp"));
+
+    // A second SaveAs moves the saved file on; CopyTo copies from where it is now.
+    const WideString moved = dir.Wide("moved.txt");
+    ASSERT_EQ(file->SaveAs(frame::Bstr(moved).Get(), VARIANT_FALSE), S_OK);
+    ASSERT_EQ(file->CopyTo(frame::Bstr(dir.Wide("copy.txt")).Get(), VARIANT_FALSE), S_OK);
+    LONG n = -1;
+    ASSERT_EQ(file->get_ContentLength(&n), S_OK);
+    EXPECT_EQ(n, 4);
+
+    // The saved file is the script's now: releasing the object leaves it.
+    file.Reset();
+    EXPECT_EQ(TestTempDir::Read(dir.Path() / "moved.txt"), "data");
+    EXPECT_EQ(TestTempDir::Read(dir.Path() / "copy.txt"), "data");
+    EXPECT_FALSE(std::filesystem::exists(dir.Path() / "kept.txt"));
+}
+
+TEST(UploadedFile, SaveAsOntoAnExistingFileNeedsOverwrite)
+{
+    TestTempDir dir;
+    const WideString temp = dir.Write("tmp", "new");
+    const WideString target = dir.Write("target.txt", "old");
+    auto file = MakeFile(OLESTR("a.txt"), temp);
+
+    EXPECT_EQ(file->SaveAs(frame::Bstr(target).Get(), VARIANT_FALSE), E_FAIL);
+    EXPECT_EQ(TempFileName(*file.Get()), temp);
+    EXPECT_EQ(TestTempDir::Read(dir.Path() / "target.txt"), "old");
+
+    // Any non-zero VARIANT_BOOL counts as true.
+    ASSERT_EQ(file->SaveAs(frame::Bstr(target).Get(), static_cast<VARIANT_BOOL>(1)), S_OK);
+    EXPECT_EQ(TestTempDir::Read(dir.Path() / "target.txt"), "new");
+    file.Reset();
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"target.txt"});
+}
+
+TEST(UploadedFile, FailedSaveAsKeepsOwnershipSoTheFileStillGoes)
+{
+    TestTempDir dir;
+    auto file = MakeFile(OLESTR("a.txt"), dir.Write("tmp", "x"));
+    EXPECT_EQ(file->SaveAs(frame::Bstr(dir.Wide("missing-dir/x.txt")).Get(), VARIANT_FALSE), E_FAIL);
+    EXPECT_EQ(file->SaveAs(nullptr, VARIANT_FALSE), E_FAIL);
+    file.Reset();
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+TEST(UploadedFile, CopyToLeavesTheObjectOwningItsFile)
+{
+    TestTempDir dir;
+    const WideString temp = dir.Write("tmp", "abc");
+    auto file = MakeFile(OLESTR("a.txt"), temp);
+    const WideString copy = dir.Wide("copy.txt");
+    ASSERT_EQ(file->CopyTo(frame::Bstr(copy).Get(), VARIANT_FALSE), S_OK);
+    EXPECT_EQ(file->CopyTo(frame::Bstr(copy).Get(), VARIANT_FALSE), E_FAIL);
+    EXPECT_EQ(file->CopyTo(frame::Bstr(copy).Get(), VARIANT_TRUE), S_OK);
+    EXPECT_EQ(TempFileName(*file.Get()), temp);
+    file.Reset();
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"copy.txt"});
+}
+
+TEST(UploadedFile, FailedInitLetsGoOfTheFile)
+{
+    TestTempDir dir;
+    FilePtr file;
+    ASSERT_EQ(frame::CreateComObject(file), S_OK);
+    // The file cannot be measured: Init fails and the object must not claim it.
+    EXPECT_ANY_THROW(file->Init(Owned(OLESTR("a")), nullptr, Owned(OLESTR("f")), Owned(dir.Wide("absent"))));
+    frame::Bstr name;
+    ASSERT_EQ(file->get_TempFileName(name.Receive()), S_OK);
+    EXPECT_EQ(name.Get(), nullptr);
+    const WideString other = dir.Write("absent", "created later");
+    file.Reset();
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"absent"});
+}
+
+} // namespace

@@ -1,0 +1,55 @@
+#include "upload/com_field_receiver.h"
+
+#include "frame/bstr.h"
+#include "results/detached_temp_file.h"
+#include "results/text_field.h"
+#include "results/text_field_collection.h"
+#include "results/uploaded_file.h"
+#include "results/uploaded_file_collection.h"
+#include "upload/com_object_auto_wrap.h"
+
+namespace {
+
+// A new BSTR holding `text` up to its first NUL.
+frame::Bstr UpToFirstNul(const WideString& text)
+{
+    return frame::Bstr(text.c_str());
+}
+
+} // namespace
+
+void CComFieldReceiver::ReceiveTextField(parser::CTextFieldData& text)
+{
+    utils::CComObjectAutoWrap<CTextField> field;
+    frame::Bstr value = UpToFirstNul(text.GetValue());
+    frame::Bstr contentType = UpToFirstNul(text.GetContentType());
+    frame::Bstr name = UpToFirstNul(text.GetName());
+    field->Init(value.Detach(), contentType.Detach(), name.Detach());
+    frame::ComPtr<ITextField> item = field.Query<ITextField>(IID_ITextField);
+    try {
+        texts_->Add(item.Get());
+    } catch (const CTextFieldCollection::EFieldAlreadyPresent&) {
+        // The first field of a name wins; this one goes with its last reference.
+    }
+}
+
+void CComFieldReceiver::ReceiveFileField(parser::CFileFieldData& file)
+{
+    utils::CComObjectAutoWrap<CUploadedFile> uploaded;
+    utils::CDetachedTempFile tempFile = file.DetachTempFile();
+    frame::Bstr clientPath = UpToFirstNul(file.GetFileName());
+    frame::Bstr contentType = UpToFirstNul(file.GetContentType());
+    frame::Bstr name = UpToFirstNul(file.GetName());
+    frame::Bstr tempName = UpToFirstNul(tempFile.GetName());
+    uploaded->Init(clientPath.Detach(), contentType.Detach(), name.Detach(), tempName.Detach());
+    // From here the UploadedFile object alone deletes the file.
+    tempFile.Release();
+    frame::ComPtr<IUploadedFile> item = uploaded.Query<IUploadedFile>(IID_IUploadedFile);
+    try {
+        files_->Add(item.Get());
+    } catch (const CUploadedFileCollection::EFieldAlreadyPresent&) {
+        // The first file of a name wins; this one, and its temporary file, go with its last reference.
+    }
+    if (updater_)
+        updater_->IncNumberOfUploadedFiles();
+}

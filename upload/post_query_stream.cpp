@@ -1,0 +1,123 @@
+#include "upload/post_query_stream.h"
+
+#include "frame/variant.h"
+
+#include <cstring>
+
+namespace {
+
+// Unlocks a safe array's data on every exit.
+class SafeArrayDataAccess {
+public:
+    // Also checks that the array holds at least `needed` bytes, so that a Request object that
+    // answers a larger count than it delivers cannot make the copy read past the array.
+    SafeArrayDataAccess(SAFEARRAY* array, std::uint32_t needed) : array_(array)
+    {
+        LONG lower = 0;
+        LONG upper = -1;
+        if (!array_ || ::SafeArrayGetDim(array_) != 1 || ::SafeArrayGetElemsize(array_) != 1 ||
+            FAILED(::SafeArrayGetLBound(array_, 1, &lower)) || FAILED(::SafeArrayGetUBound(array_, 1, &upper)) ||
+            static_cast<long long>(upper) - lower + 1 < static_cast<long long>(needed))
+            throw parser::CDataSourceBase::EInternalError();
+        if (FAILED(::SafeArrayAccessData(array_, &data_)))
+            throw parser::CDataSourceBase::EInternalError();
+    }
+    ~SafeArrayDataAccess() { ::SafeArrayUnaccessData(array_); }
+    SafeArrayDataAccess(const SafeArrayDataAccess&) = delete;
+    SafeArrayDataAccess& operator=(const SafeArrayDataAccess&) = delete;
+
+    const void* Data() const noexcept { return data_; }
+
+private:
+    SAFEARRAY* array_;
+    void* data_ = nullptr;
+};
+
+} // namespace
+
+CPostQueryStream::CPostQueryStream(IRequest* request, IUploadStatisticsUpdater* updater)
+    : request_(request), updater_(updater)
+{
+    capacity = kBufferSize;
+    position = 0;
+    end = 0;
+    try {
+        ReadChunk();
+    } catch (const ENoMoreData&) {
+        // An empty body: the parser meets an empty source and decides.
+    }
+}
+
+template <class OnDelivered>
+std::uint32_t CPostQueryStream::ReadInto(std::uint32_t at, OnDelivered&& onDelivered)
+{
+    const std::uint32_t wanted = static_cast<std::uint32_t>(capacity) - at;
+    frame::Variant count;
+    frame::Variant data;
+    count.Get()->vt = VT_UI4;
+    count.Get()->ulVal = wanted;
+    if (!request_ || FAILED(request_->BinaryRead(count.Get(), data.Get())) || count.Type() != VT_I4)
+        throw EInternalError();
+    const LONG delivered = count.Get()->lVal;
+    if (delivered < 0 || static_cast<std::uint32_t>(delivered) > wanted)
+        throw EInternalError();
+    if (delivered > 0 && data.Type() != (VT_ARRAY | VT_UI1))
+        throw EInternalError();
+    const auto n = static_cast<std::uint32_t>(delivered);
+    onDelivered(n);
+    if (n == 0)
+        return 0;
+    {
+        SafeArrayDataAccess access(data.Get()->parray, n);
+        std::memcpy(buffer + at, access.Data(), n);
+    }
+    if (updater_) {
+        updater_->AddUploadedBytes(static_cast<std::int32_t>(n));
+        if (updater_->IsUploadCancelled())
+            throw EUserCancelledUpload();
+    }
+    return n;
+}
+
+void CPostQueryStream::ReadChunk()
+{
+    try {
+        const std::uint32_t n = ReadInto(0, [this](std::uint32_t delivered) {
+            end = delivered;
+            position = 0;
+        });
+        if (n == 0)
+            throw ENoMoreData();
+    } catch (const EUserCancelledUpload&) {
+        throw;
+    } catch (...) {
+        end = 0;
+        throw;
+    }
+}
+
+bool CPostQueryStream::Refill(std::uint32_t keep, std::int32_t& shift)
+{
+    if (keep == 0) {
+        shift = -static_cast<std::int32_t>(end);
+        ReadChunk();
+        return true;
+    }
+    try {
+        if (keep > end)
+            throw EInternalError();
+        const std::uint32_t oldEnd = end;
+        std::memmove(buffer, buffer + (oldEnd - keep), keep);
+        const std::uint32_t n = ReadInto(keep, [&](std::uint32_t delivered) {
+            shift = static_cast<std::int32_t>(keep) - static_cast<std::int32_t>(oldEnd);
+            end = keep + delivered;
+            position = delivered == 0 ? end - 1 : keep;
+        });
+        return n > 0;
+    } catch (const EUserCancelledUpload&) {
+        throw;
+    } catch (...) {
+        end = 0;
+        throw;
+    }
+}

@@ -1,0 +1,296 @@
+#include "upload/upload.h"
+
+#include "frame/bstr.h"
+#include "frame/com_boundary.h"
+#include "frame/variant.h"
+#include "results/text_field_collection.h"
+#include "results/uploaded_file_collection.h"
+#include "upload/boundary_parameter.h"
+#include "upload/com_object_auto_wrap.h"
+#include "upload/process_post_query.h"
+
+#include <string_view>
+
+namespace {
+
+// A server variable as a string (up to its first NUL): Item, then the conversion to VT_BSTR that
+// takes a returned object's default value. Throws CUpload::EUpload on failure.
+WideString LookUpServerVariable(IRequestDictionary* variables, const OLECHAR* name)
+{
+    frame::Variant key;
+    key.Get()->vt = VT_BSTR;
+    key.Get()->bstrVal = frame::Bstr(name).Detach();
+    frame::Variant value;
+    if (FAILED(variables->get_Item(*key.Get(), value.Get())))
+        throw CUpload::EUpload();
+    if (FAILED(::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR)))
+        throw CUpload::EUpload();
+    return frame::Bstr::ToWide(value.Get()->bstrVal);
+}
+
+WideString LowerCase(WideString text)
+{
+    if (!text.empty())
+        ::CharLowerW(text.data());
+    return text;
+}
+
+frame::ComPtr<IRequestDictionary> ServerVariables(IRequest* request)
+{
+    frame::ComPtr<IRequestDictionary> variables;
+    if (!request || FAILED(request->get_ServerVariables(variables.Receive())) || !variables)
+        throw CUpload::EUpload();
+    return variables;
+}
+
+bool StartsWith(const WideString& text, std::basic_string_view<OLECHAR> prefix)
+{
+    return std::basic_string_view<OLECHAR>(text).substr(0, prefix.size()) == prefix;
+}
+
+} // namespace
+
+void CUpload::FinalRelease() noexcept
+{
+    files_.Reset();
+    form_.Reset();
+    id_.clear();
+    response_.Reset();
+    request_.Reset();
+}
+
+STDMETHODIMP CUpload::OnStartPage(IUnknown* piUnk)
+{
+    if (!piUnk)
+        return E_POINTER;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        frame::ComPtr<IScriptingContext> context;
+        if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
+            return E_FAIL;
+        HRESULT hr = context->get_Request(request_.Receive());
+        if (FAILED(hr))
+            return hr;
+        hr = context->get_Response(response_.Receive());
+        if (FAILED(hr)) {
+            request_.Reset();
+            return hr;
+        }
+        pageBound_ = TRUE;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CUpload::OnEndPage()
+{
+    // Takes the lock so that the page objects are never released under a Save running on
+    // another thread.
+    frame::ObjectLockGuard lock(*this);
+    if (!pageBound_)
+        return S_OK;
+    request_.Reset();
+    response_.Reset();
+    pageBound_ = FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    (void)ID;
+    // Until uploads are registered with the upload manager, no ID is ever known.
+    *pVal = VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    *pVal = nullptr;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        if (!files_)
+            return E_FAIL;
+        return files_.CopyTo(pVal);
+    });
+}
+
+STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    *pVal = nullptr;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        if (!form_)
+            return E_FAIL;
+        return form_.CopyTo(pVal);
+    });
+}
+
+STDMETHODIMP CUpload::get_CodePage(LONG* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    frame::ObjectLockGuard lock(*this);
+    *pVal = codePage_;
+    return S_OK;
+}
+
+STDMETHODIMP CUpload::put_CodePage(LONG newVal)
+{
+    frame::ObjectLockGuard lock(*this);
+    codePage_ = newVal;
+    return S_OK;
+}
+
+STDMETHODIMP CUpload::get_DetectCharRefs(TYesNoAuto* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    frame::ObjectLockGuard lock(*this);
+    *pVal = detectCharRefs_;
+    return S_OK;
+}
+
+STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
+{
+    frame::ObjectLockGuard lock(*this);
+    detectCharRefs_ = newVal;
+    return S_OK;
+}
+
+STDMETHODIMP CUpload::get_ID(BSTR* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    const HRESULT hr = frame::ComBoundary([&] {
+        frame::ObjectLockGuard lock(*this);
+        frame::Bstr::CopyOut(id_, pVal);
+    });
+    return SUCCEEDED(hr) ? hr : E_FAIL;
+}
+
+STDMETHODIMP CUpload::put_ID(BSTR newVal)
+{
+    const HRESULT hr = frame::ComBoundary([&] {
+        frame::ObjectLockGuard lock(*this);
+        id_ = frame::Bstr::ToWide(newVal);
+    });
+    return SUCCEEDED(hr) ? hr : E_FAIL;
+}
+
+STDMETHODIMP CUpload::Save(BSTR TempDir)
+{
+    frame::ObjectLockGuard lock(*this);
+    if (saveState_ != SaveState::NotRun)
+        return E_FAIL;
+    try {
+        RunSave(TempDir);
+        saveState_ = SaveState::Finished;
+        return S_OK;
+    } catch (const EEmptyQuery&) {
+        saveState_ = SaveState::Finished;
+        return S_OK;
+    } catch (...) {
+        saveState_ = SaveState::Failed;
+        return E_FAIL;
+    }
+}
+
+void CUpload::RunSave(BSTR tempDir)
+{
+    const WideString directory = frame::Bstr::ToWide(tempDir);
+
+    utils::CComObjectAutoWrap<CUploadedFileCollection> files;
+    utils::CComObjectAutoWrap<CTextFieldCollection> texts;
+    files_ = files.Query<IUploadedFileCollection>(IID_IUploadedFileCollection);
+    form_ = texts.Query<ITextFieldCollection>(IID_ITextFieldCollection);
+
+    CheckRequest();
+
+    LONG totalBytes = 0;
+    if (!request_ || FAILED(request_->get_TotalBytes(&totalBytes)))
+        throw EUpload();
+    (void)totalBytes;
+
+    // Progress tracking plugs in here: a statistics updater created from ID and totalBytes,
+    // registered with the upload manager, told the upload's result below and destroyed on every
+    // path. Until then the parse runs without one.
+    IUploadStatisticsUpdater* const updater = nullptr;
+
+    TParserOptions options;
+    options.boundary = ExtractBoundary();
+    options.tempDir = directory;
+    options.codePage = codePage_;
+    options.charRefsMode = CharRefsMode();
+
+    try {
+        ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), updater, &files.Object(), &texts.Object());
+        // (progress seam) the upload result uprSuccess is reported here.
+    } catch (const EUserCancelledUpload&) {
+        // (progress seam) the upload result uprCancel is reported here.
+        files->Clear();
+        texts->Clear();
+    } catch (...) {
+        // (progress seam) the upload result uprFail is reported here.
+        files->Clear();
+        texts->Clear();
+        throw;
+    }
+}
+
+void CUpload::CheckRequest()
+{
+    LONG totalBytes = 0;
+    if (!request_ || FAILED(request_->get_TotalBytes(&totalBytes)))
+        throw EUpload();
+    if (totalBytes <= 0)
+        throw EEmptyQuery();
+
+    const frame::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
+    if (LowerCase(LookUpServerVariable(variables.Get(), OLESTR("REQUEST_METHOD"))) != OLESTR("post"))
+        throw EUpload();
+
+    const WideString header = LowerCase(LookUpServerVariable(variables.Get(), OLESTR("HTTP_Content_Type")));
+    const WideString cgi = LowerCase(LookUpServerVariable(variables.Get(), OLESTR("CONTENT_TYPE")));
+    const std::basic_string_view<OLECHAR> multipart = OLESTR("multipart/form-data");
+    if (!StartsWith(header, multipart) && !StartsWith(cgi, multipart))
+        throw EUpload();
+}
+
+std::string CUpload::BoundaryFromContentType(const WideString& contentType)
+{
+    const WideString boundary = utils::FindBoundaryParameter(std::basic_string_view<OLECHAR>(contentType));
+    if (boundary.empty())
+        return {};
+    const int size = static_cast<int>(boundary.size());
+    const int needed = ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, nullptr, 0, nullptr, nullptr);
+    if (needed <= 0)
+        throw EUpload();
+    std::string narrow(static_cast<std::size_t>(needed), '\0');
+    if (::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr, nullptr) != needed)
+        throw EUpload();
+    return narrow;
+}
+
+std::string CUpload::ExtractBoundary()
+{
+    const frame::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
+    std::string boundary = BoundaryFromContentType(LookUpServerVariable(variables.Get(), OLESTR("HTTP_Content_Type")));
+    if (boundary.empty())
+        boundary = BoundaryFromContentType(LookUpServerVariable(variables.Get(), OLESTR("CONTENT_TYPE")));
+    return boundary;
+}
+
+std::int32_t CUpload::CharRefsMode() const
+{
+    switch (detectCharRefs_) {
+    case ynaYes: return 0;
+    case ynaNo: return 1;
+    case ynaAuto: return 2;
+    default: throw EUpload();
+    }
+}
