@@ -1,0 +1,146 @@
+// CHostObject<I>: IUnknown and a hand-written IDispatch for the page host's objects, which carry
+// no type library. Names are matched without regard to ASCII case, as VBScript expects.
+//
+//   class CResponse final : public host::CHostObject<IResponse> {
+//       CResponse() : CHostObject(IID_IResponse, kMembers) {}     // kMembers: {name, DISPID} rows
+//       HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
+//   };
+//   frame::ComPtr<CResponse> response(new CResponse());         // the ComPtr holds the one reference
+//
+// Invoke rejects property puts and named arguments, then calls InvokeMember inside
+// frame::ComBoundary with result set to VT_EMPTY (a scratch VARIANT when the caller passed none).
+// These objects stand for the web server's, not the component's: they hold no module lock.
+#pragma once
+
+#include "frame/com_boundary.h"
+#include "frame/guid.h"
+#include "frame/variant.h"
+#include "host/dispatch_args.h"
+#include "platform/win.h"
+
+#include <atomic>
+#include <span>
+
+namespace host {
+
+struct TDispMember {
+    const OLECHAR* name;
+    DISPID id;
+};
+
+/// True when a and b are the same name apart from the case of ASCII letters.
+bool SameMemberName(const OLECHAR* a, const OLECHAR* b) noexcept;
+
+template <class I>
+class CHostObject : public I {
+public:
+    CHostObject(const CHostObject&) = delete;
+    CHostObject& operator=(const CHostObject&) = delete;
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (frame::SameGuid(iid, IID_IUnknown) || frame::SameGuid(iid, IID_IDispatch) || frame::SameGuid(iid, iid_)) {
+            *ppv = static_cast<I*>(this);
+            this->AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+
+    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
+
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        const ULONG left = --refs_;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+    STDMETHODIMP GetTypeInfoCount(UINT* count) override
+    {
+        if (!count)
+            return E_POINTER;
+        *count = 0;
+        return S_OK;
+    }
+
+    STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo** info) override
+    {
+        if (info)
+            *info = nullptr;
+        return DISP_E_BADINDEX;
+    }
+
+    STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
+    {
+        if (!frame::SameGuid(iid, IID_NULL))
+            return DISP_E_UNKNOWNINTERFACE;
+        if (count == 0)
+            return S_OK;
+        if (!names || !ids)
+            return E_POINTER;
+        // Only the member name is known; names of named arguments are not.
+        HRESULT hr = S_OK;
+        ids[0] = DISPID_UNKNOWN;
+        for (const TDispMember& member : members_) {
+            if (names[0] && SameMemberName(names[0], member.name)) {
+                ids[0] = member.id;
+                break;
+            }
+        }
+        if (ids[0] == DISPID_UNKNOWN)
+            hr = DISP_E_UNKNOWNNAME;
+        for (UINT i = 1; i < count; ++i) {
+            ids[i] = DISPID_UNKNOWN;
+            hr = DISP_E_UNKNOWNNAME;
+        }
+        return hr;
+    }
+
+    STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
+                        UINT*) override
+    {
+        if (!frame::SameGuid(iid, IID_NULL))
+            return DISP_E_UNKNOWNINTERFACE;
+        if (!Knows(id) || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
+            return DISP_E_MEMBERNOTFOUND;
+        DISPPARAMS none = {};
+        if (!params)
+            params = &none;
+        if (params->cNamedArgs != 0)
+            return DISP_E_NONAMEDARGS;
+        if (params->cArgs != 0 && !params->rgvarg)
+            return E_POINTER;
+        frame::Variant scratch;
+        VARIANT* out = result ? result : scratch.Get();
+        ::VariantInit(out);
+        return frame::ComBoundary([&] { return InvokeMember(id, CDispArgs(*params), out); });
+    }
+
+protected:
+    CHostObject(const IID& iid, std::span<const TDispMember> members) noexcept : iid_(iid), members_(members) {}
+    virtual ~CHostObject() = default;
+
+    /// Runs member id for a get or method call without named arguments. result is VT_EMPTY and
+    /// receives the member's value; it is left alone on failure.
+    virtual HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) = 0;
+
+private:
+    bool Knows(DISPID id) const noexcept
+    {
+        for (const TDispMember& member : members_)
+            if (member.id == id)
+                return true;
+        return false;
+    }
+
+    std::atomic<ULONG> refs_{0};
+    const IID& iid_;
+    std::span<const TDispMember> members_;
+};
+
+} // namespace host

@@ -1,0 +1,288 @@
+#include "host/request.h"
+
+#include "frame/variant.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+
+namespace host {
+
+namespace {
+
+enum : DISPID {
+    kItem = DISPID_VALUE,
+    kQueryString = 1,
+    kForm,
+    kBody,
+    kServerVariables,
+    kClientCertificate,
+    kCookies,
+    kTotalBytes,
+    kBinaryRead,
+};
+
+const TDispMember kMembers[] = {
+    {OLESTR("Item"), kItem},
+    {OLESTR("QueryString"), kQueryString},
+    {OLESTR("Form"), kForm},
+    {OLESTR("Body"), kBody},
+    {OLESTR("ServerVariables"), kServerVariables},
+    {OLESTR("ClientCertificate"), kClientCertificate},
+    {OLESTR("Cookies"), kCookies},
+    {OLESTR("TotalBytes"), kTotalBytes},
+    {OLESTR("BinaryRead"), kBinaryRead},
+};
+
+// Owner of one SAFEARRAY.
+class CSafeArrayOwner {
+public:
+    explicit CSafeArrayOwner(SAFEARRAY* array) noexcept : array_(array) {}
+    ~CSafeArrayOwner()
+    {
+        if (array_)
+            ::SafeArrayDestroy(array_);
+    }
+    CSafeArrayOwner(const CSafeArrayOwner&) = delete;
+    CSafeArrayOwner& operator=(const CSafeArrayOwner&) = delete;
+
+    SAFEARRAY* Get() const noexcept { return array_; }
+    SAFEARRAY* Detach() noexcept { return std::exchange(array_, nullptr); }
+    void Reset(SAFEARRAY* array) noexcept
+    {
+        if (array_)
+            ::SafeArrayDestroy(array_);
+        array_ = array;
+    }
+
+private:
+    SAFEARRAY* array_;
+};
+
+// Holds a SAFEARRAY's data locked for a scope.
+class CSafeArrayData {
+public:
+    explicit CSafeArrayData(SAFEARRAY* array) noexcept : array_(array)
+    {
+        if (FAILED(::SafeArrayAccessData(array_, &data_)))
+            data_ = nullptr;
+    }
+    ~CSafeArrayData()
+    {
+        if (data_)
+            ::SafeArrayUnaccessData(array_);
+    }
+    CSafeArrayData(const CSafeArrayData&) = delete;
+    CSafeArrayData& operator=(const CSafeArrayData&) = delete;
+
+    BYTE* Bytes() const noexcept { return static_cast<BYTE*>(data_); }
+
+private:
+    SAFEARRAY* array_;
+    void* data_ = nullptr;
+};
+
+// The number of bytes asked for: any integer VARIANT, or a reference to one.
+HRESULT CountFrom(const VARIANT& count, ULONGLONG* asked) noexcept
+{
+    const VARIANT& v = Dereference(count);
+    LONGLONG value = 0;
+    switch (v.vt) {
+    case VT_I1: value = v.cVal; break;
+    case VT_UI1: value = v.bVal; break;
+    case VT_I2: value = v.iVal; break;
+    case VT_UI2: value = v.uiVal; break;
+    case VT_I4: value = v.lVal; break;
+    case VT_UI4: value = v.ulVal; break;
+    case VT_INT: value = v.intVal; break;
+    case VT_UINT: value = v.uintVal; break;
+    case VT_I8: value = v.llVal; break;
+    case VT_UI8: value = static_cast<LONGLONG>(std::min<ULONGLONG>(v.ullVal, 0x7FFFFFFFFFFFFFFFull)); break;
+    case VT_BYREF | VT_I1: value = *v.pcVal; break;
+    case VT_BYREF | VT_UI1: value = *v.pbVal; break;
+    case VT_BYREF | VT_I2: value = *v.piVal; break;
+    case VT_BYREF | VT_UI2: value = *v.puiVal; break;
+    case VT_BYREF | VT_I4: value = *v.plVal; break;
+    case VT_BYREF | VT_UI4: value = *v.pulVal; break;
+    case VT_BYREF | VT_INT: value = *v.pintVal; break;
+    case VT_BYREF | VT_UINT: value = *v.puintVal; break;
+    default: return DISP_E_TYPEMISMATCH;
+    }
+    if (value < 0)
+        return E_INVALIDARG;
+    *asked = static_cast<ULONGLONG>(value);
+    return S_OK;
+}
+
+HRESULT NotImplemented(IRequestDictionary** out) noexcept
+{
+    if (out)
+        *out = nullptr;
+    return E_NOTIMPL;
+}
+
+} // namespace
+
+CRequest::CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body)
+    : CHostObject(IID_IRequest, kMembers), variables_(std::move(variables)), totalBytes_(totalBytes),
+      body_(std::move(body))
+{
+}
+
+frame::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body)
+{
+    const LONG totalBytes = head.ContentLength();
+    frame::ComPtr<CServerVariables> variables = CServerVariables::Create(head);
+    return frame::ComPtr<CRequest>(new CRequest(std::move(variables), totalBytes, std::move(body)));
+}
+
+void CRequest::SetReadObserver(TReadObserver observer)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    observer_ = std::move(observer);
+}
+
+LONG CRequest::BytesDelivered() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return delivered_;
+}
+
+STDMETHODIMP CRequest::get_Item(BSTR, IDispatch** ppObjReturn)
+{
+    if (ppObjReturn)
+        *ppObjReturn = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CRequest::get_QueryString(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+STDMETHODIMP CRequest::get_Form(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+STDMETHODIMP CRequest::get_Body(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+STDMETHODIMP CRequest::get_ClientCertificate(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+STDMETHODIMP CRequest::get_Cookies(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+
+STDMETHODIMP CRequest::get_ServerVariables(IRequestDictionary** ppDictReturn)
+{
+    if (!ppDictReturn)
+        return E_POINTER;
+    variables_->AddRef();
+    *ppDictReturn = variables_.Get();
+    return S_OK;
+}
+
+STDMETHODIMP CRequest::get_TotalBytes(LONG* pcbTotal)
+{
+    if (!pcbTotal)
+        return E_POINTER;
+    *pcbTotal = totalBytes_;
+    return S_OK;
+}
+
+HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
+{
+    ULONGLONG wanted = ended_ ? 0 : std::min<ULONGLONG>(asked, static_cast<ULONGLONG>(totalBytes_ - delivered_));
+    if (wanted > 0 && body_->Available() == 0)
+        ended_ = true;
+    wanted = std::min(wanted, body_->Available());
+
+    CSafeArrayOwner array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(wanted)));
+    if (!array.Get())
+        return E_OUTOFMEMORY;
+    ULONG got = 0;
+    if (wanted > 0) {
+        CSafeArrayData bytes(array.Get());
+        if (!bytes.Bytes())
+            return E_FAIL;
+        const HRESULT hr = body_->Read(bytes.Bytes(), static_cast<ULONG>(wanted), &got);
+        if (FAILED(hr))
+            return hr;
+        if (got > wanted)
+            return E_FAIL; // a source that overruns the buffer it was given cannot be trusted
+        if (got == 0)
+            ended_ = true;
+    }
+    if (got < wanted) {
+        // A short read: hand out an array of exactly the bytes that came.
+        CSafeArrayOwner exact(::SafeArrayCreateVector(VT_UI1, 0, got));
+        if (!exact.Get())
+            return E_OUTOFMEMORY;
+        if (got > 0) {
+            CSafeArrayData from(array.Get());
+            CSafeArrayData to(exact.Get());
+            if (!from.Bytes() || !to.Bytes())
+                return E_FAIL;
+            std::memcpy(to.Bytes(), from.Bytes(), got);
+        }
+        array.Reset(exact.Detach());
+    }
+    delivered_ += static_cast<LONG>(got);
+    *delivered = got;
+    *data = array.Detach();
+    return S_OK;
+}
+
+STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pvarCountToRead || !pvarReturn)
+            return E_POINTER;
+        ULONGLONG asked = 0;
+        HRESULT hr = CountFrom(*pvarCountToRead, &asked);
+        if (FAILED(hr))
+            return hr;
+        SAFEARRAY* array = nullptr;
+        ULONG delivered = 0;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            hr = ReadBody(asked, &array, &delivered);
+            if (FAILED(hr))
+                return hr;
+            CSafeArrayOwner owner(array);
+            if (observer_)
+                observer_(static_cast<LONGLONG>(asked), static_cast<LONG>(delivered));
+            owner.Detach();
+        }
+        VARIANT& count = (pvarCountToRead->vt == (VT_BYREF | VT_VARIANT) && pvarCountToRead->pvarVal)
+                             ? *pvarCountToRead->pvarVal
+                             : *pvarCountToRead;
+        ::VariantClear(&count);
+        count.vt = VT_I4;
+        count.lVal = static_cast<LONG>(delivered);
+        pvarReturn->vt = VT_ARRAY | VT_UI1;
+        pvarReturn->parray = array;
+        return S_OK;
+    });
+}
+
+HRESULT CRequest::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
+{
+    switch (id) {
+    case kServerVariables: {
+        // No arguments: the collection; with arguments: its Item, as Request.ServerVariables("X").
+        return ReturnObject(variables_.Get(), args, result);
+    }
+    case kTotalBytes: {
+        const HRESULT hr = args.Expect(0, 0);
+        if (FAILED(hr))
+            return hr;
+        result->vt = VT_I4;
+        result->lVal = totalBytes_;
+        return S_OK;
+    }
+    case kBinaryRead: {
+        const HRESULT hr = args.Expect(1, 1);
+        if (FAILED(hr))
+            return hr;
+        VARIANT& count = args.Raw(0);
+        if (count.vt == (VT_BYREF | VT_VARIANT))
+            return BinaryRead(&count, result); // the script's variable receives the count read
+        frame::Variant copy;
+        copy.CopyIndirectFrom(count);
+        return BinaryRead(copy.Get(), result);
+    }
+    default:
+        return E_NOTIMPL;
+    }
+}
+
+} // namespace host

@@ -1,0 +1,69 @@
+// CRequest: the page's Request object over an HTTP request head and a body source.
+// TotalBytes is the Content-Length; ServerVariables is a CServerVariables; BinaryRead pulls the
+// body from its source as asked, never more than asked and never past Content-Length (a source
+// that ends earlier ends the body early). Every other member answers E_NOTIMPL.
+//
+//   frame::ComPtr<CRequest> request = CRequest::Create(head, std::move(body));
+//   request->SetReadObserver([&](LONGLONG asked, LONG got) { log.push_back({asked, got}); });
+#pragma once
+
+#include "frame/com_ptr.h"
+#include "host/body_source.h"
+#include "host/host_object.h"
+#include "host/http_request_head.h"
+#include "host/server_variables.h"
+#include "platform/win.h"
+
+#include <asptlb.h>
+
+#include <functional>
+#include <memory>
+#include <mutex>
+
+namespace host {
+
+class CRequest final : public CHostObject<IRequest> {
+public:
+    /// Called after each BinaryRead that succeeded, with the count asked and the count delivered.
+    using TReadObserver = std::function<void(LONGLONG asked, LONG delivered)>;
+
+    /// Throws THttpRequestHead::EBadRequest for a bad Content-Length or a transfer coding.
+    static frame::ComPtr<CRequest> Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body);
+
+    void SetReadObserver(TReadObserver observer);
+
+    /// Body bytes handed out by BinaryRead so far.
+    LONG BytesDelivered() const;
+
+    STDMETHODIMP get_Item(BSTR bstrVar, IDispatch** ppObjReturn) override;
+    STDMETHODIMP get_QueryString(IRequestDictionary** ppDictReturn) override;
+    STDMETHODIMP get_Form(IRequestDictionary** ppDictReturn) override;
+    STDMETHODIMP get_Body(IRequestDictionary** ppDictReturn) override;
+    /// A counted reference to the one server-variables collection of the request.
+    STDMETHODIMP get_ServerVariables(IRequestDictionary** ppDictReturn) override;
+    STDMETHODIMP get_ClientCertificate(IRequestDictionary** ppDictReturn) override;
+    STDMETHODIMP get_Cookies(IRequestDictionary** ppDictReturn) override;
+    /// The Content-Length, 0 without one.
+    STDMETHODIMP get_TotalBytes(LONG* pcbTotal) override;
+    /// pvarCountToRead: in, any integer VARIANT (or a reference to one) with the number wanted;
+    /// out, VT_I4 with the number delivered, 0 once the body has ended. pvarReturn: out,
+    /// VT_ARRAY|VT_UI1 holding the bytes (an empty array when none). A negative count gives
+    /// E_INVALIDARG, a non-integer DISP_E_TYPEMISMATCH, a failing source its HRESULT; on
+    /// failure neither VARIANT is changed.
+    STDMETHODIMP BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn) override;
+
+private:
+    CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body);
+    HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
+    HRESULT ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered);
+
+    const frame::ComPtr<CServerVariables> variables_;
+    const LONG totalBytes_;
+    mutable std::mutex lock_; // guards everything below
+    std::unique_ptr<CBodySource> body_;
+    LONG delivered_ = 0;
+    bool ended_ = false;
+    TReadObserver observer_;
+};
+
+} // namespace host

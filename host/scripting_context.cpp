@@ -1,0 +1,72 @@
+#include "host/scripting_context.h"
+
+namespace host {
+
+namespace {
+
+enum : DISPID { kRequest = 1, kResponse, kServer, kSession, kApplication };
+
+const TDispMember kMembers[] = {
+    {OLESTR("Request"), kRequest},
+    {OLESTR("Response"), kResponse},
+    {OLESTR("Server"), kServer},
+    {OLESTR("Session"), kSession},
+    {OLESTR("Application"), kApplication},
+};
+
+template <class T>
+HRESULT NotImplemented(T** out) noexcept
+{
+    if (out)
+        *out = nullptr;
+    return E_NOTIMPL;
+}
+
+} // namespace
+
+CScriptingContext::CScriptingContext(frame::ComPtr<CRequest> request, frame::ComPtr<CResponse> response)
+    : CHostObject(IID_IScriptingContext, kMembers), request_(std::move(request)), response_(std::move(response))
+{
+}
+
+frame::ComPtr<CScriptingContext> CScriptingContext::Create(frame::ComPtr<CRequest> request,
+                                                           frame::ComPtr<CResponse> response)
+{
+    return frame::ComPtr<CScriptingContext>(new CScriptingContext(std::move(request), std::move(response)));
+}
+
+STDMETHODIMP CScriptingContext::get_Request(IRequest** ppRequest)
+{
+    if (!ppRequest)
+        return E_POINTER;
+    request_->AddRef();
+    *ppRequest = request_.Get();
+    return S_OK;
+}
+
+STDMETHODIMP CScriptingContext::get_Response(IResponse** ppResponse)
+{
+    if (!ppResponse)
+        return E_POINTER;
+    response_->AddRef();
+    *ppResponse = response_.Get();
+    return S_OK;
+}
+
+STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer) { return NotImplemented(ppServer); }
+STDMETHODIMP CScriptingContext::get_Session(ISessionObject** ppSession) { return NotImplemented(ppSession); }
+STDMETHODIMP CScriptingContext::get_Application(IApplicationObject** ppApplication)
+{
+    return NotImplemented(ppApplication);
+}
+
+HRESULT CScriptingContext::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
+{
+    switch (id) {
+    case kRequest: return ReturnObject(request_.Get(), args, result);
+    case kResponse: return ReturnObject(response_.Get(), args, result);
+    default: return E_NOTIMPL;
+    }
+}
+
+} // namespace host

@@ -1,0 +1,180 @@
+#include "host/server_variables.h"
+
+#include "frame/bstr.h"
+#include "frame/variant.h"
+#include "host/ansi_text.h"
+#include "host/string_list.h"
+
+#include <string>
+
+namespace host {
+
+namespace {
+
+enum : DISPID { kItem = DISPID_VALUE, kNewEnum = DISPID_NEWENUM, kCount = 1, kKey = 2 };
+
+const TDispMember kMembers[] = {
+    {OLESTR("Item"), kItem},
+    {OLESTR("_NewEnum"), kNewEnum},
+    {OLESTR("Count"), kCount},
+    {OLESTR("Key"), kKey},
+};
+
+OLECHAR AsciiUpper(OLECHAR c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<OLECHAR>(c - 'a' + 'A') : c; }
+
+bool SameName(const WideString& a, const WideString& b) noexcept
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (AsciiUpper(a[i]) != AsciiUpper(b[i]))
+            return false;
+    return true;
+}
+
+WideString VariableNameOf(const std::string& fieldName)
+{
+    WideString name = OLESTR("HTTP_");
+    for (char c : fieldName)
+        name.push_back(c == '-' ? OLECHAR('_') : AsciiUpper(static_cast<unsigned char>(c)));
+    return name;
+}
+
+// Appends the variable, or joins value to an earlier one of the same name.
+void AddVariable(std::vector<CServerVariables::TVariable>& variables, WideString name, WideString value)
+{
+    for (auto& variable : variables) {
+        if (SameName(variable.name, name)) {
+            variable.value += OLESTR(", ");
+            variable.value += value;
+            return;
+        }
+    }
+    variables.push_back({std::move(name), std::move(value)});
+}
+
+WideString Ascii(const std::string& text)
+{
+    return WideString(text.begin(), text.end());
+}
+
+} // namespace
+
+CServerVariables::CServerVariables(std::vector<TVariable> variables)
+    : CHostObject(IID_IRequestDictionary, kMembers), variables_(std::move(variables))
+{
+}
+
+frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head)
+{
+    std::vector<TVariable> variables;
+    variables.push_back({OLESTR("REQUEST_METHOD"), WidenAnsi(head.method)});
+    variables.push_back({OLESTR("CONTENT_TYPE"), WidenAnsi(head.Header("Content-Type").value_or(""))});
+    variables.push_back({OLESTR("CONTENT_LENGTH"), Ascii(std::to_string(head.ContentLength()))});
+    variables.push_back({OLESTR("QUERY_STRING"), WidenAnsi(head.QueryString())});
+    variables.push_back({OLESTR("URL"), WidenAnsi(head.Path())});
+    variables.push_back({OLESTR("PATH_INFO"), WidenAnsi(head.Path())});
+    variables.push_back({OLESTR("SERVER_PROTOCOL"), WidenAnsi(head.protocol)});
+    for (const auto& [name, value] : head.headers)
+        AddVariable(variables, VariableNameOf(name), WidenAnsi(value));
+    return frame::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
+}
+
+const WideString* CServerVariables::Find(const WideString& name) const noexcept
+{
+    for (const TVariable& variable : variables_)
+        if (SameName(variable.name, name))
+            return &variable.value;
+    return nullptr;
+}
+
+STDMETHODIMP CServerVariables::get_Item(VARIANT Var, VARIANT* pVariantReturn)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVariantReturn)
+            return E_POINTER;
+        ::VariantInit(pVariantReturn);
+        const VARIANT& key = Dereference(Var);
+        std::vector<WideString> values;
+        if (key.vt == VT_BSTR || key.vt == VT_DISPATCH || key.vt == (VT_BYREF | VT_BSTR)) {
+            frame::Variant text;
+            if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&key), 0, VT_BSTR)))
+                return DISP_E_TYPEMISMATCH;
+            if (const WideString* value = Find(frame::Bstr::ToWide(text.Get()->bstrVal)))
+                values.push_back(*value);
+        } else {
+            LONG index = 0;
+            const HRESULT hr = IndexFrom(key, &index);
+            if (FAILED(hr))
+                return hr;
+            if (index < 1 || static_cast<std::size_t>(index) > variables_.size())
+                return DISP_E_BADINDEX;
+            values.push_back(variables_[static_cast<std::size_t>(index) - 1].value);
+        }
+        frame::ComPtr<CStringList> list = CStringList::Create(std::move(values));
+        pVariantReturn->vt = VT_DISPATCH;
+        pVariantReturn->pdispVal = list.Detach();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CServerVariables::get__NewEnum(IUnknown** ppEnumReturn)
+{
+    if (ppEnumReturn)
+        *ppEnumReturn = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CServerVariables::get_Count(int* cStrRet)
+{
+    if (!cStrRet)
+        return E_POINTER;
+    *cStrRet = static_cast<int>(variables_.size());
+    return S_OK;
+}
+
+STDMETHODIMP CServerVariables::get_Key(VARIANT VarKey, VARIANT* pvar)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pvar)
+            return E_POINTER;
+        ::VariantInit(pvar);
+        LONG index = 0;
+        const HRESULT hr = IndexFrom(VarKey, &index);
+        if (FAILED(hr))
+            return hr;
+        if (index < 1 || static_cast<std::size_t>(index) > variables_.size())
+            return DISP_E_BADINDEX;
+        return ReturnString(variables_[static_cast<std::size_t>(index) - 1].name, pvar);
+    });
+}
+
+HRESULT CServerVariables::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
+{
+    switch (id) {
+    case kItem: {
+        const HRESULT hr = args.Expect(1, 1);
+        return FAILED(hr) ? hr : get_Item(args[0], result);
+    }
+    case kKey: {
+        const HRESULT hr = args.Expect(1, 1);
+        return FAILED(hr) ? hr : get_Key(args[0], result);
+    }
+    case kCount: {
+        HRESULT hr = args.Expect(0, 0);
+        if (FAILED(hr))
+            return hr;
+        int count = 0;
+        hr = get_Count(&count);
+        if (SUCCEEDED(hr)) {
+            result->vt = VT_I4;
+            result->lVal = count;
+        }
+        return hr;
+    }
+    default:
+        return E_NOTIMPL;
+    }
+}
+
+} // namespace host

@@ -1,0 +1,229 @@
+// The page objects as a script engine reaches them: names through GetIDsOfNames, calls through
+// Invoke with the argument forms VBScript uses (literals by value, variables by reference).
+#include "host/page_host.h"
+#include "host/string_list.h"
+
+#include "host_test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using host_test::W;
+
+DISPID IdOf(IDispatch* object, const OLECHAR* name)
+{
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    DISPID id = 12345;
+    EXPECT_EQ(S_OK, object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)) << "no member " << id;
+    return id;
+}
+
+// Invokes name on object with args given in script order; returns the HRESULT.
+HRESULT Call(IDispatch* object, const OLECHAR* name, std::vector<VARIANT> args, VARIANT* result,
+             WORD flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET)
+{
+    std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+    DISPPARAMS params = {reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
+    return object->Invoke(IdOf(object, name), IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, nullptr, nullptr);
+}
+
+VARIANT Text(const OLECHAR* text)
+{
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_BSTR;
+    v.bstrVal = ::SysAllocString(text);
+    return v;
+}
+
+VARIANT Short(SHORT n)
+{
+    VARIANT v;
+    ::VariantInit(&v);
+    v.vt = VT_I2;
+    v.iVal = n;
+    return v;
+}
+
+WideString AsString(VARIANT* v)
+{
+    frame::Variant text;
+    EXPECT_EQ(S_OK, ::VariantChangeType(text.Get(), v, 0, VT_BSTR));
+    return frame::Bstr::ToWide(text.Get()->bstrVal);
+}
+
+class ScriptDispatch : public ::testing::Test {
+protected:
+    ScriptDispatch()
+        : page_(host::CreateMemoryPage("POST", {{"Content-Type", "text/plain"}}, "0123456789",
+                                       [this](const WideString& text) { written_ += text; }))
+    {
+        frame::Variant request;
+        EXPECT_EQ(S_OK, Call(page_.Get(), OLESTR("request"), {}, request.Get(), DISPATCH_PROPERTYGET));
+        EXPECT_EQ(VT_DISPATCH, request.Type());
+        request_ = frame::ComPtr<IDispatch>(request.Get()->pdispVal);
+        frame::Variant response;
+        EXPECT_EQ(S_OK, Call(page_.Get(), OLESTR("Response"), {}, response.Get()));
+        response_ = frame::ComPtr<IDispatch>(response.Get()->pdispVal);
+    }
+
+    frame::ComPtr<host::CScriptingContext> page_;
+    frame::ComPtr<IDispatch> request_;
+    frame::ComPtr<IDispatch> response_;
+    WideString written_;
+};
+
+TEST_F(ScriptDispatch, ServerVariablesWithAnArgumentReachTheDefaultMemberAndConvertToText)
+{
+    frame::Variant method;
+    VARIANT name = Text(OLESTR("request_method"));
+    EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("ServerVariables"), {name}, method.Get()));
+    ::VariantClear(&name);
+    ASSERT_EQ(VT_DISPATCH, method.Type());
+    EXPECT_EQ(W("POST"), AsString(method.Get()));
+
+    // Request.ServerVariables first, then ("CONTENT_TYPE") on the collection.
+    frame::Variant collection, type;
+    EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("SERVERVARIABLES"), {}, collection.Get(), DISPATCH_PROPERTYGET));
+    name = Text(OLESTR("CONTENT_TYPE"));
+    DISPPARAMS params = {&name, nullptr, 1, 0};
+    EXPECT_EQ(S_OK, collection.Get()->pdispVal->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_PROPERTYGET, &params,
+                                                       type.Get(), nullptr, nullptr));
+    ::VariantClear(&name);
+    EXPECT_EQ(W("text/plain"), AsString(type.Get()));
+
+    // Response.Write of the returned object writes its default value.
+    EXPECT_EQ(S_OK, Call(response_.Get(), OLESTR("write"), {*type.Get()}, nullptr, DISPATCH_METHOD));
+    EXPECT_EQ(W("text/plain"), written_);
+}
+
+TEST_F(ScriptDispatch, BinaryReadWritesTheCountBackIntoTheScriptVariable)
+{
+    frame::Variant total;
+    EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("TotalBytes"), {}, total.Get()));
+    EXPECT_EQ(VT_I4, total.Type());
+    EXPECT_EQ(10, total.Get()->lVal);
+
+    VARIANT variable = Short(4); // n = 4 : data = Request.BinaryRead(n)
+    VARIANT byRef;
+    ::VariantInit(&byRef);
+    byRef.vt = VT_BYREF | VT_VARIANT;
+    byRef.pvarVal = &variable;
+    frame::Variant data;
+    EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("BinaryRead"), {byRef}, data.Get()));
+    EXPECT_EQ("0123", host_test::BytesOf(*data.Get()));
+    EXPECT_EQ(VT_I4, variable.vt);
+    EXPECT_EQ(4, variable.lVal);
+
+    VARIANT literal = Short(100); // Request.BinaryRead(100): the literal is the caller's, left as is
+    EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("BinaryRead"), {literal}, data.Receive()));
+    EXPECT_EQ("456789", host_test::BytesOf(*data.Get()));
+    std::vector<VARIANT> args = {literal};
+    DISPPARAMS params = {args.data(), nullptr, 1, 0};
+    EXPECT_EQ(S_OK, request_->Invoke(IdOf(request_.Get(), OLESTR("BinaryRead")), IID_NULL, 0, DISPATCH_METHOD,
+                                     &params, data.Receive(), nullptr, nullptr));
+    EXPECT_EQ(VT_I2, args[0].vt);
+    EXPECT_EQ(100, args[0].iVal);
+    EXPECT_EQ("", host_test::BytesOf(*data.Get()));
+}
+
+TEST_F(ScriptDispatch, ResponseWriteConvertsValuesAndSkipsNull)
+{
+    VARIANT number;
+    ::VariantInit(&number);
+    number.vt = VT_I4;
+    number.lVal = 42;
+    VARIANT null;
+    ::VariantInit(&null);
+    null.vt = VT_NULL;
+    VARIANT text = Text(OLESTR(" and more"));
+    EXPECT_EQ(S_OK, Call(response_.Get(), OLESTR("Write"), {number}, nullptr, DISPATCH_METHOD));
+    EXPECT_EQ(S_OK, Call(response_.Get(), OLESTR("Write"), {null}, nullptr, DISPATCH_METHOD));
+    EXPECT_EQ(S_OK, Call(response_.Get(), OLESTR("Write"), {text}, nullptr, DISPATCH_METHOD));
+    ::VariantClear(&text);
+    EXPECT_EQ(W("42 and more"), written_);
+}
+
+TEST_F(ScriptDispatch, CallsThatCannotBeServedGiveTheErrorsAScriptEngineExpects)
+{
+    LPOLESTR unknown[] = {const_cast<LPOLESTR>(OLESTR("Nonsense"))};
+    DISPID id = 0;
+    EXPECT_EQ(DISP_E_UNKNOWNNAME, request_->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id));
+    EXPECT_EQ(DISPID_UNKNOWN, id);
+
+    frame::Variant result;
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, request_->Invoke(777, IID_NULL, 0, DISPATCH_METHOD, &none, result.Get(), nullptr, nullptr));
+    VARIANT value = Short(1);
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS put = {&value, &named, 1, 1};
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, request_->Invoke(IdOf(request_.Get(), OLESTR("TotalBytes")), IID_NULL, 0,
+                                                      DISPATCH_PROPERTYPUT, &put, nullptr, nullptr, nullptr));
+    DISPPARAMS namedArg = {&value, &named, 1, 1};
+    EXPECT_EQ(DISP_E_NONAMEDARGS, request_->Invoke(IdOf(request_.Get(), OLESTR("BinaryRead")), IID_NULL, 0,
+                                                   DISPATCH_METHOD, &namedArg, result.Get(), nullptr, nullptr));
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(request_.Get(), OLESTR("BinaryRead"), {}, result.Receive()));
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(request_.Get(), OLESTR("TotalBytes"), {value}, result.Receive()));
+
+    VARIANT key = Text(OLESTR("x"));
+    EXPECT_EQ(E_NOTIMPL, Call(request_.Get(), OLESTR("Item"), {key}, result.Receive())); // Request("x")
+    EXPECT_EQ(E_NOTIMPL, Call(request_.Get(), OLESTR("Form"), {}, result.Receive()));
+    EXPECT_EQ(E_NOTIMPL, Call(response_.Get(), OLESTR("Redirect"), {key}, nullptr, DISPATCH_METHOD));
+    EXPECT_EQ(E_NOTIMPL, Call(page_.Get(), OLESTR("Session"), {}, result.Receive()));
+    ::VariantClear(&key);
+}
+
+TEST_F(ScriptDispatch, TheContextHandsOutCountedReferencesThatOutliveIt)
+{
+    frame::ComPtr<IUnknown> unknown(static_cast<IScriptingContext*>(page_.Get()));
+    frame::ComPtr<IScriptingContext> context;
+    ASSERT_EQ(S_OK, frame::QueryInterfaceTo(unknown.Get(), IID_IScriptingContext, context));
+    frame::ComPtr<IRequest> notHere;
+    EXPECT_EQ(E_NOINTERFACE, frame::QueryInterfaceTo(unknown.Get(), IID_IRequest, notHere));
+
+    frame::ComPtr<IRequest> request;
+    frame::ComPtr<IResponse> response;
+    ASSERT_EQ(S_OK, context->get_Request(request.Receive()));
+    ASSERT_EQ(S_OK, context->get_Response(response.Receive()));
+    EXPECT_EQ(E_POINTER, context->get_Request(nullptr));
+    IServer* noServer = reinterpret_cast<IServer*>(1);
+    EXPECT_EQ(E_NOTIMPL, context->get_Server(&noServer));
+    EXPECT_EQ(nullptr, noServer);
+
+    unknown.Reset();
+    context.Reset();
+    request_.Reset();
+    response_.Reset();
+    page_.Reset();
+    LONG total = 0;
+    EXPECT_EQ(S_OK, request->get_TotalBytes(&total)); // still alive through its own reference
+    EXPECT_EQ(10, total);
+    EXPECT_EQ(2u, request->AddRef());
+    EXPECT_EQ(1u, request->Release());
+}
+
+TEST(StringList, DefaultValueJoinsAndIndexesCountFromOne)
+{
+    auto list = host::CStringList::Create({W("a"), W("b c"), W("")});
+    int count = 0;
+    ASSERT_EQ(S_OK, list->get_Count(&count));
+    EXPECT_EQ(3, count);
+    frame::Variant value;
+    VARIANT missing;
+    ::VariantInit(&missing);
+    ASSERT_EQ(S_OK, list->get_Item(missing, value.Receive()));
+    EXPECT_EQ(W("a, b c, "), frame::Bstr::ToWide(value.Get()->bstrVal));
+    VARIANT index = Short(2);
+    ASSERT_EQ(S_OK, list->get_Item(index, value.Receive()));
+    EXPECT_EQ(W("b c"), frame::Bstr::ToWide(value.Get()->bstrVal));
+    index.iVal = 4;
+    EXPECT_EQ(DISP_E_BADINDEX, list->get_Item(index, value.Receive()));
+    VARIANT word = Text(OLESTR("two"));
+    EXPECT_EQ(DISP_E_TYPEMISMATCH, list->get_Item(word, value.Receive()));
+    ::VariantClear(&word);
+}
+
+} // namespace
