@@ -18,6 +18,12 @@ std::vector<MSG> Drain()
     return all;
 }
 
+unsigned __stdcall ReturnArgumentLater(void* arg)
+{
+    Sleep(20);
+    return *static_cast<unsigned*>(arg);
+}
+
 } // namespace
 
 TEST(ThreadMessages, PostingNeedsAQueue)
@@ -109,12 +115,8 @@ TEST(ThreadMessages, GetMessageAndWaitMessageWakeForATimer)
 TEST(Threads, ExitCodeAndHandleSignalledAtExit)
 {
     unsigned id = 0;
-    auto routine = [](void* arg) -> unsigned {
-        Sleep(20);
-        return *static_cast<unsigned*>(arg);
-    };
     unsigned code = 1234;
-    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, routine, &code, 0, &id));
+    HANDLE thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ReturnArgumentLater, &code, 0, &id));
     ASSERT_NE(thread, nullptr);
     EXPECT_NE(id, 0u);
     DWORD exitCode = 0;
