@@ -3,6 +3,7 @@
 #include "frame/bstr.h"
 #include "frame/variant.h"
 #include "host/ansi_text.h"
+#include "host/string_enumerator.h"
 #include "host/string_list.h"
 
 #include <string>
@@ -120,9 +121,16 @@ STDMETHODIMP CServerVariables::get_Item(VARIANT Var, VARIANT* pVariantReturn)
 
 STDMETHODIMP CServerVariables::get__NewEnum(IUnknown** ppEnumReturn)
 {
-    if (ppEnumReturn)
-        *ppEnumReturn = nullptr;
-    return E_NOTIMPL;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!ppEnumReturn)
+            return E_POINTER;
+        std::vector<WideString> names;
+        names.reserve(variables_.size());
+        for (const TVariable& variable : variables_)
+            names.push_back(variable.name);
+        *ppEnumReturn = CStringEnumerator::Create(std::move(names)).Detach();
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CServerVariables::get_Count(int* cStrRet)
@@ -159,6 +167,13 @@ HRESULT CServerVariables::InvokeMember(DISPID id, const CDispArgs& args, VARIANT
     case kKey: {
         const HRESULT hr = args.Expect(1, 1);
         return FAILED(hr) ? hr : get_Key(args[0], result);
+    }
+    case kNewEnum: {
+        const HRESULT hr = args.Expect(0, 0);
+        if (FAILED(hr))
+            return hr;
+        result->vt = VT_UNKNOWN;
+        return get__NewEnum(&result->punkVal);
     }
     case kCount: {
         HRESULT hr = args.Expect(0, 0);

@@ -40,7 +40,7 @@ public:
     /// By name (a string, or anything that converts to one): the variable's value as a
     /// VT_DISPATCH string list. By 1-based number: the value of that variable.
     STDMETHODIMP get_Item(VARIANT Var, VARIANT* pVariantReturn) override;
-    /// Not provided: E_NOTIMPL.
+    /// An IEnumVARIANT over the variable names, for For Each.
     STDMETHODIMP get__NewEnum(IUnknown** ppEnumReturn) override;
     STDMETHODIMP get_Count(int* cStrRet) override;
     /// The name of the variable at a 1-based position, as VT_BSTR.

@@ -1,5 +1,7 @@
 #include "host/string_list.h"
 
+#include "host/string_enumerator.h"
+
 namespace host {
 
 namespace {
@@ -58,9 +60,12 @@ STDMETHODIMP CStringList::get_Count(int* cStrRet)
 
 STDMETHODIMP CStringList::get__NewEnum(IUnknown** ppEnumReturn)
 {
-    if (ppEnumReturn)
-        *ppEnumReturn = nullptr;
-    return E_NOTIMPL;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!ppEnumReturn)
+            return E_POINTER;
+        *ppEnumReturn = CStringEnumerator::Create(items_).Detach();
+        return S_OK;
+    });
 }
 
 HRESULT CStringList::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
@@ -75,6 +80,13 @@ HRESULT CStringList::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* res
         missing.vt = VT_ERROR;
         missing.scode = DISP_E_PARAMNOTFOUND;
         return get_Item(args.Count() == 0 ? missing : args[0], result);
+    }
+    case kNewEnum: {
+        const HRESULT hr = args.Expect(0, 0);
+        if (FAILED(hr))
+            return hr;
+        result->vt = VT_UNKNOWN;
+        return get__NewEnum(&result->punkVal);
     }
     case kCount: {
         HRESULT hr = args.Expect(0, 0);

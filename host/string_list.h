@@ -24,7 +24,7 @@ public:
     /// With a 1-based index: that string; DISP_E_BADINDEX outside 1..Count.
     STDMETHODIMP get_Item(VARIANT i, VARIANT* pVariantReturn) override;
     STDMETHODIMP get_Count(int* cStrRet) override;
-    /// Not provided: E_NOTIMPL.
+    /// An IEnumVARIANT over the strings, for For Each.
     STDMETHODIMP get__NewEnum(IUnknown** ppEnumReturn) override;
 
 private:

@@ -205,6 +205,52 @@ TEST_F(ScriptDispatch, TheContextHandsOutCountedReferencesThatOutliveIt)
     EXPECT_EQ(1u, request->Release());
 }
 
+TEST_F(ScriptDispatch, ForEachOverServerVariablesEnumeratesTheirNames)
+{
+    frame::Variant collection, enumResult;
+    ASSERT_EQ(S_OK, Call(request_.Get(), OLESTR("ServerVariables"), {}, collection.Get()));
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    ASSERT_EQ(S_OK, collection.Get()->pdispVal->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                                       &none, enumResult.Get(), nullptr, nullptr));
+    ASSERT_EQ(VT_UNKNOWN, enumResult.Type());
+    frame::ComPtr<IEnumVARIANT> names;
+    ASSERT_EQ(S_OK, frame::QueryInterfaceTo(enumResult.Get()->punkVal, IID_IEnumVARIANT, names));
+
+    VARIANT items[2];
+    ULONG fetched = 0;
+    ASSERT_EQ(S_OK, names->Next(2, items, &fetched));
+    ASSERT_EQ(2u, fetched);
+    EXPECT_EQ(W("REQUEST_METHOD"), frame::Bstr::ToWide(items[0].bstrVal));
+    EXPECT_EQ(W("CONTENT_TYPE"), frame::Bstr::ToWide(items[1].bstrVal));
+    ::VariantClear(&items[0]);
+    ::VariantClear(&items[1]);
+
+    frame::ComPtr<IEnumVARIANT> copy;
+    ASSERT_EQ(S_OK, names->Clone(copy.Receive()));
+    EXPECT_EQ(S_FALSE, names->Skip(1000));
+    EXPECT_EQ(S_FALSE, names->Next(2, items, &fetched));
+    EXPECT_EQ(0u, fetched);
+    ASSERT_EQ(S_OK, copy->Next(1, items, nullptr)); // the clone kept the position
+    EXPECT_EQ(W("CONTENT_LENGTH"), frame::Bstr::ToWide(items[0].bstrVal));
+    ::VariantClear(&items[0]);
+    EXPECT_EQ(E_POINTER, copy->Next(2, items, nullptr));
+    ASSERT_EQ(S_OK, names->Reset());
+    ASSERT_EQ(S_OK, names->Next(1, items, nullptr));
+    EXPECT_EQ(W("REQUEST_METHOD"), frame::Bstr::ToWide(items[0].bstrVal));
+    ::VariantClear(&items[0]);
+
+    // The last name is that of the last header: "HTTP_CONTENT_LENGTH" (added by the page).
+    int count = 0;
+    frame::ComPtr<IRequestDictionary> dictionary;
+    ASSERT_EQ(S_OK, frame::QueryInterfaceTo(collection.Get()->pdispVal, IID_IRequestDictionary, dictionary));
+    ASSERT_EQ(S_OK, dictionary->get_Count(&count));
+    ASSERT_EQ(S_OK, names->Skip(static_cast<ULONG>(count - 2)));
+    ASSERT_EQ(S_OK, names->Next(1, items, nullptr));
+    EXPECT_EQ(W("HTTP_CONTENT_LENGTH"), frame::Bstr::ToWide(items[0].bstrVal));
+    ::VariantClear(&items[0]);
+    EXPECT_EQ(S_FALSE, names->Next(1, items, nullptr));
+}
+
 TEST(StringList, DefaultValueJoinsAndIndexesCountFromOne)
 {
     auto list = host::CStringList::Create({W("a"), W("b c"), W("")});
