@@ -11,11 +11,7 @@ namespace host {
 THttpRequestHead MakeRequestHead(std::string method, std::vector<THttpRequestHead::THeader> headers,
                                  std::size_t bodyLength)
 {
-    THttpRequestHead head;
-    head.method = std::move(method);
-    head.target = "/";
-    head.protocol = "HTTP/1.1";
-    head.headers = std::move(headers);
+    THttpRequestHead head{std::move(method), std::string("/"), std::string("HTTP/1.1"), std::move(headers)};
     if (!head.Header("Content-Length"))
         head.headers.emplace_back("Content-Length", std::to_string(bodyLength));
     return head;
