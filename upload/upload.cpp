@@ -9,6 +9,7 @@
 #include "upload/com_object_auto_wrap.h"
 #include "upload/process_post_query.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace {
@@ -151,14 +152,16 @@ STDMETHODIMP CUpload::get_DetectCharRefs(TYesNoAuto* pVal)
     if (!pVal)
         return E_INVALIDARG;
     frame::ObjectLockGuard lock(*this);
-    *pVal = detectCharRefs_;
+    std::memcpy(pVal, &detectCharRefs_, sizeof detectCharRefs_);
     return S_OK;
 }
 
 STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
 {
+    // The raw 32 bits: the value need not be one of the enumeration's.
+    static_assert(sizeof newVal == sizeof detectCharRefs_);
     frame::ObjectLockGuard lock(*this);
-    detectCharRefs_ = newVal;
+    std::memcpy(&detectCharRefs_, &newVal, sizeof newVal);
     return S_OK;
 }
 

@@ -12,6 +12,7 @@
 
 #include <asptlb.h>
 
+#include <cstdint>
 #include <string>
 
 class CUpload : public frame::ComObjectRoot,
@@ -63,6 +64,7 @@ private:
     frame::ComPtr<IUploadedFileCollection> files_;
     frame::ComPtr<ITextFieldCollection> form_;
     LONG codePage_ = 0;
-    TYesNoAuto detectCharRefs_ = ynaAuto;
+    // Kept as a plain integer: scripts may store any 32-bit value, which Save then rejects.
+    std::int32_t detectCharRefs_ = ynaAuto;
     WideString id_;
 };

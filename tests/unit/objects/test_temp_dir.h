@@ -27,6 +27,22 @@ inline std::filesystem::path ToPath(const WideString& text)
     return std::filesystem::path(std::u16string(text.begin(), text.end()));
 }
 
+/// The content of a file named as the component names it (backslashes included), read through the
+/// platform's file calls.
+inline std::string ReadWithPlatform(const WideString& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<cannot open>";
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
+    ::CloseHandle(file);
+    return content;
+}
+
 class TestTempDir {
 public:
     TestTempDir()
