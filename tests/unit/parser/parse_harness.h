@@ -3,14 +3,13 @@
 // field (reading and then deleting each file it is handed), and a statistics updater that only
 // records what it is told.
 
-#include <gtest/gtest.h>
-
 #include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <random>
 #include <iterator>
+#include <ostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
