@@ -1,0 +1,424 @@
+#include "tools/kestrune/replay_command.h"
+
+#include "frame/bstr.h"
+#include "frame/com_ptr.h"
+#include "frame/guid.h"
+#include "frame/variant.h"
+#include "host/page_host.h"
+#include "platform/win.h"
+#include "tools/kestrune/json_writer.h"
+#include "tools/kestrune/progress_bar.h"
+#include "tools/kestrune/sha256.h"
+
+#include "kestrune_idl.h"
+
+#include <boost/program_options.hpp>
+
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <system_error>
+
+namespace po = boost::program_options;
+
+namespace kestrune {
+
+namespace {
+
+po::options_description VisibleOptions()
+{
+    po::options_description options("Options");
+    options.add_options()
+        ("temp-dir", po::value<std::string>(), "directory for the temporary files (default: a fresh one, removed afterwards)")
+        ("save-dir", po::value<std::string>(), "keep every file there under its SafeFileName (SaveAs)")
+        ("overwrite", "let --save-dir replace existing files")
+        ("code-page", po::value<long>(), "CodePage for posted text (0 = none)")
+        ("char-refs", po::value<std::string>(), "DetectCharRefs: yes, no or auto")
+        ("id", po::value<std::string>(), "upload ID")
+        ("progress", "draw a progress bar on standard error")
+        ("compact", "print the JSON on one line")
+        ("help,h", "show this help");
+    return options;
+}
+
+WideString WideFromUtf8(const std::string& text)
+{
+    const std::u16string u16 = std::filesystem::path(std::u8string(text.begin(), text.end())).u16string();
+    return WideString(u16.begin(), u16.end());
+}
+
+WideString WideFromPath(const std::filesystem::path& path)
+{
+    const std::u16string u16 = path.u16string();
+    return WideString(u16.begin(), u16.end());
+}
+
+std::u16string Utf16(const WideString& text) { return std::u16string(text.begin(), text.end()); }
+
+std::u16string Utf16(const frame::Bstr& text)
+{
+    return text.Get() ? std::u16string(text.Get(), text.Get() + text.Length()) : std::u16string();
+}
+
+std::string HexResult(HRESULT hr)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
+    return text;
+}
+
+// SHA-256 of a file named as the component names it, read through the platform's file calls.
+std::optional<std::string> FileDigest(const WideString& path)
+{
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return std::nullopt;
+    Sha256 hash;
+    unsigned char buffer[65536];
+    DWORD got = 0;
+    bool ok = true;
+    while ((ok = ::ReadFile(file, buffer, sizeof buffer, &got, nullptr) != FALSE) && got > 0)
+        hash.Update(buffer, got);
+    ::CloseHandle(file);
+    if (!ok)
+        return std::nullopt;
+    return hash.HexDigest();
+}
+
+// A fresh directory under the system's temporary directory, removed with its content at the end.
+class FreshTempDir {
+public:
+    FreshTempDir()
+    {
+        std::random_device random;
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            std::ostringstream name;
+            name << "kestrune-replay-" << std::hex << random() << random();
+            path_ = std::filesystem::temp_directory_path() / name.str();
+            if (std::filesystem::create_directory(path_))
+                return;
+        }
+        throw std::runtime_error("cannot create a temporary directory under " + std::filesystem::temp_directory_path().string());
+    }
+    ~FreshTempDir()
+    {
+        std::error_code ignored;
+        std::filesystem::remove_all(path_, ignored);
+    }
+    FreshTempDir(const FreshTempDir&) = delete;
+    FreshTempDir& operator=(const FreshTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+};
+
+// CoInitializeEx for the run's lifetime.
+class ComApartment {
+public:
+    ComApartment() : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
+    ~ComApartment()
+    {
+        if (SUCCEEDED(hr_))
+            ::CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    HRESULT Result() const { return hr_; }
+
+private:
+    HRESULT hr_;
+};
+
+// Item(index) of either collection, as a script's Files(i) or Form(i).
+template <class Collection>
+frame::ComPtr<IDispatch> ItemAt(Collection* collection, LONG index)
+{
+    frame::Variant key;
+    key.Get()->vt = VT_I4;
+    key.Get()->lVal = index;
+    frame::Variant item;
+    if (FAILED(collection->Item(*key.Get(), item.Get())) || item.Type() != VT_DISPATCH)
+        return {};
+    return frame::ComPtr<IDispatch>(item.Get()->pdispVal);
+}
+
+void WriteForm(JsonWriter& json, IUpload* upload)
+{
+    json.Key("form");
+    json.BeginArray();
+    frame::ComPtr<ITextFieldCollection> form;
+    LONG count = 0;
+    if (SUCCEEDED(upload->get_Form(form.Receive())) && form && SUCCEEDED(form->get_Count(&count))) {
+        for (LONG i = 1; i <= count; ++i) {
+            frame::ComPtr<ITextField> field;
+            frame::QueryInterfaceTo(ItemAt(form.Get(), i).Get(), IID_ITextField, field);
+            if (!field)
+                continue;
+            frame::Bstr name, value, contentType;
+            LONG length = 0;
+            field->get_FieldName(name.Receive());
+            field->get_Value(value.Receive());
+            field->get_ContentType(contentType.Receive());
+            field->get_Length(&length);
+            json.BeginObject();
+            json.Key("name");
+            json.String(Utf16(name));
+            json.Key("value");
+            json.String(Utf16(value));
+            json.Key("contentType");
+            json.String(Utf16(contentType));
+            json.Key("length");
+            json.Number(length);
+            json.EndObject();
+        }
+    }
+    json.EndArray();
+}
+
+void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options)
+{
+    json.Key("files");
+    json.BeginArray();
+    frame::ComPtr<IUploadedFileCollection> files;
+    LONG count = 0;
+    if (SUCCEEDED(upload->get_Files(files.Receive())) && files && SUCCEEDED(files->get_Count(&count))) {
+        for (LONG i = 1; i <= count; ++i) {
+            frame::ComPtr<IUploadedFile> file;
+            frame::QueryInterfaceTo(ItemAt(files.Get(), i).Get(), IID_IUploadedFile, file);
+            if (!file)
+                continue;
+            frame::Bstr field, clientPath, contentType, extension, safeName, tempName;
+            LONG size = 0;
+            file->get_FieldName(field.Receive());
+            file->get_ClientFilePath(clientPath.Receive());
+            file->get_ContentType(contentType.Receive());
+            file->get_ContentLength(&size);
+            file->get_Extension(extension.Receive());
+            file->get_SafeFileName(safeName.Receive());
+            file->get_TempFileName(tempName.Receive());
+            const std::optional<std::string> digest = FileDigest(tempName.ToWide());
+
+            json.BeginObject();
+            json.Key("field");
+            json.String(Utf16(field));
+            json.Key("clientPath");
+            json.String(Utf16(clientPath));
+            json.Key("contentType");
+            json.String(Utf16(contentType));
+            json.Key("size");
+            json.Number(size);
+            json.Key("extension");
+            json.String(Utf16(extension));
+            json.Key("safeName");
+            json.String(Utf16(safeName));
+            json.Key("sha256");
+            if (digest)
+                json.Utf8String(*digest);
+            else
+                json.Null();
+
+            std::optional<std::string> saveError;
+            std::optional<WideString> savedAs;
+            if (options.saveDir) {
+                const WideString safe = safeName.ToWide();
+                if (safe.empty()) {
+                    saveError = "the client file name leaves no safe name";
+                } else {
+                    const std::filesystem::path target = *options.saveDir / std::filesystem::path(Utf16(safe));
+                    const WideString wideTarget = WideFromPath(target);
+                    const bool existed = std::filesystem::exists(target);
+                    const HRESULT hr = file->SaveAs(frame::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
+                    if (SUCCEEDED(hr))
+                        savedAs = wideTarget;
+                    else if (existed && !options.overwrite)
+                        saveError = "a file of that name exists (--overwrite replaces it)";
+                    else
+                        saveError = "SaveAs failed with " + HexResult(hr);
+                }
+            }
+            json.Key("savedAs");
+            if (savedAs)
+                json.String(Utf16(*savedAs));
+            else
+                json.Null();
+            if (saveError) {
+                json.Key("saveError");
+                json.Utf8String(*saveError);
+            }
+            json.EndObject();
+        }
+    }
+    json.EndArray();
+}
+
+} // namespace
+
+std::string ReplayUsage()
+{
+    std::ostringstream text;
+    text << "Usage: kestrune replay REQUEST.http [options]\n"
+            "Runs a captured HTTP request through an Upload object as an ASP page would and prints the\n"
+            "outcome as JSON. Exit status: 0 Save succeeded, 1 Save failed, 2 usage or unreadable request.\n\n"
+         << VisibleOptions();
+    return text.str();
+}
+
+TReplayOptions ParseReplayOptions(const std::vector<std::string>& args)
+{
+    po::options_description all = VisibleOptions();
+    all.add_options()("request", po::value<std::vector<std::string>>(), "request file");
+    po::positional_options_description positional;
+    positional.add("request", -1);
+    po::variables_map values;
+    try {
+        po::store(po::command_line_parser(args).options(all).positional(positional).run(), values);
+        po::notify(values);
+    } catch (const po::error& e) {
+        throw EUsage(e.what());
+    }
+
+    TReplayOptions options;
+    if (values.count("help")) {
+        options.help = true;
+        return options;
+    }
+    if (!values.count("request"))
+        throw EUsage("no request file given (kestrune replay REQUEST.http)");
+    const auto& requests = values["request"].as<std::vector<std::string>>();
+    if (requests.size() != 1)
+        throw EUsage("exactly one request file expected, got " + std::to_string(requests.size()));
+    options.request = requests.front();
+    if (values.count("temp-dir"))
+        options.tempDir = values["temp-dir"].as<std::string>();
+    if (values.count("save-dir"))
+        options.saveDir = values["save-dir"].as<std::string>();
+    options.overwrite = values.count("overwrite") > 0;
+    if (values.count("code-page"))
+        options.codePage = values["code-page"].as<long>();
+    if (values.count("char-refs")) {
+        const std::string mode = values["char-refs"].as<std::string>();
+        if (mode == "no")
+            options.charRefs = ynaNo;
+        else if (mode == "yes")
+            options.charRefs = ynaYes;
+        else if (mode == "auto")
+            options.charRefs = ynaAuto;
+        else
+            throw EUsage("--char-refs takes yes, no or auto, not '" + mode + "'");
+    }
+    if (values.count("id"))
+        options.id = values["id"].as<std::string>();
+    options.progress = values.count("progress") > 0;
+    options.compact = values.count("compact") > 0;
+    return options;
+}
+
+int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& err)
+{
+    ComApartment apartment;
+    if (FAILED(apartment.Result())) {
+        err << "kestrune replay: COM could not be initialised (" << HexResult(apartment.Result()) << ")\n";
+        return 2;
+    }
+
+    frame::ComPtr<host::CScriptingContext> page;
+    try {
+        if (!std::filesystem::is_regular_file(options.request))
+            throw std::runtime_error("cannot read " + options.request.string() + ": not a readable file");
+        page = host::OpenCapturedPage(options.request);
+    } catch (const std::exception& e) {
+        err << "kestrune replay: " << e.what() << "\n";
+        return 2;
+    }
+
+    std::unique_ptr<FreshTempDir> freshDir;
+    WideString tempDir;
+    try {
+        if (options.tempDir) {
+            tempDir = WideFromPath(*options.tempDir);
+        } else {
+            freshDir = std::make_unique<FreshTempDir>();
+            tempDir = WideFromPath(freshDir->Path());
+        }
+    } catch (const std::exception& e) {
+        err << "kestrune replay: " << e.what() << "\n";
+        return 2;
+    }
+
+    // Scoped so that the Upload object and its files are gone before the directory is removed.
+    HRESULT saved = E_FAIL;
+    {
+        frame::ComPtr<IUpload> upload;
+        const HRESULT created = ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload, upload.ReceiveVoid());
+        if (FAILED(created) || !upload) {
+            err << "kestrune replay: the Upload object could not be created (" << HexResult(created) << ")\n";
+            return 2;
+        }
+        const HRESULT bound = upload->OnStartPage(page.Get());
+        if (FAILED(bound)) {
+            err << "kestrune replay: OnStartPage failed (" << HexResult(bound) << ")\n";
+            return 2;
+        }
+        if (options.codePage)
+            upload->put_CodePage(static_cast<LONG>(*options.codePage));
+        if (options.charRefs)
+            upload->put_DetectCharRefs(static_cast<TYesNoAuto>(*options.charRefs));
+        WideString id;
+        if (options.id)
+            id = WideFromUtf8(*options.id);
+        else if (options.progress)
+            id = frame::GuidToString([] { GUID g{}; ::CoCreateGuid(&g); return g; }());
+        if (!id.empty())
+            upload->put_ID(frame::Bstr(id).Get());
+
+        {
+            std::unique_ptr<CProgressBar> bar;
+            if (options.progress)
+                bar = std::make_unique<CProgressBar>(id, stderr);
+            saved = upload->Save(frame::Bstr(tempDir).Get());
+            if (bar)
+                bar->Finish();
+        }
+
+        JsonWriter json(out, !options.compact);
+        json.BeginObject();
+        json.Key("save");
+        json.BeginObject();
+        json.Key("hresult");
+        json.Utf8String(HexResult(saved));
+        json.Key("ok");
+        json.Bool(saved == S_OK);
+        json.EndObject();
+        frame::Bstr finalId;
+        upload->get_ID(finalId.Receive());
+        json.Key("id");
+        json.String(Utf16(finalId));
+        WriteForm(json, upload.Get());
+        WriteFiles(json, upload.Get(), options);
+        json.EndObject();
+        out << "\n";
+        upload->OnEndPage();
+    }
+    return saved == S_OK ? 0 : 1;
+}
+
+int ReplayMain(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+{
+    TReplayOptions options;
+    try {
+        options = ParseReplayOptions(args);
+    } catch (const EUsage& e) {
+        err << "kestrune replay: " << e.what() << " (see kestrune replay --help)\n";
+        return 2;
+    }
+    if (options.help) {
+        out << ReplayUsage();
+        return 0;
+    }
+    return RunReplay(options, out, err);
+}
+
+} // namespace kestrune
