@@ -1,5 +1,6 @@
 #include "parser/search_engine.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace parser {
@@ -56,6 +57,58 @@ const std::vector<std::int32_t>& CSearchEngine::PrefixTable(const char* literal,
         prefixTable_[i] = k;
     }
     return prefixTable_;
+}
+
+namespace {
+
+// Number of leading bytes that a and b have in common, at most n; compares a word at a time.
+std::uint32_t CommonPrefix(const unsigned char* a, const unsigned char* b, std::uint32_t n) {
+    std::uint32_t k = 0;
+    while (n - k >= 8) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + k, 8);
+        std::memcpy(&y, b + k, 8);
+        if (x != y) break;
+        k += 8;
+    }
+    while (k < n && a[k] == b[k]) ++k;
+    return k;
+}
+
+}  // namespace
+
+// Runs the matcher over buffer[p, e), starting with q literal bytes already matched. Returns true
+// with p on the literal's last byte at the first occurrence that ends there; otherwise p == e and
+// q is the length of the longest buffer suffix that begins the literal.
+bool CSearchEngine::Scan(std::uint32_t& p, std::uint32_t e, std::int32_t& q, const unsigned char* literal,
+                         std::int32_t length, const std::vector<std::int32_t>& table) const {
+    const auto n = static_cast<std::uint32_t>(length);
+    while (p < e) {
+        if (q == 0) {
+            const void* hit = std::memchr(buffer_ + p, literal[0], e - p);
+            if (hit == nullptr) {
+                p = e;
+                return false;
+            }
+            p = static_cast<std::uint32_t>(static_cast<const unsigned char*>(hit) - buffer_);
+        }
+        // Extend the partial match as far as the buffer allows.
+        const auto matched = static_cast<std::uint32_t>(q);
+        const std::uint32_t k = CommonPrefix(buffer_ + p, literal + matched, std::min(n - matched, e - p));
+        q += static_cast<std::int32_t>(k);
+        p += k;
+        if (static_cast<std::uint32_t>(q) == n) {
+            p -= 1;
+            return true;
+        }
+        if (p == e) return false;
+        // Mismatch at p: fall back along the borders of the matched part.
+        const unsigned char c = buffer_[p];
+        while (q > 0 && c != literal[q]) q = table[q - 1];
+        if (c == literal[q] && static_cast<std::uint32_t>(++q) == n) return true;
+        ++p;
+    }
+    return false;
 }
 
 bool CSearchEngine::Peek(char ch) const {
@@ -115,22 +168,9 @@ void CSearchEngine::SkipPast(const char* literal, std::int32_t length) {
         for (;;) {
             std::uint32_t p = position_;
             const std::uint32_t e = end_;
-            while (p < e) {
-                if (q == 0) {
-                    const void* hit = std::memchr(buffer_ + p, lit[0], e - p);
-                    if (hit == nullptr) {
-                        p = e;
-                        break;
-                    }
-                    p = static_cast<std::uint32_t>(static_cast<const unsigned char*>(hit) - buffer_);
-                }
-                const unsigned char c = buffer_[p];
-                while (q > 0 && c != lit[q]) q = table[q - 1];
-                if (c == lit[q] && ++q == length) {
-                    position_ = p;
-                    return;
-                }
-                ++p;
+            if (Scan(p, e, q, lit, length, table)) {
+                position_ = p;
+                return;
             }
             position_ = e;
             source_.ReadChunk();
@@ -153,23 +193,10 @@ void CSearchEngine::ReadUntil(CReceiver& receiver, const char* literal, std::int
         for (;;) {
             std::uint32_t p = position_;
             const std::uint32_t e = end_;
-            while (p < e) {
-                if (q == 0) {
-                    const void* hit = std::memchr(buffer_ + p, lit[0], e - p);
-                    if (hit == nullptr) {
-                        p = e;
-                        break;
-                    }
-                    p = static_cast<std::uint32_t>(static_cast<const unsigned char*>(hit) - buffer_);
-                }
-                const unsigned char c = buffer_[p];
-                while (q > 0 && c != lit[q]) q = table[q - 1];
-                if (c == lit[q] && ++q == length) {
-                    HandOver(receiver, from, p + 1 - static_cast<std::uint32_t>(length));
-                    position_ = p;
-                    return;
-                }
-                ++p;
+            if (Scan(p, e, q, lit, length, table)) {
+                HandOver(receiver, from, p + 1 - static_cast<std::uint32_t>(length));
+                position_ = p;
+                return;
             }
             position_ = e;
             if (q == 0) {

@@ -63,6 +63,8 @@ private:
     void Advance();
     void HandOver(CReceiver& receiver, std::uint32_t from, std::uint32_t to);
     const std::vector<std::int32_t>& PrefixTable(const char* literal, std::int32_t length);
+    bool Scan(std::uint32_t& p, std::uint32_t e, std::int32_t& q, const unsigned char* literal, std::int32_t length,
+              const std::vector<std::int32_t>& table) const;
 
     CDataSourceBase& source_;
     const unsigned char* const buffer_;
