@@ -109,6 +109,6 @@ TEST_P(RealClient, DeliversWhatTheClientWasToldToSend)
 }
 
 INSTANTIATE_TEST_SUITE_P(Captures, RealClient,
-                         ::testing::Values("curl_form", "python_requests", "node_fetch_formdata"));
+                         ::testing::Values("chromium_form", "curl_form", "python_requests", "node_fetch_formdata"));
 
 } // namespace
