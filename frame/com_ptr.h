@@ -52,6 +52,7 @@ public:
 
     T* Get() const noexcept { return p_; }
     T* operator->() const noexcept { return p_; }
+    T& operator*() const noexcept { return *p_; }
     explicit operator bool() const noexcept { return p_ != nullptr; }
 
     /// Releases the current reference and returns the slot for a callee's [out] pointer.

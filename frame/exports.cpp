@@ -1,6 +1,7 @@
 // The four functions the DLL exports (undecorated, through kestrune.def). Executables that link
 // the product objects directly get the same functions; on POSIX the stand-in's CoCreateInstance
 // calls DllGetClassObject.
+#include "frame/exports.h"
 #include "frame/module.h"
 #include "frame/registration.h"
 

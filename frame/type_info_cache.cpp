@@ -28,6 +28,10 @@ TypeInfoCache& Cache() noexcept
     return cache;
 }
 
+// The library is registered under its own locale only, and the loader's fallback from another
+// locale never reaches it: ask for exactly that one.
+constexpr LCID kLibraryLocale = 0x0409;
+
 } // namespace
 
 HRESULT GetCachedTypeInfo(REFIID iid, ITypeInfo** info) noexcept
@@ -43,7 +47,7 @@ HRESULT GetCachedTypeInfo(REFIID iid, ITypeInfo** info) noexcept
                 return entry.info.CopyTo(info);
         }
         if (!cache.library) {
-            const HRESULT hr = ::LoadRegTypeLib(LIBID_KestruneLib, 1, 0, LOCALE_NEUTRAL, cache.library.Receive());
+            const HRESULT hr = ::LoadRegTypeLib(LIBID_KestruneLib, 1, 0, kLibraryLocale, cache.library.Receive());
             if (FAILED(hr))
                 return hr;
         }

@@ -1,5 +1,5 @@
 // Process-wide cache of the type information of the library's interfaces, loaded from the
-// registered type library (LoadRegTypeLib(LIBID_KestruneLib, 1, 0, ...)). Thread-safe; a failed
+// registered type library (LoadRegTypeLib(LIBID_KestruneLib, 1, 0, 0x409), the library's locale). Thread-safe; a failed
 // load is not cached, so a later call tries again.
 //
 //   frame::ComPtr<ITypeInfo> info;

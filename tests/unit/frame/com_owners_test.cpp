@@ -1,0 +1,144 @@
+#include "frame/bstr.h"
+#include "frame/com_boundary.h"
+#include "frame/com_ptr.h"
+#include "frame/variant.h"
+#include "platform/win.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+TEST(ComBoundary, TranslatesEveryExceptionIntoAnHresult)
+{
+    EXPECT_EQ(frame::ComBoundary([] {}), S_OK);
+    EXPECT_EQ(frame::ComBoundary([] { return S_FALSE; }), S_FALSE);
+    EXPECT_EQ(frame::ComBoundary([] { return E_POINTER; }), E_POINTER);
+    EXPECT_EQ(frame::ComBoundary([]() -> HRESULT { throw frame::ComError(E_OUTOFMEMORY); }), E_OUTOFMEMORY);
+    EXPECT_EQ(frame::ComBoundary([] { frame::ThrowIfFailed(DISP_E_TYPEMISMATCH); }), DISP_E_TYPEMISMATCH);
+    EXPECT_EQ(frame::ComBoundary([] { frame::ThrowIfFailed(S_FALSE); }), S_OK);
+    // Only a ComError chooses its HRESULT: an allocation failure is an internal failure like any other.
+    EXPECT_EQ(frame::ComBoundary([] { throw std::bad_alloc(); }), E_FAIL);
+    EXPECT_EQ(frame::ComBoundary([] { throw std::runtime_error("x"); }), E_FAIL);
+    EXPECT_EQ(frame::ComBoundary([] { throw 7; }), E_FAIL);
+}
+
+TEST(Bstr, ConvertsUpToTheFirstNulAndTreatsNullAsEmpty)
+{
+    EXPECT_EQ(frame::Bstr::ToWide(nullptr), WideString());
+    const WideString withNul(OLESTR("ab\0cd"), 5);
+    frame::Bstr b(withNul);
+    EXPECT_EQ(b.Length(), 5u) << "the BSTR keeps the whole string";
+    EXPECT_EQ(b.ToWide(), WideString(OLESTR("ab")));
+    EXPECT_EQ(b.Get()[5], OLECHAR(0)) << "terminated after its length";
+
+    frame::Bstr empty(WideString{});
+    EXPECT_NE(empty.Get(), nullptr);
+    EXPECT_EQ(empty.Length(), 0u);
+    EXPECT_EQ(frame::Bstr(static_cast<const OLECHAR*>(nullptr)).Get(), nullptr);
+}
+
+TEST(Bstr, TransfersOwnership)
+{
+    frame::Bstr a(OLESTR("text"));
+    BSTR raw = a.Get();
+    frame::Bstr b(std::move(a));
+    EXPECT_EQ(a.Get(), nullptr);
+    EXPECT_EQ(b.Get(), raw);
+    BSTR out = b.Detach();
+    EXPECT_EQ(b.Get(), nullptr);
+    frame::Bstr c = frame::Bstr::Attach(out);
+    EXPECT_EQ(c.ToWide(), WideString(OLESTR("text")));
+
+    BSTR copy = nullptr;
+    frame::Bstr::CopyOut(OLESTR("value"), &copy);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(::SysStringLen(copy), 5u);
+    ::SysFreeString(copy);
+
+    BSTR* slot = c.Receive();
+    EXPECT_EQ(*slot, nullptr) << "Receive frees the old string first";
+}
+
+TEST(Variant, CopiesDeeplyAndDetachesIntoUninitialisedStorage)
+{
+    frame::Variant source;
+    source.Get()->vt = VT_BSTR;
+    source.Get()->bstrVal = ::SysAllocString(OLESTR("name"));
+
+    frame::Variant copy;
+    copy.CopyFrom(*source.Get());
+    ASSERT_EQ(copy.Type(), VT_BSTR);
+    EXPECT_NE(copy.Get()->bstrVal, source.Get()->bstrVal);
+
+    // A script variable arrives as a reference to a VARIANT.
+    VARIANT byRef;
+    ::VariantInit(&byRef);
+    byRef.vt = VT_BYREF | VT_VARIANT;
+    byRef.pvarVal = source.Get();
+    frame::Variant resolved;
+    resolved.CopyIndirectFrom(byRef);
+    ASSERT_EQ(resolved.Type(), VT_BSTR);
+    EXPECT_EQ(frame::Bstr::ToWide(resolved.Get()->bstrVal), WideString(OLESTR("name")));
+
+    VARIANT out;
+    std::memset(&out, 0xCD, sizeof out);
+    copy.Detach(&out);
+    EXPECT_EQ(copy.Type(), VT_EMPTY);
+    EXPECT_EQ(out.vt, VT_BSTR);
+    ::VariantClear(&out);
+
+    frame::Variant moved(std::move(resolved));
+    EXPECT_EQ(resolved.Type(), VT_EMPTY);
+    EXPECT_EQ(moved.Type(), VT_BSTR);
+}
+
+// A bare IUnknown that counts its references.
+class Counted : public IUnknown {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** ppv) override
+    {
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return static_cast<ULONG>(++refs); }
+    STDMETHODIMP_(ULONG) Release() override { return static_cast<ULONG>(--refs); }
+    long refs = 0;
+};
+
+TEST(ComPtr, CountsReferencesThroughCopyMoveAndRelease)
+{
+    Counted object;
+    {
+        frame::ComPtr<IUnknown> a(&object);
+        EXPECT_EQ(object.refs, 1);
+        frame::ComPtr<IUnknown> b = a;
+        EXPECT_EQ(object.refs, 2);
+        frame::ComPtr<IUnknown> c = std::move(b);
+        EXPECT_EQ(object.refs, 2);
+        EXPECT_FALSE(b);
+        c = a;
+        EXPECT_EQ(object.refs, 2);
+        c = c;
+        EXPECT_EQ(object.refs, 2);
+
+        IUnknown* out = nullptr;
+        EXPECT_EQ(a.CopyTo(&out), S_OK);
+        EXPECT_EQ(object.refs, 3);
+        out->Release();
+        EXPECT_EQ(a.CopyTo(nullptr), E_POINTER);
+
+        IUnknown* detached = c.Detach();
+        EXPECT_EQ(object.refs, 2);
+        auto attached = frame::ComPtr<IUnknown>::Attach(detached);
+        EXPECT_EQ(object.refs, 2);
+        *attached.Receive() = nullptr;
+        EXPECT_EQ(object.refs, 1) << "Receive releases the old reference";
+    }
+    EXPECT_EQ(object.refs, 0);
+}
+
+} // namespace

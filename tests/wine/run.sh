@@ -1,0 +1,256 @@
+#!/usr/bin/env bash
+# Acceptance tests of Kestrune.dll under Wine, x86 and x64.
+#
+#   tests/wine/run.sh [WIN32_BUILD_DIR [WIN64_BUILD_DIR]]      the whole suite (default build/win32, build/win64)
+#   tests/wine/run.sh --page PAGE.vbs [REQUEST.http] [--arch x86|x64] [--build DIR]
+#                                                               run one page by hand, output as is
+#
+# The suite makes (once) a win64 Wine prefix inside the first build tree, registers both DLLs with
+# regsvr32, checks the registry, the type library and the class objects, runs the Windows unit
+# tests and every page under tests/wine/pages, stops that prefix's wineserver, and ends with
+# "N passed, N failed". It exits non-zero when anything failed.
+set -u
+
+here=$(cd "$(dirname "$0")" && pwd)
+source_dir=$(cd "$here/../.." && pwd)
+
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+die() { echo "run.sh: $*" >&2; exit 2; }
+
+# ---------------------------------------------------------------------------------------------
+# The prefix: one per build tree, made on first use (keyed on its system.reg).
+
+prepare_prefix() {
+    export WINEPREFIX="$1/wineprefix"
+    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
+        echo "run.sh: creating Wine prefix $WINEPREFIX"
+        mkdir -p "$WINEPREFIX"
+        wineboot -i >/dev/null 2>&1 || die "wineboot failed"
+        wineserver -w
+    fi
+    wineserver -p 2>/dev/null
+    trap stop_prefix EXIT
+}
+
+stop_prefix() {
+    wineserver -k 2>/dev/null
+    wineserver -w 2>/dev/null
+}
+
+winpath() { winepath -w "$1" 2>/dev/null; }
+
+# ---------------------------------------------------------------------------------------------
+# One page by hand.
+
+if [[ "${1:-}" == "--page" ]]; then
+    shift
+    page="" request="" arch=x86 build=""
+    while [[ $# -gt 0 ]]; do
+        case "$1" in
+            --arch) arch=$2; shift 2 ;;
+            --build) build=$2; shift 2 ;;
+            *) if [[ -z "$page" ]]; then page=$1; else request=$1; fi; shift ;;
+        esac
+    done
+    [[ -n "$page" ]] || die "--page needs a page"
+    if [[ -z "$build" ]]; then
+        if [[ $arch == x64 ]]; then build="$source_dir/build/win64"; else build="$source_dir/build/win32"; fi
+    fi
+    prepare_prefix "$build"
+    regsvr="C:\\windows\\syswow64\\regsvr32.exe"
+    [[ $arch == x64 ]] && regsvr="C:\\windows\\system32\\regsvr32.exe"
+    wine "$regsvr" /s "$(winpath "$build/frame/Kestrune.dll")" || die "regsvr32 failed"
+    args=("$(winpath "$page")")
+    [[ -n "$request" ]] && args+=("$(winpath "$request")")
+    wine "$build/tools/pagerun/pagerun.exe" "${args[@]}"
+    exit $?
+fi
+
+# ---------------------------------------------------------------------------------------------
+# The suite.
+
+build32=$(cd "${1:-$source_dir/build/win32}" 2>/dev/null && pwd) || die "no win32 build directory"
+build64=$(cd "${2:-$source_dir/build/win64}" 2>/dev/null && pwd) || die "no win64 build directory"
+
+passed=0
+failed=0
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' RETURN
+
+pass() { passed=$((passed + 1)); echo "ok    $1"; }
+fail() { failed=$((failed + 1)); echo "FAIL  $1"; [[ -n "${2:-}" ]] && sed 's/^/      /' "$2" | head -40; }
+
+# Compares two files; on a difference shows it.
+same() { # NAME EXPECTED ACTUAL
+    if diff -u "$2" "$3" >"$scratch/diff"; then pass "$1"; else fail "$1" "$scratch/diff"; fi
+}
+
+APPID="{7458B7E8-3162-4286-A81D-3165A2B7B03F}"
+LIBID="{FEE9C9D6-28F6-4005-A2CD-C319B22C1575}"
+# Object-map order: name, CLSID, threading model, Programmable key.
+CLASSES=(
+    "UploadedFileCollection {B2C935A2-E8E2-46DC-9496-56E19FA7E4E8} Both yes"
+    "TextFieldCollection {F58329C1-D167-4FF4-8F6E-7B0E245F72A3} Both yes"
+    "UploadedFile {9B3CBB68-841C-42D0-843F-560B9120A023} Both yes"
+    "TextField {7EE6DC24-1E1E-4315-9380-33C89ABFA69B} Both yes"
+    "Progress {95132F76-BAD2-4024-B26A-042B57DE189B} Both yes"
+    "UploadMetadata {D452B929-7C77-4CE3-8958-9AB309DC45D7} Neutral no"
+    "Upload {74FD3FE2-3E13-42B6-ADC8-08CA7ED2107E} Both yes"
+)
+
+# Every key self-registration writes, with its values, as "key" and "key|name|value" lines.
+expected_registry() { # CLSID_ROOT MODULE
+    local root=$1 module=$2
+    echo "HKEY_CLASSES_ROOT\\AppID\\$APPID|(Default)|Kestrune"
+    echo "HKEY_CLASSES_ROOT\\AppID\\Kestrune.DLL|AppID|$APPID"
+    local entry name clsid model programmable
+    for entry in "${CLASSES[@]}"; do
+        read -r name clsid model programmable <<<"$entry"
+        local key="HKEY_CLASSES_ROOT\\$root\\$clsid"
+        echo "HKEY_CLASSES_ROOT\\Kestrune.$name.1|(Default)|$name Class"
+        echo "HKEY_CLASSES_ROOT\\Kestrune.$name.1\\CLSID|(Default)|$clsid"
+        echo "HKEY_CLASSES_ROOT\\Kestrune.$name|(Default)|$name Class"
+        echo "HKEY_CLASSES_ROOT\\Kestrune.$name\\CLSID|(Default)|$clsid"
+        echo "HKEY_CLASSES_ROOT\\Kestrune.$name\\CurVer|(Default)|Kestrune.$name.1"
+        echo "$key|(Default)|$name Class"
+        echo "$key|AppID|$APPID"
+        echo "$key\\InprocServer32|(Default)|$module"
+        echo "$key\\InprocServer32|ThreadingModel|$model"
+        echo "$key\\ProgID|(Default)|Kestrune.$name.1"
+        [[ $programmable == yes ]] && echo "$key\\Programmable"
+        echo "$key\\TypeLib|(Default)|$LIBID"
+        echo "$key\\VersionIndependentProgID|(Default)|Kestrune.$name"
+    done
+}
+
+# The registry below the keys above, in the same form (`wine reg query /s`, never the files).
+actual_registry() { # CLSID_ROOT
+    local root=$1 entry name clsid rest
+    local keys=("AppID\\$APPID" "AppID\\Kestrune.DLL")
+    for entry in "${CLASSES[@]}"; do
+        read -r name clsid rest <<<"$entry"
+        keys+=("Kestrune.$name.1" "Kestrune.$name" "$root\\$clsid")
+    done
+    for key in "${keys[@]}"; do
+        wine reg query "HKCR\\$key" /s 2>/dev/null | tr -d '\r' | awk '
+            /^HKEY_/ { key = $0; print key; next }
+            /^    / { sub(/^    /, ""); n = split($0, f, /    /); v = (n >= 3) ? f[3] : "";
+                      for (i = 4; i <= n; i++) v = v "    " f[i]; print key "|" f[1] "|" v }'
+    done | awk -F'|' 'NF == 1 { keys[$0] = 1; next } { print; haskey[$1] = 1 } END { for (k in keys) if (!(k in haskey)) print k }' | sort
+}
+
+key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+
+check_registration() { # ARCH BUILD REGSVR CLSID_ROOT TYPELIB_ROOT
+    local arch=$1 build=$2 regsvr=$3 root=$4 tlroot=$5
+    local dll="$build/frame/Kestrune.dll" module
+    module=$(winpath "$dll")
+    expected_registry "$root" "$module" | sort >"$scratch/registry.expected"
+
+    wine "$regsvr" /s /u "$module" >/dev/null 2>&1
+    if wine "$regsvr" /s "$module"; then pass "$arch: regsvr32 registers"; else fail "$arch: regsvr32 registers"; fi
+    actual_registry "$root" >"$scratch/registry.actual"
+    same "$arch: registry holds exactly the class, ProgID and AppID keys" "$scratch/registry.expected" "$scratch/registry.actual"
+    if key_exists "HKCR\\$tlroot\\$LIBID\\1.0\\409"; then pass "$arch: type library registered"; else fail "$arch: type library registered"; fi
+
+    # A second registration replaces the CLSID trees: a stray subkey left there disappears.
+    local upload_key="HKCR\\$root\\{74FD3FE2-3E13-42B6-ADC8-08CA7ED2107E}"
+    wine reg add "$upload_key\\Stray" /ve /d left /f >/dev/null 2>&1
+    wine reg add "$upload_key" /v Stray /d left /f >/dev/null 2>&1
+    if wine "$regsvr" /s "$module"; then pass "$arch: regsvr32 registers again"; else fail "$arch: regsvr32 registers again"; fi
+    actual_registry "$root" >"$scratch/registry.actual"
+    same "$arch: registering twice leaves one clean copy" "$scratch/registry.expected" "$scratch/registry.actual"
+
+    if wine "$regsvr" /s /u "$module"; then pass "$arch: regsvr32 /u unregisters"; else fail "$arch: regsvr32 /u unregisters"; fi
+    actual_registry "$root" >"$scratch/registry.actual"
+    : >"$scratch/empty"
+    same "$arch: unregistering removes every key" "$scratch/empty" "$scratch/registry.actual"
+    if key_exists "HKCR\\$tlroot\\$LIBID"; then fail "$arch: type library unregistered"; else pass "$arch: type library unregistered"; fi
+    if key_exists "HKCR\\$root" && key_exists "HKCR\\AppID"; then
+        pass "$arch: HKCR\\$root and HKCR\\AppID stay"
+    else
+        fail "$arch: HKCR\\$root and HKCR\\AppID stay"
+    fi
+}
+
+register() { # REGSVR DLL
+    wine "$1" /s "$(winpath "$2")"
+}
+
+check_probe() { # ARCH BUILD
+    local arch=$1 build=$2 probe="$2/tests/wine/probe.exe" module
+    module=$(winpath "$build/frame/Kestrune.dll")
+    if [[ ! -f "$probe" ]]; then fail "$arch: probe.exe built"; return; fi
+    wine "$probe" typelib "$module" 2>&1 | tr -d '\r' >"$scratch/typelib.actual"
+    same "$arch: type library members, DISPIDs, flags and help strings" "$here/expected/typelib.txt" "$scratch/typelib.actual"
+    wine "$probe" classes "$module" 2>&1 | tr -d '\r' >"$scratch/classes.actual"
+    same "$arch: class objects" "$here/expected/classes.txt" "$scratch/classes.actual"
+    local syskind=win32
+    [[ $arch == x64 ]] && syskind=win64
+    printf 'LoadRegTypeLib 0x00000000\nsyskind %s\n' "$syskind" >"$scratch/registered.expected"
+    wine "$probe" registered 2>&1 | tr -d '\r' >"$scratch/registered.actual"
+    same "$arch: registered type library loads" "$scratch/registered.expected" "$scratch/registered.actual"
+}
+
+check_unit_tests() { # ARCH BUILD
+    local arch=$1 exe="$2/tests/unit/kestrune_unit_tests.exe"
+    if [[ ! -f "$exe" ]]; then fail "$arch: unit tests built"; return; fi
+    if (cd "$scratch" && wine "$exe" --gtest_brief=1 >"$scratch/unit.log" 2>&1); then
+        pass "$arch: unit tests ($(grep -o '[0-9]* tests\? from [0-9]* test suites\? ran' "$scratch/unit.log" | head -1))"
+    else
+        grep -E '^\[  FAILED|Failure|error' "$scratch/unit.log" | tr -d '\r' | head -40 >"$scratch/unit.failures"
+        fail "$arch: unit tests" "$scratch/unit.failures"
+    fi
+}
+
+check_pages() { # ARCH BUILD
+    local arch=$1 pagerun="$2/tools/pagerun/pagerun.exe"
+    if [[ ! -f "$pagerun" ]]; then fail "$arch: pagerun.exe built"; return; fi
+    local page
+    while IFS= read -r -d '' page; do
+        local base=${page%.vbs} name=${page#"$here/pages/"} args expected_code=0 code
+        args=("$(winpath "$page")")
+        [[ -f "$base.http" ]] && args+=("$(winpath "$base.http")")
+        [[ -f "$base.exitcode" ]] && expected_code=$(tr -d '[:space:]' <"$base.exitcode")
+        (cd "$scratch" && wine "$pagerun" "${args[@]}" >"$scratch/page.out" 2>"$scratch/page.err")
+        code=$?
+        if [[ ! -f "$base.expected" ]]; then
+            fail "$arch: page $name (no ${name%.vbs}.expected)"
+        elif ! cmp -s "$base.expected" "$scratch/page.out"; then
+            diff -u "$base.expected" "$scratch/page.out" >"$scratch/diff"
+            cat "$scratch/page.err" >>"$scratch/diff"
+            fail "$arch: page $name" "$scratch/diff"
+        elif [[ $code -ne $expected_code ]]; then
+            echo "exit code $code, expected $expected_code" >"$scratch/diff"
+            cat "$scratch/page.err" >>"$scratch/diff"
+            fail "$arch: page $name" "$scratch/diff"
+        else
+            pass "$arch: page $name"
+        fi
+    done < <(find "$here/pages" -name '*.vbs' -print0 | sort -z)
+}
+
+prepare_prefix "$build32"
+regsvr32_x86="C:\\windows\\syswow64\\regsvr32.exe"
+regsvr32_x64="C:\\windows\\system32\\regsvr32.exe"
+
+check_registration x86 "$build32" "$regsvr32_x86" "Wow6432Node\\CLSID" "Wow6432Node\\TypeLib"
+check_registration x64 "$build64" "$regsvr32_x64" "CLSID" "TypeLib"
+
+# Both registered side by side for everything that follows.
+register "$regsvr32_x86" "$build32/frame/Kestrune.dll" && register "$regsvr32_x64" "$build64/frame/Kestrune.dll" ||
+    fail "both DLLs registered side by side"
+
+for arch in x86 x64; do
+    build=$build32
+    [[ $arch == x64 ]] && build=$build64
+    check_probe $arch "$build"
+    check_unit_tests $arch "$build"
+    check_pages $arch "$build"
+done
+
+rm -rf "$scratch"
+echo "$passed passed, $failed failed"
+[[ $failed -eq 0 ]]

@@ -1,0 +1,56 @@
+// CScriptSite: the IActiveScriptSite that pagerun gives the VBScript engine. It publishes the page
+// objects under their names (Request, Response, ScriptingContext) and records the first script
+// error the engine reports.
+#pragma once
+
+#include "frame/com_ptr.h"
+#include "platform/win.h"
+
+#include <activscp.h>
+
+#include <map>
+#include <optional>
+
+namespace pagerun {
+
+struct TScriptError {
+    HRESULT code = S_OK;
+    WideString description;
+    WideString source;
+    ULONG line = 0;       // 0-based, as the engine reports it
+    LONG column = 0;
+};
+
+class CScriptSite final : public IActiveScriptSite {
+public:
+    CScriptSite() = default;
+    CScriptSite(const CScriptSite&) = delete;
+    CScriptSite& operator=(const CScriptSite&) = delete;
+
+    /// Publishes object under name; the engine asks for it through GetItemInfo.
+    void AddItem(const WideString& name, IUnknown* object);
+
+    /// The first error the engine reported, if any.
+    const std::optional<TScriptError>& Error() const noexcept { return error_; }
+
+    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
+    STDMETHODIMP_(ULONG) AddRef() override;
+    STDMETHODIMP_(ULONG) Release() override;
+
+    STDMETHODIMP GetLCID(LCID* lcid) override;
+    STDMETHODIMP GetItemInfo(LPCOLESTR name, DWORD returnMask, IUnknown** item, ITypeInfo** typeInfo) override;
+    STDMETHODIMP GetDocVersionString(BSTR* version) override;
+    STDMETHODIMP OnScriptTerminate(const VARIANT* result, const EXCEPINFO* exception) override;
+    STDMETHODIMP OnStateChange(SCRIPTSTATE state) override;
+    STDMETHODIMP OnScriptError(IActiveScriptError* error) override;
+    STDMETHODIMP OnEnterScript() override;
+    STDMETHODIMP OnLeaveScript() override;
+
+private:
+    // The site lives on pagerun's stack for the whole run; the count only satisfies COM.
+    volatile LONG refs_ = 1;
+    std::map<WideString, frame::ComPtr<IUnknown>> items_;
+    std::optional<TScriptError> error_;
+};
+
+} // namespace pagerun
