@@ -1,0 +1,154 @@
+// Upload throughput with and without progress readers, and the cost of one property read.
+#include "frame/bstr.h"
+#include "frame/instance_creators.h"
+#include "frame/module.h"
+#include "host/page_host.h"
+#include "progress/upload_metadata_auto_wrap.h"
+#include "results/text_field_collection.h"
+#include "results/uploaded_file_collection.h"
+#include "upload/com_object_auto_wrap.h"
+#include "upload/process_post_query.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+constexpr char kBoundary[] = "bench-progress-boundary";
+
+class ApartmentScope {
+public:
+    ApartmentScope() noexcept { ::CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+    ~ApartmentScope() { ::CoUninitialize(); }
+};
+
+std::string MakeBody(std::size_t fileBytes)
+{
+    std::string body = std::string("--") + kBoundary +
+                       "\r\nContent-Disposition: form-data; name=\"f\"; filename=\"big.bin\"\r\n\r\n";
+    body.reserve(body.size() + fileBytes + 64);
+    for (std::size_t i = 0; i < fileBytes; ++i)
+        body += static_cast<char>('a' + i % 26);
+    body += std::string("\r\n--") + kBoundary + "--\r\n";
+    return body;
+}
+
+WideString Widen(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
+
+// One tracked upload, as Save runs it; returns the seconds the parse took.
+double TrackedUpload(const std::string& body, const WideString& id, const WideString& tempDir)
+{
+    auto page = host::CreateMemoryPage(
+        "POST", {{"Content-Type", std::string("multipart/form-data; boundary=") + kBoundary}}, body);
+    frame::ComPtr<IRequest> request;
+    page->get_Request(request.Receive());
+    LONG total = 0;
+    request->get_TotalBytes(&total);
+    utils::CComObjectAutoWrap<CUploadedFileCollection> files;
+    utils::CComObjectAutoWrap<CTextFieldCollection> texts;
+    const auto start = Clock::now();
+    {
+        WideString uploadId = id;
+        CUploadMetadataAutoWrap updater(uploadId, total);
+        TParserOptions options;
+        options.boundary = kBoundary;
+        options.tempDir = tempDir;
+        ProcessPostQuery(options, request.Detach(), &updater, &files.Object(), &texts.Object());
+        updater.SetUploadResult(uprSuccess);
+    }
+    const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    CKestruneModule::Instance().UploadManager().Remove(id);
+    return seconds;
+}
+
+frame::ComPtr<IProgress> NewProgress(const WideString& id)
+{
+    frame::ComPtr<IProgress> p;
+    frame::CreateProgressInstance(nullptr, IID_IProgress, p.ReceiveVoid());
+    frame::Bstr text(id);
+    p->put_ID(text.Get());
+    return p;
+}
+
+double Throughput(const std::string& body, const WideString& tempDir, int readers, int rounds)
+{
+    std::vector<double> rates;
+    for (int round = 0; round < rounds; ++round) {
+        const WideString id = Widen("bench-" + std::to_string(readers) + "-" + std::to_string(round));
+        std::atomic<bool> stop{false};
+        std::atomic<long> reads{0};
+        std::vector<std::thread> pollers;
+        for (int r = 0; r < readers; ++r)
+            pollers.emplace_back([&] {
+                ApartmentScope apartment;
+                auto p = NewProgress(id);
+                while (!stop) {
+                    LONG bytes;
+                    DOUBLE percent, speed;
+                    p->get_UploadedBytes(&bytes);
+                    p->get_PercentDone(&percent);
+                    p->get_BytesPerSecondCurrent(&speed);
+                    reads += 3;
+                    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+                }
+            });
+        const double seconds = TrackedUpload(body, id, tempDir);
+        stop = true;
+        for (auto& t : pollers)
+            t.join();
+        rates.push_back(static_cast<double>(body.size()) / seconds / (1024.0 * 1024.0));
+    }
+    std::sort(rates.begin(), rates.end());
+    return rates[rates.size() / 2];
+}
+
+double MedianReadNanoseconds()
+{
+    WideString id = OLESTR("bench-read");
+    auto stats = std::make_unique<CUploadMetadataAutoWrap>(id, 1 << 30);
+    auto p = NewProgress(OLESTR("bench-read"));
+    std::vector<double> perRead;
+    for (int batch = 0; batch < 2000; ++batch) {
+        const auto start = Clock::now();
+        for (int i = 0; i < 100; ++i) {
+            DOUBLE percent;
+            p->get_PercentDone(&percent);
+        }
+        perRead.push_back(std::chrono::duration<double, std::nano>(Clock::now() - start).count() / 100.0);
+    }
+    stats.reset();
+    CKestruneModule::Instance().UploadManager().Remove(OLESTR("bench-read"));
+    std::sort(perRead.begin(), perRead.end());
+    return perRead[perRead.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const std::string dir = argc > 1 ? argv[1] : "/tmp";
+    const std::size_t megabytes = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 64;
+    ApartmentScope apartment;
+    const std::string body = MakeBody(megabytes * 1024 * 1024);
+    const WideString tempDir = Widen(dir);
+
+    Throughput(body, tempDir, 0, 1);  // warm-up
+    const double alone = Throughput(body, tempDir, 0, 5);
+    const double polled = Throughput(body, tempDir, 16, 5);
+    std::printf("upload of %zu MiB into %s (median of 5)\n", megabytes, dir.c_str());
+    std::printf("  no progress readers:              %8.1f MiB/s\n", alone);
+    std::printf("  16 readers polling every 1 ms:    %8.1f MiB/s  (%+.1f %%)\n", polled, (polled / alone - 1.0) * 100.0);
+    std::printf("median cost of one PercentDone read: %.0f ns\n", MedianReadNanoseconds());
+
+    CKestruneModule::Instance().UploadManager().StopWorker();
+    CKestruneModule::Instance().ProgressTimer().StopWorker();
+    return 0;
+}
