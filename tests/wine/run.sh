@@ -41,6 +41,10 @@ stop_prefix() {
 
 winpath() { winepath -w "$1" 2>/dev/null; }
 
+# The 64-bit reg.exe on the 64-bit view: x86 keys are read under their Wow6432Node paths. (A bare
+# `wine reg` runs the 32-bit one, whose HKCR\CLSID is the x86 view.)
+reg64() { local verb=$1; shift; wine 'C:\windows\system32\reg.exe' "$verb" "$@" /reg:64; }
+
 # ---------------------------------------------------------------------------------------------
 # One page by hand.
 
@@ -134,17 +138,18 @@ actual_registry() { # CLSID_ROOT
         keys+=("Kestrune.$name.1" "Kestrune.$name" "$root\\$clsid")
     done
     for key in "${keys[@]}"; do
-        wine reg query "HKCR\\$key" /s 2>/dev/null | tr -d '\r' | awk '
+        reg64 query "HKCR\\$key" /s 2>/dev/null | tr -d '\r' | awk '
             /^HKEY_/ { key = $0; print key; next }
             /^    / { sub(/^    /, ""); n = split($0, f, /    /); v = (n >= 3) ? f[3] : "";
                       for (i = 4; i <= n; i++) v = v "    " f[i]; print key "|" f[1] "|" v }'
     done | awk -F'|' 'NF == 1 { keys[$0] = 1; next } { print; haskey[$1] = 1 } END { for (k in keys) if (!(k in haskey)) print k }' | sort
 }
 
-key_exists() { wine reg query "$1" >/dev/null 2>&1; }
+key_exists() { reg64 query "$1" >/dev/null 2>&1; }
 
-check_registration() { # ARCH BUILD REGSVR CLSID_ROOT TYPELIB_ROOT
-    local arch=$1 build=$2 regsvr=$3 root=$4 tlroot=$5
+check_registration() { # ARCH BUILD REGSVR CLSID_ROOT TYPELIB_PLATFORM
+    local arch=$1 build=$2 regsvr=$3 root=$4 platform=$5
+    local tlkey="HKCR\\TypeLib\\$LIBID\\1.0\\409\\$platform"
     local dll="$build/frame/Kestrune.dll" module
     module=$(winpath "$dll")
     expected_registry "$root" "$module" | sort >"$scratch/registry.expected"
@@ -153,12 +158,12 @@ check_registration() { # ARCH BUILD REGSVR CLSID_ROOT TYPELIB_ROOT
     if wine "$regsvr" /s "$module"; then pass "$arch: regsvr32 registers"; else fail "$arch: regsvr32 registers"; fi
     actual_registry "$root" >"$scratch/registry.actual"
     same "$arch: registry holds exactly the class, ProgID and AppID keys" "$scratch/registry.expected" "$scratch/registry.actual"
-    if key_exists "HKCR\\$tlroot\\$LIBID\\1.0\\409"; then pass "$arch: type library registered"; else fail "$arch: type library registered"; fi
+    if key_exists "$tlkey"; then pass "$arch: type library registered"; else fail "$arch: type library registered"; fi
 
     # A second registration replaces the CLSID trees: a stray subkey left there disappears.
     local upload_key="HKCR\\$root\\{74FD3FE2-3E13-42B6-ADC8-08CA7ED2107E}"
-    wine reg add "$upload_key\\Stray" /ve /d left /f >/dev/null 2>&1
-    wine reg add "$upload_key" /v Stray /d left /f >/dev/null 2>&1
+    reg64 add "$upload_key\\Stray" /ve /d left /f >/dev/null 2>&1
+    reg64 add "$upload_key" /v Stray /d left /f >/dev/null 2>&1
     if wine "$regsvr" /s "$module"; then pass "$arch: regsvr32 registers again"; else fail "$arch: regsvr32 registers again"; fi
     actual_registry "$root" >"$scratch/registry.actual"
     same "$arch: registering twice leaves one clean copy" "$scratch/registry.expected" "$scratch/registry.actual"
@@ -167,7 +172,7 @@ check_registration() { # ARCH BUILD REGSVR CLSID_ROOT TYPELIB_ROOT
     actual_registry "$root" >"$scratch/registry.actual"
     : >"$scratch/empty"
     same "$arch: unregistering removes every key" "$scratch/empty" "$scratch/registry.actual"
-    if key_exists "HKCR\\$tlroot\\$LIBID"; then fail "$arch: type library unregistered"; else pass "$arch: type library unregistered"; fi
+    if key_exists "$tlkey"; then fail "$arch: type library unregistered"; else pass "$arch: type library unregistered"; fi
     if key_exists "HKCR\\$root" && key_exists "HKCR\\AppID"; then
         pass "$arch: HKCR\\$root and HKCR\\AppID stay"
     else
@@ -236,8 +241,11 @@ prepare_prefix "$build32"
 regsvr32_x86="C:\\windows\\syswow64\\regsvr32.exe"
 regsvr32_x64="C:\\windows\\system32\\regsvr32.exe"
 
-check_registration x86 "$build32" "$regsvr32_x86" "Wow6432Node\\CLSID" "Wow6432Node\\TypeLib"
-check_registration x64 "$build64" "$regsvr32_x64" "CLSID" "TypeLib"
+# ProgID, AppID and TypeLib keys are shared by both views: start with neither DLL registered.
+wine "$regsvr32_x86" /s /u "$(winpath "$build32/frame/Kestrune.dll")" >/dev/null 2>&1
+wine "$regsvr32_x64" /s /u "$(winpath "$build64/frame/Kestrune.dll")" >/dev/null 2>&1
+check_registration x86 "$build32" "$regsvr32_x86" "Wow6432Node\\CLSID" win32
+check_registration x64 "$build64" "$regsvr32_x64" "CLSID" win64
 
 # Both registered side by side for everything that follows.
 register "$regsvr32_x86" "$build32/frame/Kestrune.dll" && register "$regsvr32_x64" "$build64/frame/Kestrune.dll" ||
