@@ -52,18 +52,8 @@ if [ $quick -eq 0 ]; then
   stage "threaded tests (TSan)" tsan_suite
 
   fuzz_run() {
-    build fuzz || return 1
-    local ok=0
-    for target in build/fuzz/tests/fuzz/fuzz_*; do
-      [ -x "$target" ] || continue
-      local name; name=$(basename "$target")
-      local corpus="$root/tests/data/fuzz/${name#fuzz_}"
-      local work; work=$(mktemp -d)
-      [ -d "$corpus" ] && cp -r "$corpus/." "$work/"
-      (cd "$work" && "$target" -max_total_time="${KESTRUNE_FUZZ_SECONDS:-60}" -print_final_stats=1 "$work") || ok=1
-      rm -rf "$work"
-    done
-    return $ok
+    build fuzz fuzz_parse || return 1
+    ctest --test-dir build/fuzz -R '^fuzz_' --output-on-failure
   }
   stage "fuzzing" fuzz_run
 
