@@ -192,7 +192,7 @@ TEST(Cancellation, WhileTheEpilogueIsDrained) {
 
 TEST(Failures, BoundaryMustBeUsable) {
     const std::string body = Part("a", "1") + kClose;
-    for (const std::string boundary : {std::string(), std::string("b\xE9"), std::string("a\0b", 3),
+    for (const std::string& boundary : {std::string(), std::string("b\xE9"), std::string("a\0b", 3),
                                        std::string(8188, 'b')}) {
         TParseSetup setup;
         setup.boundary = boundary;
