@@ -47,6 +47,21 @@ bool LetTimePass(const std::function<bool()>& pred, DWORD maxMs, DWORD stepMs)
     return WaitUntil(pred, static_cast<int>(maxMs));
 }
 
+void AdvanceTime(DWORD ms, DWORD stepMs)
+{
+#ifndef _WIN32
+    if (platform::IsVirtualClock()) {
+        for (DWORD passed = 0; passed < ms; passed += stepMs) {
+            platform::AdvanceTickCount(stepMs);
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return;
+    }
+#endif
+    (void)stepMs;
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
 VirtualClockScope::VirtualClockScope()
 {
     StopWorkers();  // no timer armed on the other clock

@@ -58,6 +58,9 @@ inline void StopWorkers()
 /// (when it is on) in steps of stepMs with a short real pause after each, else in real time.
 bool LetTimePass(const std::function<bool()>& pred, DWORD maxMs, DWORD stepMs = 100);
 
+/// Lets maxMs of time pass for the workers (see LetTimePass), with no condition to wait for.
+void AdvanceTime(DWORD ms, DWORD stepMs = 100);
+
 /// Switches the virtual clock on for a scope where the platform has one (native builds).
 class VirtualClockScope {
 public:

@@ -77,7 +77,7 @@ TEST_F(ProgressTimerTest, TicksReachEverySubscriberEvenOneThatFails)
     Timer().Unsubscribe(OLESTR("t-good"), true);
     Timer().Unsubscribe(OLESTR("t-failing"), true);
     const int after = good->runs;
-    LetTimePass([] { return false; }, 2000, CProgressTimer::TickMs);
+    AdvanceTime(2000, CProgressTimer::TickMs);
     EXPECT_EQ(good->runs, after);  // never called after Unsubscribe returned
 }
 
@@ -104,7 +104,7 @@ TEST_F(ProgressTimerTest, WorkerEndsAMinuteAfterTheLastSubscriberAndRestarts)
     Timer().Unsubscribe(OLESTR("t-idle"), true);
     s.Reset();
 
-    LetTimePass([] { return false; }, 58000, CProgressTimer::TickMs);
+    AdvanceTime(58000, CProgressTimer::TickMs);
     EXPECT_TRUE(Timer().IsRunning());
     EXPECT_EQ(CKestruneModule::Instance().CanUnloadNow(), S_FALSE);
     EXPECT_TRUE(LetTimePass([] { return !Timer().IsRunning(); }, 5000, CProgressTimer::TickMs));
@@ -114,9 +114,9 @@ TEST_F(ProgressTimerTest, WorkerEndsAMinuteAfterTheLastSubscriberAndRestarts)
     auto next = NewSubscriber();
     Subscribe(OLESTR("t-idle-next"), next);
     Timer().Unsubscribe(OLESTR("t-idle-next"), true);
-    LetTimePass([] { return false; }, 30000, CProgressTimer::TickMs);
+    AdvanceTime(30000, CProgressTimer::TickMs);
     Subscribe(OLESTR("t-idle-next"), next);
-    LetTimePass([] { return false; }, 40000, CProgressTimer::TickMs);
+    AdvanceTime(40000, CProgressTimer::TickMs);
     EXPECT_TRUE(Timer().IsRunning());
     const int runs = next->runs;
     EXPECT_GE(runs, 60);

@@ -139,13 +139,13 @@ TEST_F(UploadManagerRetentionTest, UnregisteredUploadStaysTenMinutesAndBlocksIts
     Manager().Unregister(id);
     EXPECT_TRUE(Manager().IsRunning());
 
-    LetTimePass([] { return false; }, 9 * 60 * 1000, 60000);  // nine minutes
+    AdvanceTime(9 * 60 * 1000, 60000);  // nine minutes
     EXPECT_TRUE(Manager().Find(id));
     auto other = NewMetadata();
     WideString again = id;
     EXPECT_THROW(Register(again, other), CUploadManager::EUploadManager);
 
-    LetTimePass([] { return false; }, 59000, 1000);  // 9:59
+    AdvanceTime(59000, 1000);  // 9:59
     EXPECT_TRUE(Manager().Contains(id));
     // Gone at 10 minutes, give or take the worker's re-arm slack.
     EXPECT_TRUE(LetTimePass([&] { return !Manager().Contains(id); }, 1000 + CUploadManager::MinRearmMs));
@@ -158,7 +158,7 @@ TEST_F(UploadManagerRetentionTest, SecondUnregisterDoesNotExtendTheFirst)
     WideString id = OLESTR("mgr-twice");
     Register(id, m);
     Manager().Unregister(id);
-    LetTimePass([] { return false; }, 5 * 60 * 1000, 30000);
+    AdvanceTime(5 * 60 * 1000, 30000);
     Manager().Unregister(id);
     EXPECT_TRUE(LetTimePass([&] { return !Manager().Contains(id); }, 5 * 60 * 1000 + 1000, 500));
 }
@@ -173,9 +173,9 @@ TEST_F(UploadManagerRetentionTest, RemoveOfAScheduledIdIsImmediate)
     EXPECT_FALSE(Manager().Contains(id));
     // A new registration under the same ID gets a fresh schedule, not the removed one.
     Register(id, m);
-    LetTimePass([] { return false; }, 5 * 60 * 1000, 60000);
+    AdvanceTime(5 * 60 * 1000, 60000);
     Manager().Unregister(id);
-    LetTimePass([] { return false; }, 6 * 60 * 1000, 60000);
+    AdvanceTime(6 * 60 * 1000, 60000);
     EXPECT_TRUE(Manager().Contains(id));
     Manager().Remove(id);
 }
@@ -189,7 +189,7 @@ TEST_F(UploadManagerRetentionTest, WorkerEndsAfterAMinuteIdleAndRestartsOnDemand
     Manager().Unregister(id);
     ASSERT_TRUE(LetTimePass([&] { return !Manager().Contains(id); }, CUploadManager::RetentionMs + 1000, 1000));
 
-    LetTimePass([] { return false; }, 55000, 500);
+    AdvanceTime(55000, 500);
     EXPECT_TRUE(Manager().IsRunning());
     EXPECT_EQ(CKestruneModule::Instance().CanUnloadNow(), S_FALSE);
     EXPECT_TRUE(LetTimePass([] { return !Manager().IsRunning(); }, 10000, 500));
