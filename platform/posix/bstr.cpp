@@ -14,7 +14,9 @@ BSTR AllocateBytes(const void* source, UINT byteLength)
 {
     if (byteLength > kMaxBytes)
         return nullptr;
-    auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + byteLength + sizeof(OLECHAR)));
+    // An odd byte length still ends in a whole NUL character: pad to the next character first.
+    const size_t padded = (static_cast<size_t>(byteLength) + 1) & ~size_t{1};
+    auto* block = static_cast<unsigned char*>(std::malloc(kPrefix + padded + sizeof(OLECHAR)));
     if (!block)
         return nullptr;
     DWORD prefix = byteLength;
@@ -23,7 +25,7 @@ BSTR AllocateBytes(const void* source, UINT byteLength)
         std::memcpy(block + kPrefix, source, byteLength);
     else
         std::memset(block + kPrefix, 0, byteLength);
-    std::memset(block + kPrefix + byteLength, 0, sizeof(OLECHAR));
+    std::memset(block + kPrefix + byteLength, 0, padded - byteLength + sizeof(OLECHAR));
     return reinterpret_cast<BSTR>(block + kPrefix);
 }
 

@@ -57,6 +57,10 @@ TEST(Bstr, ByteLengthAndReallocationFromItself)
     ASSERT_NE(odd, nullptr);
     EXPECT_EQ(SysStringByteLen(odd), 3u);
     EXPECT_EQ(SysStringLen(odd), 1u);
+    BSTR copy = SysAllocString(odd); // reads up to a whole NUL character: must stay inside the block
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(SysStringLen(copy), 2u); // "ab" and "c" with the first padding byte
+    SysFreeString(copy);
     SysFreeString(odd);
 
     BSTR b = SysAllocString(OLESTR("hello world"));
