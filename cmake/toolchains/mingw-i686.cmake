@@ -11,3 +11,7 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(KESTRUNE_WIDL_ARCH --win32)
 set(KESTRUNE_WINE_LIBDIR /usr/lib/i386-linux-gnu/wine/i386-windows)
+# SSE2 doubles instead of x87 extended precision: the x86 DLL then computes speeds and time-left
+# estimates to the same bits as the x64 DLL and the native build.
+set(CMAKE_C_FLAGS_INIT "-msse2 -mfpmath=sse")
+set(CMAKE_CXX_FLAGS_INIT "-msse2 -mfpmath=sse")
