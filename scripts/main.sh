@@ -7,6 +7,6 @@ cd "$(dirname "$0")/.."
 if [ "$(id -u)" -eq 0 ]; then bash scripts/install-deps.sh; else sudo bash scripts/install-deps.sh; fi
 request=${1:-examples/sample-upload.http}
 [ $# -gt 0 ] && shift
-cmake --preset native-release >/dev/null
-cmake --build build/native-release -j"$(nproc)" --target kestrune
+cmake --preset native-release >&2
+cmake --build build/native-release -j"$(nproc)" --target kestrune >&2
 exec build/native-release/tools/kestrune/kestrune replay "$request" "$@"
