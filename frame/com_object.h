@@ -46,6 +46,9 @@ template <class T>
 struct InterfaceEntry {
     const IID* iid;
     IUnknown* (*cast)(T* self);
+    /// True when cast yields an aggregated inner object's own IUnknown, whose QueryInterface
+    /// hands out (and counts on this object) the interface.
+    bool delegated = false;
 };
 
 #define KESTRUNE_INTERFACE(Class, Itf)                                                                  \
@@ -55,6 +58,14 @@ struct InterfaceEntry {
     ::frame::InterfaceEntry<Class>                                                                      \
     {                                                                                                   \
         &IID_##Itf, [](Class* self) -> IUnknown* { return static_cast<Itf*>(static_cast<Via*>(self)); } \
+    }
+
+// An interface answered by an aggregated inner object held in `member` (a ComPtr<IUnknown>); while
+// the member is empty the interface is not offered. Never the first entry.
+#define KESTRUNE_INTERFACE_AGGREGATE(Class, Itf, member)                                                \
+    ::frame::InterfaceEntry<Class>                                                                      \
+    {                                                                                                   \
+        &IID_##Itf, [](Class* self) -> IUnknown* { return self->member.Get(); }, true                   \
     }
 
 #define KESTRUNE_INTERFACE_TABLE(Class, ...)                                                            \
@@ -113,6 +124,8 @@ HRESULT QueryTable(T* self, REFIID iid, void** ppv) noexcept
     for (const auto& entry : table) {
         if (SameGuid(iid, *entry.iid) || (SameGuid(iid, IID_IUnknown) && &entry == &table.front())) {
             IUnknown* itf = entry.cast(self);
+            if (entry.delegated)
+                return itf ? itf->QueryInterface(iid, ppv) : E_NOINTERFACE;
             itf->AddRef();
             *ppv = itf;
             return S_OK;

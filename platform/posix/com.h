@@ -195,6 +195,9 @@ EXTERN_C HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dw
                                   LPVOID* ppv);
 EXTERN_C HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 EXTERN_C HRESULT CoCreateGuid(GUID* pguid);
+// The inner object of an aggregation with punkOuter. Nothing here marshals between apartments, so
+// it answers IUnknown only; IMarshal is E_NOINTERFACE.
+EXTERN_C HRESULT CoCreateFreeThreadedMarshaler(LPUNKNOWN punkOuter, LPUNKNOWN* ppunkMarshal);
 EXTERN_C int StringFromGUID2(REFGUID rguid, LPOLESTR lpsz, int cchMax);
 EXTERN_C HRESULT CLSIDFromString(LPCOLESTR lpsz, LPCLSID pclsid);
 EXTERN_C HRESULT IIDFromString(LPCOLESTR lpsz, LPIID lpiid);

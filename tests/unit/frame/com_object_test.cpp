@@ -233,6 +233,52 @@ TEST_F(ComObjectTest, AggregatedObjectDelegatesToItsOuterObject)
     EXPECT_EQ(frame::ModuleLockCount(), baseLocks_);
 }
 
+// An object that answers ITextField through an aggregated CWidget, created in its FinalConstruct.
+class CWidgetHolder : public frame::ComObjectRoot, public frame::SupportErrorInfoImpl<&IID_ITextField> {
+public:
+    KESTRUNE_INTERFACE_TABLE(CWidgetHolder,
+                             KESTRUNE_INTERFACE(CWidgetHolder, ISupportErrorInfo),
+                             KESTRUNE_INTERFACE_AGGREGATE(CWidgetHolder, ITextField, inner_))
+
+    HRESULT FinalConstruct()
+    {
+        return frame::CreateInstance<CWidget>(ControllingUnknown(), IID_IUnknown, inner_.ReceiveVoid());
+    }
+    void DropInner() noexcept { inner_.Reset(); }
+
+private:
+    frame::ComPtr<IUnknown> inner_;
+};
+
+TEST_F(ComObjectTest, AggregateEntryAnswersThroughTheInnerObjectCountedOnTheOuter)
+{
+    frame::ComPtr<frame::ComObject<CWidgetHolder>> holder;
+    ASSERT_EQ(frame::CreateComObject(holder), S_OK);
+    IUnknown* identity = static_cast<ISupportErrorInfo*>(holder.Get());
+
+    frame::ComPtr<ITextField> field = Query<ITextField>(identity, IID_ITextField);
+    ASSERT_TRUE(field);
+    LONG length = 0;
+    EXPECT_EQ(field->get_Length(&length), S_OK);
+    EXPECT_EQ(length, 42);
+    frame::ComPtr<IUnknown> back = Query<IUnknown>(field.Get(), IID_IUnknown);
+    EXPECT_EQ(back.Get(), identity) << "the inner interface leads back to the outer identity";
+    back.Reset();
+
+    // Three references: ours, the field's and the one AddRef adds now.
+    EXPECT_EQ(identity->AddRef(), 3u);
+    identity->Release();
+    field.Reset();
+    EXPECT_EQ(identity->AddRef(), 2u);
+    identity->Release();
+
+    holder->DropInner();
+    EXPECT_EQ(g_log.destroyed, 1);
+    void* none = reinterpret_cast<void*>(1);
+    EXPECT_EQ(identity->QueryInterface(IID_ITextField, &none), E_NOINTERFACE);
+    EXPECT_EQ(none, nullptr);
+}
+
 TEST_F(ComObjectTest, ReferenceCountHoldsUnderConcurrentUse)
 {
     frame::ComPtr<frame::ComObject<CWidget>> widget;
