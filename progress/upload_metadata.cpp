@@ -10,6 +10,11 @@ constexpr bool IsRunning(LONG result) noexcept { return result == CUploadMetadat
 
 CUploadMetadata::CUploadMetadata() noexcept : progress_(::GetTickCount()) {}
 
+HRESULT CUploadMetadata::FinalConstruct()
+{
+    return ::CoCreateFreeThreadedMarshaler(ControllingUnknown(), marshaler_.Receive());
+}
+
 CUploadMetadata::~CUploadMetadata()
 {
     ::SysFreeString(id_);

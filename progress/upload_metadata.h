@@ -5,6 +5,9 @@
 //
 // Speeds, times and the percentage are computed at read time from TUploadProgress. Created only
 // through its class object (frame::CreateUploadMetadataInstance); not aggregatable.
+//
+// Since it synchronises itself, it aggregates the free-threaded marshaler: the Global Interface
+// Table and every other apartment get the object itself, never a proxy.
 #pragma once
 
 #include "frame/com_object.h"
@@ -30,7 +33,8 @@ public:
     KESTRUNE_INTERFACE_TABLE(CUploadMetadata,
         KESTRUNE_INTERFACE(CUploadMetadata, IUploadMetadata),
         KESTRUNE_INTERFACE(CUploadMetadata, IUploadStatisticsControl),
-        KESTRUNE_INTERFACE(CUploadMetadata, ITimerSubscriber))
+        KESTRUNE_INTERFACE(CUploadMetadata, ITimerSubscriber),
+        KESTRUNE_INTERFACE_AGGREGATE(CUploadMetadata, IMarshal, marshaler_))
 
     CUploadMetadata() noexcept;
     ~CUploadMetadata();
@@ -66,6 +70,10 @@ public:
     // ITimerSubscriber
     STDMETHODIMP Run() override;
 
+protected:
+    /// Aggregates the free-threaded marshaler.
+    HRESULT FinalConstruct();
+
 private:
     template <class T, class F>
     HRESULT Read(T* pVal, F&& compute) noexcept;
@@ -78,4 +86,5 @@ private:
     BSTR id_ = nullptr;
     BSTR currentFileName_ = nullptr;
     LONG uploadedFilesCount_ = 0;
+    frame::ComPtr<IUnknown> marshaler_;
 };

@@ -11,6 +11,15 @@
 
 namespace progress_test {
 
+Subscriber NewSubscriber(HRESULT answer)
+{
+    Subscriber s;
+    EXPECT_EQ(frame::CreateComObject(s), S_OK);
+    if (s)
+        s->answer = answer;
+    return s;
+}
+
 frame::ComPtr<IUploadStatisticsControl> NewStatistics()
 {
     frame::ComPtr<IUploadStatisticsControl> stats;

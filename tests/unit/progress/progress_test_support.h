@@ -3,12 +3,14 @@
 // statistics and Progress objects through their class objects.
 #pragma once
 
+#include "frame/com_object.h"
 #include "frame/com_ptr.h"
 #include "frame/module.h"
 #include "platform/win.h"
 
 #include "kestrune_idl.h"
 
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <thread>
@@ -71,6 +73,35 @@ public:
     /// Whether ticks are virtual in this build.
     static bool Available() noexcept;
 };
+
+/// A timer subscriber that counts its runs and answers `answer`. Like the product's statistics it
+/// aggregates the free-threaded marshaler, so the GIT hands the timer's thread the object itself.
+class CCountingSubscriber : public frame::ComObjectRoot, public ITimerSubscriber {
+public:
+    KESTRUNE_INTERFACE_TABLE(CCountingSubscriber,
+        KESTRUNE_INTERFACE(CCountingSubscriber, ITimerSubscriber),
+        KESTRUNE_INTERFACE_AGGREGATE(CCountingSubscriber, IMarshal, marshaler_))
+
+    STDMETHODIMP Run() override
+    {
+        ++runs;
+        return answer;
+    }
+
+    std::atomic<int> runs{0};
+    HRESULT answer = S_OK;
+
+protected:
+    HRESULT FinalConstruct() { return ::CoCreateFreeThreadedMarshaler(ControllingUnknown(), marshaler_.Receive()); }
+
+private:
+    frame::ComPtr<IUnknown> marshaler_;
+};
+
+using Subscriber = frame::ComPtr<frame::ComObject<CCountingSubscriber>>;
+
+/// A new subscriber answering `answer` from Run.
+Subscriber NewSubscriber(HRESULT answer = S_OK);
 
 /// A new statistics object, created the way the updater creates it.
 frame::ComPtr<IUploadStatisticsControl> NewStatistics();

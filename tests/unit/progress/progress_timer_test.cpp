@@ -13,30 +13,6 @@ namespace {
 
 using namespace progress_test;
 
-class CCountingSubscriber : public frame::ComObjectRoot, public ITimerSubscriber {
-public:
-    KESTRUNE_INTERFACE_TABLE(CCountingSubscriber, KESTRUNE_INTERFACE(CCountingSubscriber, ITimerSubscriber))
-
-    STDMETHODIMP Run() override
-    {
-        ++runs;
-        return answer;
-    }
-
-    std::atomic<int> runs{0};
-    HRESULT answer = S_OK;
-};
-
-using Subscriber = frame::ComPtr<frame::ComObject<CCountingSubscriber>>;
-
-Subscriber NewSubscriber(HRESULT answer = S_OK)
-{
-    Subscriber s;
-    EXPECT_EQ(frame::CreateComObject(s), S_OK);
-    s->answer = answer;
-    return s;
-}
-
 void Subscribe(const WideString& id, const Subscriber& s)
 {
     ITimerSubscriber* raw = s.Get();

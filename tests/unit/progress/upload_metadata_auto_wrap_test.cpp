@@ -86,16 +86,9 @@ TEST_F(StatisticsUpdaterTest, DuplicateIdFailsWithoutDisturbingTheFirst)
     Manager().Remove(id);
 }
 
-class CNoOpSubscriber : public frame::ComObjectRoot, public ITimerSubscriber {
-public:
-    KESTRUNE_INTERFACE_TABLE(CNoOpSubscriber, KESTRUNE_INTERFACE(CNoOpSubscriber, ITimerSubscriber))
-    STDMETHODIMP Run() override { return S_OK; }
-};
-
 TEST_F(StatisticsUpdaterTest, FailedSubscriptionUndoesTheRegistration)
 {
-    frame::ComPtr<frame::ComObject<CNoOpSubscriber>> squatter;
-    ASSERT_EQ(frame::CreateComObject(squatter), S_OK);
+    Subscriber squatter = NewSubscriber();
     ITimerSubscriber* raw = squatter.Get();
     Timer().Subscribe(OLESTR("upd-squatted"), raw);
 

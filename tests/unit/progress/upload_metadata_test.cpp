@@ -2,9 +2,12 @@
 #include "progress/upload_metadata.h"
 
 #include "frame/bstr.h"
+#include "progress/git_registration.h"
 #include "progress_test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <thread>
 
 #ifndef _WIN32
 #include "platform/posix/virtual_clock.h"
@@ -67,6 +70,35 @@ TEST(UploadMetadata, FreshObjectReadsAsARunningUploadWithNothingMeasured)
     ASSERT_EQ(stats->put_TotalBytes(100), S_OK);
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_SecondsLeftAverage), UnknownSeconds);
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_SecondsLeftCurrent), UnknownSeconds);
+}
+
+TEST(UploadMetadata, ThreadsInOtherApartmentsGetTheObjectItselfFromTheGlobalInterfaceTable)
+{
+    progress_test::MtaScope apartment;
+    auto stats = NewStatistics();
+    frame::ComPtr<IUnknown> identity;
+    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUnknown, identity), S_OK);
+
+    for (REFIID iid : {IID_IUploadMetadata, IID_IUploadStatisticsControl, IID_ITimerSubscriber}) {
+        CGitRegistration registration = CGitRegistration::Register(stats.Get(), iid);
+        HRESULT got = E_UNEXPECTED;
+        IUnknown* seen = nullptr;
+        std::thread([&] {
+            // A single-threaded apartment, as an ASP page's thread is.
+            const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+            frame::ComPtr<IUnknown> there;
+            got = registration.Get(iid, there.ReceiveVoid());
+            frame::ComPtr<IUnknown> thereIdentity;
+            if (SUCCEEDED(got) && SUCCEEDED(frame::QueryInterfaceTo(there.Get(), IID_IUnknown, thereIdentity)))
+                seen = thereIdentity.Get();
+            thereIdentity.Reset();
+            there.Reset();
+            if (SUCCEEDED(init))
+                ::CoUninitialize();
+        }).join();
+        EXPECT_EQ(got, S_OK);
+        EXPECT_EQ(seen, identity.Get()) << "no proxy between the page threads and the workers";
+    }
 }
 
 TEST(UploadMetadata, NullOutPointersAreRefused)
