@@ -2,7 +2,9 @@
 
 #include "frame/bstr.h"
 #include "frame/com_boundary.h"
+#include "frame/module.h"
 #include "frame/variant.h"
+#include "progress/upload_metadata_auto_wrap.h"
 #include "results/text_field_collection.h"
 #include "results/uploaded_file_collection.h"
 #include "upload/boundary_parameter.h"
@@ -99,10 +101,11 @@ STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 {
     if (!pVal)
         return E_INVALIDARG;
-    (void)ID;
-    // Until uploads are registered with the upload manager, no ID is ever known.
-    *pVal = VARIANT_FALSE;
-    return S_OK;
+    // Neither the object lock nor any member: answers while a Save runs on this object.
+    return frame::ComBoundary([&] {
+        const bool known = CKestruneModule::Instance().UploadManager().Contains(frame::Bstr::ToWide(ID));
+        *pVal = known ? VARIANT_TRUE : VARIANT_FALSE;
+    });
 }
 
 STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
@@ -217,12 +220,10 @@ void CUpload::RunSave(BSTR tempDir)
     LONG totalBytes = 0;
     if (!request_ || FAILED(request_->get_TotalBytes(&totalBytes)))
         throw EUpload();
-    (void)totalBytes;
 
-    // Progress tracking plugs in here: a statistics updater created from ID and totalBytes,
-    // registered with the upload manager, told the upload's result below and destroyed on every
-    // path. Until then the parse runs without one.
-    IUploadStatisticsUpdater* const updater = nullptr;
+    // Registered under ID (a generated one when ID is empty) until it goes out of scope, which
+    // withdraws the upload on every path.
+    CUploadMetadataAutoWrap updater(id_, totalBytes);
 
     TParserOptions options;
     options.boundary = ExtractBoundary();
@@ -231,17 +232,26 @@ void CUpload::RunSave(BSTR tempDir)
     options.charRefsMode = CharRefsMode();
 
     try {
-        ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), updater, &files.Object(), &texts.Object());
-        // (progress seam) the upload result uprSuccess is reported here.
+        ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater, &files.Object(), &texts.Object());
+        updater.SetUploadResult(uprSuccess);
     } catch (const EUserCancelledUpload&) {
-        // (progress seam) the upload result uprCancel is reported here.
+        ReportResult(updater, uprCancel);
         files->Clear();
         texts->Clear();
     } catch (...) {
-        // (progress seam) the upload result uprFail is reported here.
+        ReportResult(updater, uprFail);
         files->Clear();
         texts->Clear();
         throw;
+    }
+}
+
+void CUpload::ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result) noexcept
+{
+    // A progress page then shows a stale state; the upload's own outcome is what counts.
+    try {
+        updater.SetUploadResult(result);
+    } catch (...) {
     }
 }
 

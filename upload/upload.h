@@ -15,6 +15,8 @@
 #include <cstdint>
 #include <string>
 
+class CUploadMetadataAutoWrap;
+
 class CUpload : public frame::ComObjectRoot,
                 public frame::DispatchImpl<IUpload, &IID_IUpload>,
                 public frame::SupportErrorInfoImpl<&IID_IUpload> {
@@ -53,6 +55,8 @@ private:
     enum class SaveState : LONG { NotRun = 0, Finished = 1, Failed = 2 };
 
     void RunSave(BSTR tempDir);
+    /// Tells the statistics how the parse ended; a failure to do so is dropped.
+    static void ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result) noexcept;
     void CheckRequest();
     std::string ExtractBoundary();
     std::int32_t CharRefsMode() const;

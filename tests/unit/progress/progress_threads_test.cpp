@@ -1,14 +1,10 @@
 // Many uploads at once, each followed by progress readers on other threads, some cancelled from
-// a reader mid-body. The upload side runs what Save runs around the parse: the statistics
-// updater, the request stream and parser over a page-host request, the upload result, teardown.
+// a reader mid-body. Each upload is an Upload object's Save over a page-host request.
 #include "frame/bstr.h"
+#include "frame/com_object.h"
 #include "host/page_host.h"
-#include "progress/upload_metadata_auto_wrap.h"
 #include "progress_test_support.h"
-#include "results/text_field_collection.h"
-#include "results/uploaded_file_collection.h"
-#include "upload/com_object_auto_wrap.h"
-#include "upload/process_post_query.h"
+#include "upload/upload.h"
 
 #include <gtest/gtest.h>
 
@@ -80,17 +76,15 @@ private:
     std::function<bool()> open_;
 };
 
-enum class Outcome { Succeeded, Cancelled, Failed, Refused };
-
 struct TUploadRun {
     WideString id;
     bool cancel = false;
-    Outcome outcome = Outcome::Failed;
+    HRESULT saved = E_UNEXPECTED;
     LONG files = -1;
     LONG texts = -1;
 };
 
-// What Save does from the updater's creation to its destruction.
+// A page's Upload object, saving under the run's ID.
 void SaveWithProgress(TUploadRun& run, const std::string& body, const WideString& tempDir)
 {
     MtaScope apartment;
@@ -106,46 +100,20 @@ void SaveWithProgress(TUploadRun& run, const std::string& body, const WideString
         host::MakeRequestHead("POST", {{"Content-Type", std::string("multipart/form-data; boundary=") + kBoundary}},
                               body.size()),
         std::make_unique<CGatedSource>(body, body.size() / 2, cancelled));
-    frame::ComPtr<IRequest> request;
-    ASSERT_EQ(page->get_Request(request.Receive()), S_OK);
-    LONG total = 0;
-    ASSERT_EQ(request->get_TotalBytes(&total), S_OK);
 
-    utils::CComObjectAutoWrap<CUploadedFileCollection> files;
-    utils::CComObjectAutoWrap<CTextFieldCollection> texts;
-    try {
-        WideString uploadId = run.id;
-        CUploadMetadataAutoWrap updater(uploadId, total);
-        TParserOptions options;
-        options.boundary = kBoundary;
-        options.tempDir = tempDir;
-        try {
-            ProcessPostQuery(options, frame::ComPtr<IRequest>(request).Detach(), &updater, &files.Object(),
-                             &texts.Object());
-            updater.SetUploadResult(uprSuccess);
-            run.outcome = Outcome::Succeeded;
-        } catch (const EUserCancelledUpload&) {
-            try {
-                updater.SetUploadResult(uprCancel);
-            } catch (...) {
-            }
-            files->Clear();
-            texts->Clear();
-            run.outcome = Outcome::Cancelled;
-        } catch (...) {
-            try {
-                updater.SetUploadResult(uprFail);
-            } catch (...) {
-            }
-            files->Clear();
-            texts->Clear();
-            run.outcome = Outcome::Failed;
-        }
-    } catch (const CUploadManager::EUploadManager&) {
-        run.outcome = Outcome::Refused;
-    }
+    frame::ComPtr<frame::ComObject<CUpload>> upload;
+    ASSERT_EQ(frame::CreateComObject(upload), S_OK);
+    ASSERT_EQ(upload->OnStartPage(page.Get()), S_OK);
+    ASSERT_EQ(upload->put_ID(frame::Bstr(run.id).Get()), S_OK);
+    run.saved = upload->Save(frame::Bstr(tempDir).Get());
+
+    frame::ComPtr<IUploadedFileCollection> files;
+    frame::ComPtr<ITextFieldCollection> texts;
+    ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
+    ASSERT_EQ(upload->get_Form(texts.Receive()), S_OK);
     EXPECT_EQ(files->get_Count(&run.files), S_OK);
     EXPECT_EQ(texts->get_Count(&run.texts), S_OK);
+    EXPECT_EQ(upload->OnEndPage(), S_OK);
 }
 
 // Polls every figure until the upload has ended; one reader per cancelled upload cancels it.
@@ -221,14 +189,13 @@ TEST(ProgressThreads, ConcurrentUploadsWithReadersAndCancellations)
         ASSERT_EQ(p->get_UploadStatus(&status), S_OK);
         ASSERT_EQ(p->get_UploadedBytes(&bytes), S_OK);
         ASSERT_EQ(p->get_UploadedFilesCount(&files), S_OK);
+        EXPECT_EQ(run.saved, S_OK);
         if (run.cancel) {
-            EXPECT_EQ(run.outcome, Outcome::Cancelled);
             EXPECT_EQ(run.files, 0);
             EXPECT_EQ(run.texts, 0);
             EXPECT_EQ(status, Cancelled);
             EXPECT_LT(bytes, static_cast<LONG>(body.size()));
         } else {
-            EXPECT_EQ(run.outcome, Outcome::Succeeded);
             EXPECT_EQ(run.files, 1);
             EXPECT_EQ(run.texts, kTextFields);
             EXPECT_EQ(status, Complete);
@@ -241,7 +208,9 @@ TEST(ProgressThreads, ConcurrentUploadsWithReadersAndCancellations)
     TUploadRun again;
     again.id = runs[1].id;
     SaveWithProgress(again, body, tempDir);
-    EXPECT_EQ(again.outcome, Outcome::Refused);
+    EXPECT_EQ(again.saved, E_FAIL);
+    EXPECT_EQ(again.files, 0);
+    EXPECT_EQ(again.texts, 0);
 
     for (const auto& run : runs)
         Manager().Remove(run.id);

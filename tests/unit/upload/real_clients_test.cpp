@@ -6,6 +6,7 @@
 #include "frame/variant.h"
 #include "host/page_host.h"
 #include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/progress/progress_test_support.h"
 #include "upload/upload.h"
 
 #include <gtest/gtest.h>
@@ -68,7 +69,9 @@ TFile FileValue(IUploadedFileCollection* files, const WideString& name)
     return {testing_support::ReadWithPlatform(temp.ToWide()), path.ToWide(), type.ToWide()};
 }
 
-class RealClient : public ::testing::TestWithParam<const char*> {};
+class RealClient : public ::testing::TestWithParam<const char*> {
+    progress_test::MtaScope apartment_;  // Save needs one, as on a page's thread
+};
 
 TEST_P(RealClient, DeliversWhatTheClientWasToldToSend)
 {

@@ -8,6 +8,7 @@
 #include "host/memory_body_source.h"
 #include "host/page_host.h"
 #include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/progress/progress_test_support.h"
 #include "tests/unit/upload/recording_updater.h"
 #include "upload/process_post_query.h"
 #include "upload/upload.h"
@@ -132,7 +133,14 @@ Outcome Read(CUpload& upload)
 
 using Pairs = std::vector<std::pair<std::string, std::string>>;
 
-TEST(UploadSave, ReceivesTextAndFilesAndItsTemporaryFilesGoWithTheObjects)
+// Save registers its upload through the Global Interface Table: the thread needs an apartment,
+// as an ASP page's thread has.
+class UploadSave : public ::testing::Test {
+    progress_test::MtaScope apartment_;
+};
+using UploadPage = UploadSave;
+
+TEST_F(UploadSave, ReceivesTextAndFilesAndItsTemporaryFilesGoWithTheObjects)
 {
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("note", "hello"), Part("doc", std::string(20000, 'x') + "end", "a.bin"),
@@ -154,7 +162,7 @@ TEST(UploadSave, ReceivesTextAndFilesAndItsTemporaryFilesGoWithTheObjects)
     EXPECT_TRUE(dir.Files().empty());
 }
 
-TEST(UploadSave, RequestsWithoutABodyAreASuccessWithEmptyCollections)
+TEST_F(UploadSave, RequestsWithoutABodyAreASuccessWithEmptyCollections)
 {
     TestTempDir dir;
     for (auto page : {host::OpenCapturedPage(kData + "get_without_body.http"), PostPage("multipart/form-data; boundary=x", "")}) {
@@ -168,7 +176,7 @@ TEST(UploadSave, RequestsWithoutABodyAreASuccessWithEmptyCollections)
     }
 }
 
-TEST(UploadSave, RejectedRequestsFailButLeaveEmptyCollectionsReadable)
+TEST_F(UploadSave, RejectedRequestsFailButLeaveEmptyCollectionsReadable)
 {
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("a", "1")});
@@ -188,7 +196,7 @@ TEST(UploadSave, RejectedRequestsFailButLeaveEmptyCollectionsReadable)
     }
 }
 
-TEST(UploadSave, AcceptsTheMethodAndMediaTypeInAnyCase)
+TEST_F(UploadSave, AcceptsTheMethodAndMediaTypeInAnyCase)
 {
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("a", "1")});
@@ -199,7 +207,7 @@ TEST(UploadSave, AcceptsTheMethodAndMediaTypeInAnyCase)
     }
 }
 
-TEST(UploadSave, FindsQuotedAndCapitalisedBoundaryParameters)
+TEST_F(UploadSave, FindsQuotedAndCapitalisedBoundaryParameters)
 {
     // Each of these once ended in a success with nothing received.
     for (const char* file : {"quoted_boundary_from_http_client_library.http", "boundary_parameter_name_in_capitals.http",
@@ -213,7 +221,7 @@ TEST(UploadSave, FindsQuotedAndCapitalisedBoundaryParameters)
     }
 }
 
-TEST(UploadSave, AMultipartRequestWithoutABoundaryFails)
+TEST_F(UploadSave, AMultipartRequestWithoutABoundaryFails)
 {
     TestTempDir dir;
     auto upload = BoundUpload(host::OpenCapturedPage(kData + "no_boundary_parameter.http"));
@@ -222,7 +230,7 @@ TEST(UploadSave, AMultipartRequestWithoutABoundaryFails)
     EXPECT_TRUE(dir.Files().empty());
 }
 
-TEST(UploadSave, KeepsTheFirstFieldOfEachNameAndDropsTheOthersFiles)
+TEST_F(UploadSave, KeepsTheFirstFieldOfEachNameAndDropsTheOthersFiles)
 {
     TestTempDir dir;
     auto upload = BoundUpload(host::OpenCapturedPage(kData + "duplicate_field_names.http"));
@@ -233,7 +241,7 @@ TEST(UploadSave, KeepsTheFirstFieldOfEachNameAndDropsTheOthersFiles)
     EXPECT_EQ(dir.Files().size(), 2u);
 }
 
-TEST(UploadSave, NumbersFieldsByNameIndexNotByArrival)
+TEST_F(UploadSave, NumbersFieldsByNameIndexNotByArrival)
 {
     TestTempDir dir;
     auto upload = BoundUpload(host::OpenCapturedPage(kData + "fields_f1_to_f9_posted_in_reverse.http"));
@@ -244,7 +252,7 @@ TEST(UploadSave, NumbersFieldsByNameIndexNotByArrival)
     EXPECT_EQ(names, (std::vector<std::string>{"f1", "f5", "f9", "f2", "f4", "f6", "f8", "f3", "f7"}));
 }
 
-TEST(UploadSave, AFailedParseEmptiesTheCollectionsAndLeavesNoTemporaryFile)
+TEST_F(UploadSave, AFailedParseEmptiesTheCollectionsAndLeavesNoTemporaryFile)
 {
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("a", "1"), Part("f", std::string(30000, 'y'), "f.bin"), Part("b", "2")});
@@ -257,7 +265,7 @@ TEST(UploadSave, AFailedParseEmptiesTheCollectionsAndLeavesNoTemporaryFile)
     EXPECT_EQ(Save(*upload.Get(), dir.Wide()), E_FAIL);
 }
 
-TEST(UploadSave, AnEmptyTempDirServesTextFieldsButFailsOnTheFirstFile)
+TEST_F(UploadSave, AnEmptyTempDirServesTextFieldsButFailsOnTheFirstFile)
 {
     const std::string texts = Multipart("AaB03x", {Part("a", "1"), Part("b", "2")});
     auto ok = BoundUpload(PostPage("multipart/form-data; boundary=AaB03x", texts));
@@ -270,7 +278,7 @@ TEST(UploadSave, AnEmptyTempDirServesTextFieldsButFailsOnTheFirstFile)
     EXPECT_TRUE(Read(*failed.Get()).form.empty());
 }
 
-TEST(UploadSave, SettingsAreStoredAsGivenAndAnUnknownCharRefModeFailsSave)
+TEST_F(UploadSave, SettingsAreStoredAsGivenAndAnUnknownCharRefModeFailsSave)
 {
     TestTempDir dir;
     auto upload = BoundUpload(PostPage("multipart/form-data; boundary=AaB03x", Multipart("AaB03x", {Part("a", "1")})));
@@ -296,7 +304,7 @@ TEST(UploadSave, SettingsAreStoredAsGivenAndAnUnknownCharRefModeFailsSave)
     EXPECT_EQ(upload->IsUploadInitialized(nullptr, nullptr), E_INVALIDARG);
 }
 
-TEST(UploadSave, IdIsStoredUpToItsFirstNul)
+TEST_F(UploadSave, IdIsStoredUpToItsFirstNul)
 {
     auto upload = MakeUpload();
     frame::Bstr id;
@@ -311,7 +319,7 @@ TEST(UploadSave, IdIsStoredUpToItsFirstNul)
     EXPECT_EQ(id.Length(), 0u);
 }
 
-TEST(UploadPage, CollectionsAreUnavailableBeforeSaveAndSaveNeedsAPage)
+TEST_F(UploadPage, CollectionsAreUnavailableBeforeSaveAndSaveNeedsAPage)
 {
     TestTempDir dir;
     auto upload = MakeUpload();
@@ -327,7 +335,7 @@ TEST(UploadPage, CollectionsAreUnavailableBeforeSaveAndSaveNeedsAPage)
     EXPECT_EQ(Save(*upload.Get(), dir.Wide()), E_FAIL);
 }
 
-TEST(UploadPage, BindingAndUnbinding)
+TEST_F(UploadPage, BindingAndUnbinding)
 {
     TestTempDir dir;
     auto upload = MakeUpload();
@@ -345,7 +353,7 @@ TEST(UploadPage, BindingAndUnbinding)
     EXPECT_EQ(Save(*upload.Get(), dir.Wide()), E_FAIL);
 }
 
-TEST(UploadPage, ClassObjectCreatesPlainAndAggregatedObjects)
+TEST_F(UploadPage, ClassObjectCreatesPlainAndAggregatedObjects)
 {
     frame::ComPtr<IUpload> plain;
     ASSERT_EQ(frame::CreateUploadInstance(nullptr, IID_IUpload, plain.ReceiveVoid()), S_OK);
