@@ -7,7 +7,15 @@ namespace {
 
 struct ExecutableAttach {
     ExecutableAttach() noexcept { CKestruneModule::Instance().ProcessAttach(nullptr); }
-    ~ExecutableAttach() { CKestruneModule::Instance().ProcessDetach(); }
+    ~ExecutableAttach()
+    {
+        // Unlike a DLL's detach this runs outside the loader lock, so the workers can be told to
+        // end and waited for: none is left running into the process's own teardown.
+        CKestruneModule& module = CKestruneModule::Instance();
+        module.UploadManager().StopWorker();
+        module.ProgressTimer().StopWorker();
+        module.ProcessDetach();
+    }
 };
 
 const ExecutableAttach g_attach;

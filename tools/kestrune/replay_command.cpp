@@ -16,6 +16,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <unistd.h>
 #include <random>
 #include <sstream>
 #include <system_error>
@@ -36,7 +37,8 @@ po::options_description VisibleOptions()
         ("code-page", po::value<long>(), "CodePage for posted text (0 = none)")
         ("char-refs", po::value<std::string>(), "DetectCharRefs: yes, no or auto")
         ("id", po::value<std::string>(), "upload ID")
-        ("progress", "draw a progress bar on standard error")
+        ("progress", "draw a progress bar on standard error even when it is not a terminal")
+        ("no-progress", "no progress bar (the default when standard error is not a terminal)")
         ("compact", "print the JSON on one line")
         ("help,h", "show this help");
     return options;
@@ -311,7 +313,12 @@ TReplayOptions ParseReplayOptions(const std::vector<std::string>& args)
     }
     if (values.count("id"))
         options.id = values["id"].as<std::string>();
-    options.progress = values.count("progress") > 0;
+    if (values.count("progress") && values.count("no-progress"))
+        throw EUsage("--progress and --no-progress exclude each other");
+    if (values.count("progress"))
+        options.progress = true;
+    else if (values.count("no-progress"))
+        options.progress = false;
     options.compact = values.count("compact") > 0;
     return options;
 }
@@ -366,17 +373,19 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
             upload->put_CodePage(static_cast<LONG>(*options.codePage));
         if (options.charRefs)
             upload->put_DetectCharRefs(static_cast<TYesNoAuto>(*options.charRefs));
+        // The bar follows the upload by its ID, so it needs the ID before Save would generate one.
+        const bool showBar = options.progress.value_or(::isatty(::fileno(stderr)) == 1);
         WideString id;
         if (options.id)
             id = WideFromUtf8(*options.id);
-        else if (options.progress)
+        else if (showBar)
             id = frame::GuidToString([] { GUID g{}; ::CoCreateGuid(&g); return g; }());
         if (!id.empty())
             upload->put_ID(frame::Bstr(id).Get());
 
         {
             std::unique_ptr<CProgressBar> bar;
-            if (options.progress)
+            if (showBar)
                 bar = std::make_unique<CProgressBar>(id, stderr);
             saved = upload->Save(frame::Bstr(tempDir).Get());
             if (bar)

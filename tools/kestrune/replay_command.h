@@ -27,7 +27,8 @@ struct TReplayOptions {
     /// 0 no, 1 yes, 2 auto (the values of TYesNoAuto).
     std::optional<int> charRefs;
     std::optional<std::string> id;
-    bool progress = false;
+    /// --progress (true) or --no-progress (false); unset, the bar shows when standard error is a terminal.
+    std::optional<bool> progress;
     bool compact = false;
     bool help = false;
 };

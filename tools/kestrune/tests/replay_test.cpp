@@ -115,15 +115,78 @@ TEST(Replay, SettingsReachTheUploadObject)
     const TRun generated = Replay({kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(), "--compact",
                                   "--char-refs", "no", "--code-page", "65001"});
     EXPECT_EQ(generated.code, 0) << generated.err;
-    // Without --id, the ID stays as the object reports it after Save.
-    EXPECT_NE(generated.out.find("\"id\":\""), std::string::npos);
+    // Without --id, Save generates one: a braced GUID of 38 characters.
+    const std::size_t at = generated.out.find("\"id\":\"{");
+    ASSERT_NE(at, std::string::npos) << generated.out;
+    EXPECT_EQ(generated.out.substr(at + 6 + 37, 2), "}\"") << generated.out;
+}
+
+// Points standard error (the file descriptor) at a file for the life of the scope.
+class StderrToFile {
+public:
+    explicit StderrToFile(const std::filesystem::path& file) : path_(file)
+    {
+        std::fflush(stderr);
+        saved_ = ::dup(2);
+        std::FILE* f = std::fopen(file.c_str(), "w");
+        ::dup2(::fileno(f), 2);
+        std::fclose(f);
+    }
+    ~StderrToFile() { Restore(); }
+    std::string Text()
+    {
+        Restore();
+        std::ifstream in(path_, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    }
+
+private:
+    void Restore()
+    {
+        if (saved_ < 0)
+            return;
+        std::fflush(stderr);
+        ::dup2(saved_, 2);
+        ::close(saved_);
+        saved_ = -1;
+    }
+    std::filesystem::path path_;
+    int saved_ = -1;
+};
+
+TEST(Replay, TheProgressBarFollowsTheUploadByItsIdToTheEnd)
+{
+    ScratchDir temp("temp5");
+    std::filesystem::create_directories(temp.Path() / "files");
+    TRun run;
+    std::string bar;
+    {
+        StderrToFile capture(temp.Path() / "stderr.txt");
+        run = Replay({kExamples + "/sample-upload.http", "--temp-dir", (temp.Path() / "files").string(), "--compact",
+                      "--progress", "--id", "bar-test"});
+        bar = capture.Text();
+    }
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("\"id\":\"bar-test\""), std::string::npos);
+    ASSERT_FALSE(bar.empty());
+    EXPECT_EQ(bar.back(), '\n');
+    const std::string last = bar.substr(bar.rfind('\r') + 1);
+    EXPECT_NE(last.find("100.0%"), std::string::npos) << last;
+    EXPECT_NE(last.find("2 files - Upload successfully completed"), std::string::npos) << last;
+
+    // Not a terminal and not asked for: no bar.
+    StderrToFile quiet(temp.Path() / "quiet.txt");
+    run = Replay({kExamples + "/sample-upload.http", "--temp-dir", (temp.Path() / "files").string(), "--compact"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_EQ(quiet.Text(), "");
 }
 
 TEST(Replay, UsageErrorsAndUnreadableFilesExitWithTwoAndOneLine)
 {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {}, {"--no-such-option", "x.http"}, {"a.http", "b.http"}, {"/no/such/request.http"},
-             {KESTRUNE_TEST_DATA_DIR "/requests/chunked_transfer_encoding.http"}, {"--code-page", "many", "a.http"}}) {
+             {KESTRUNE_TEST_DATA_DIR "/requests/chunked_transfer_encoding.http"}, {"--code-page", "many", "a.http"},
+             {"--progress", "--no-progress", "a.http"}}) {
         const TRun run = Replay(args);
         EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(run.out, "");
