@@ -202,8 +202,7 @@ check_probe() { # ARCH BUILD
 check_unit_tests() { # ARCH BUILD
     local arch=$1 exe="$2/tests/unit/kestrune_unit_tests.exe"
     if [[ ! -f "$exe" ]]; then fail "$arch: unit tests built"; return; fi
-    # Tests that hand statistics objects through the Global Interface Table are left out under Wine
-    # until those objects marshal themselves (see unit-filter.txt).
+    # An optional unit-filter.txt (a --gtest_filter value) leaves tests out of the Wine run.
     local filter=()
     [[ -s "$here/unit-filter.txt" ]] && filter=("--gtest_filter=$(tr -d '[:space:]' <"$here/unit-filter.txt")")
     if (cd "$scratch" && wine "$exe" --gtest_brief=1 "${filter[@]}" >"$scratch/unit.log" 2>&1); then
