@@ -4,7 +4,7 @@
 // temporary-file path into a directory on tmpfs. The limit is writing the same body to a file on
 // the same tmpfs in 8192-byte writes.
 //
-// Usage: bench_parse [directory on tmpfs, default /dev/shm]
+// Usage: bench_parse [directory on tmpfs, default /dev/shm] [W1 W2 W3 W4: only these workloads]
 // Prints: workload=W1 mb_per_s=... limit_mb_per_s=... ratio=... peak_rss_kib=...  (MB = 10^6 bytes)
 
 #include <algorithm>
@@ -241,7 +241,10 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(dir);
     const std::pair<const char*, Factory> workloads[] = {{"W1", W1}, {"W2", W2}, {"W3", W3}, {"W4", W4}};
     int status = 0;
+    // Further arguments pick workloads by name (all when none is given).
+    const std::vector<std::string> picked(argv + std::min(argc, 2), argv + argc);
     for (const auto& [name, make] : workloads) {
+        if (!picked.empty() && std::find(picked.begin(), picked.end(), name) == picked.end()) continue;
         try {
             const double megabytes = static_cast<double>(make().Size()) / 1e6;
             ResetPeakRss();

@@ -1,13 +1,11 @@
 // Upload throughput with and without progress readers, and the cost of one property read.
 #include "frame/bstr.h"
+#include "frame/com_object.h"
 #include "frame/instance_creators.h"
 #include "frame/module.h"
 #include "host/page_host.h"
 #include "progress/upload_metadata_auto_wrap.h"
-#include "results/text_field_collection.h"
-#include "results/uploaded_file_collection.h"
-#include "upload/com_object_auto_wrap.h"
-#include "upload/process_post_query.h"
+#include "upload/upload.h"
 
 #include <algorithm>
 #include <atomic>
@@ -15,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -43,28 +42,22 @@ std::string MakeBody(std::size_t fileBytes)
 
 WideString Widen(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
 
-// One tracked upload, as Save runs it; returns the seconds the parse took.
+// One upload through an Upload object's Save under id; returns the seconds Save took.
 double TrackedUpload(const std::string& body, const WideString& id, const WideString& tempDir)
 {
     auto page = host::CreateMemoryPage(
         "POST", {{"Content-Type", std::string("multipart/form-data; boundary=") + kBoundary}}, body);
-    frame::ComPtr<IRequest> request;
-    page->get_Request(request.Receive());
-    LONG total = 0;
-    request->get_TotalBytes(&total);
-    utils::CComObjectAutoWrap<CUploadedFileCollection> files;
-    utils::CComObjectAutoWrap<CTextFieldCollection> texts;
+    frame::ComPtr<frame::ComObject<CUpload>> upload;
+    if (FAILED(frame::CreateComObject(upload)) || FAILED(upload->OnStartPage(page.Get())) ||
+        FAILED(upload->put_ID(frame::Bstr(id).Get())))
+        throw std::runtime_error("cannot set up the Upload object");
+    const frame::Bstr dir(tempDir);
     const auto start = Clock::now();
-    {
-        WideString uploadId = id;
-        CUploadMetadataAutoWrap updater(uploadId, total);
-        TParserOptions options;
-        options.boundary = kBoundary;
-        options.tempDir = tempDir;
-        ProcessPostQuery(options, request.Detach(), &updater, &files.Object(), &texts.Object());
-        updater.SetUploadResult(uprSuccess);
-    }
+    const HRESULT saved = upload->Save(dir.Get());
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    if (saved != S_OK)
+        throw std::runtime_error("Save failed");
+    upload.Reset();  // deletes the temporary file
     CKestruneModule::Instance().UploadManager().Remove(id);
     return seconds;
 }

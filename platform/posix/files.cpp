@@ -166,8 +166,9 @@ std::shared_ptr<File> OpenFile(LPCWSTR name, DWORD desired, DWORD share, DWORD d
         break;
     default: *error = ERROR_INVALID_PARAMETER; return nullptr;
     }
+    // CREATE_NEW needs no look-up first: O_EXCL refuses any existing name, a directory included.
     struct stat before;
-    *existed = stat(path.c_str(), &before) == 0;
+    *existed = disposition != CREATE_NEW && stat(path.c_str(), &before) == 0;
     if (*existed && S_ISDIR(before.st_mode)) {
         *error = disposition == CREATE_NEW ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED;
         return nullptr;

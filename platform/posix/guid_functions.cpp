@@ -1,8 +1,11 @@
 // GUID creation and the registry text form "{XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}".
 #include "platform/posix/com.h"
 
+#include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <random>
+#include <pthread.h>
 #include <sys/random.h>
 
 namespace {
@@ -66,16 +69,42 @@ HRESULT ParseGuid(LPCOLESTR text, GUID* out)
 
 } // namespace
 
+namespace {
+
+// Bumped in a forked child, so that it never hands out the GUIDs its parent will.
+std::atomic<unsigned> g_forks{0};
+const int g_forkHook = pthread_atfork(nullptr, nullptr, [] { ++g_forks; });
+
+// Random bytes for GUIDs, drawn from the kernel a block at a time: one system call per 32 GUIDs
+// rather than one each, which shows when every uploaded file gets a GUID-named temporary file.
+void NextRandomBytes(unsigned char (&out)[16])
+{
+    thread_local unsigned char pool[512];
+    thread_local std::size_t used = sizeof pool;
+    thread_local unsigned forks = 0;
+    if (used == sizeof pool || forks != g_forks.load()) {
+        forks = g_forks.load();
+        if (getrandom(pool, sizeof pool, 0) != static_cast<ssize_t>(sizeof pool)) {
+            std::random_device device;
+            for (auto& b : pool)
+                b = static_cast<unsigned char>(device());
+        }
+        used = 0;
+    }
+    std::memcpy(out, pool + used, sizeof out);
+    // Handed-out bytes are not kept around.
+    std::memset(pool + used, 0, sizeof out);
+    used += sizeof out;
+}
+
+} // namespace
+
 HRESULT CoCreateGuid(GUID* pguid)
 {
     if (!pguid)
         return E_INVALIDARG;
     unsigned char bytes[16];
-    if (getrandom(bytes, sizeof bytes, 0) != static_cast<ssize_t>(sizeof bytes)) {
-        std::random_device device;
-        for (auto& b : bytes)
-            b = static_cast<unsigned char>(device());
-    }
+    NextRandomBytes(bytes);
     GUID g;
     g.Data1 = (uint32_t(bytes[0]) << 24) | (uint32_t(bytes[1]) << 16) | (uint32_t(bytes[2]) << 8) | bytes[3];
     g.Data2 = static_cast<uint16_t>((bytes[4] << 8) | bytes[5]);

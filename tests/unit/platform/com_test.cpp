@@ -6,6 +6,11 @@
 
 #include <thread>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
 using platform_test::CountedDispatch;
 
 namespace {
@@ -115,6 +120,34 @@ TEST(Guids, TextFormAndRandomVersion4)
     EXPECT_EQ(a.Data3 >> 12, 4);
     EXPECT_EQ(a.Data4[0] & 0xC0, 0x80);
 }
+
+#ifndef _WIN32
+TEST(Guids, AForkedChildNeverRepeatsItsParentsGuids)
+{
+    GUID first;
+    ASSERT_EQ(CoCreateGuid(&first), S_OK);  // the parent has random bytes in hand now
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        GUID g{};
+        CoCreateGuid(&g);
+        const bool sent = ::write(fds[1], &g, sizeof g) == static_cast<ssize_t>(sizeof g);
+        ::_exit(sent ? 0 : 1);
+    }
+    ::close(fds[1]);
+    GUID fromChild{};
+    const ssize_t got = ::read(fds[0], &fromChild, sizeof fromChild);
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_EQ(got, static_cast<ssize_t>(sizeof fromChild));
+    GUID next;
+    ASSERT_EQ(CoCreateGuid(&next), S_OK);
+    EXPECT_FALSE(IsEqualGUID(next, fromChild));
+}
+#endif
 
 TEST(ObjectCreation, UnknownClassIsNotRegistered)
 {
