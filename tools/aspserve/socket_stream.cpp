@@ -1,0 +1,81 @@
+#include "tools/aspserve/socket_stream.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+
+namespace aspserve {
+
+CSocketStream::~CSocketStream()
+{
+    ::closesocket(socket_);
+}
+
+bool CSocketStream::Fill()
+{
+    if (broken_)
+        return false;
+    char buffer[16384];
+    const int got = ::recv(socket_, buffer, sizeof buffer, 0);
+    if (got <= 0) {
+        broken_ = true;
+        return false;
+    }
+    pending_.append(buffer, static_cast<std::size_t>(got));
+    return true;
+}
+
+std::size_t CSocketStream::Read(char* buffer, std::size_t wanted)
+{
+    if (!pending_.empty()) {
+        const std::size_t n = std::min(wanted, pending_.size());
+        std::memcpy(buffer, pending_.data(), n);
+        pending_.erase(0, n);
+        return n;
+    }
+    if (broken_)
+        return 0;
+    const int got = ::recv(socket_, buffer, static_cast<int>(std::min<std::size_t>(wanted, INT_MAX)), 0);
+    if (got <= 0) {
+        broken_ = true;
+        return 0;
+    }
+    return static_cast<std::size_t>(got);
+}
+
+bool CSocketStream::SendAll(std::string_view bytes)
+{
+    while (!bytes.empty() && !broken_) {
+        const int sent = ::send(socket_, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)), 0);
+        if (sent <= 0) {
+            broken_ = true;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return !broken_;
+}
+
+void CSocketStream::DrainBriefly() noexcept
+{
+    if (broken_)
+        return;
+    DWORD timeout = 250;
+    ::setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeout), sizeof timeout);
+    const ULONGLONG deadline = ::GetTickCount64() + 1000;
+    std::size_t dropped = 0;
+    char buffer[16384];
+    while (dropped < (4u << 20) && ::GetTickCount64() < deadline) {
+        const int got = ::recv(socket_, buffer, sizeof buffer, 0);
+        if (got <= 0)
+            break;
+        dropped += static_cast<std::size_t>(got);
+    }
+}
+
+void CSocketStream::ShutdownSend() noexcept
+{
+    ::shutdown(socket_, SD_SEND);
+}
+
+} // namespace aspserve

@@ -1,0 +1,55 @@
+// CSocketStream: one accepted connection — the socket (closed on destruction), the bytes read
+// from it but not yet used, and whole-buffer sends. Reads and sends never throw; a failure marks
+// the stream broken.
+//
+//   aspserve::CSocketStream stream(accepted);
+//   while (stream.Pending().empty() && stream.Fill()) { ... }
+//   stream.SendAll("HTTP/1.1 100 Continue\r\n\r\n");
+#pragma once
+
+#include "platform/win.h"
+
+#include <winsock2.h>
+
+#include <string>
+#include <string_view>
+
+namespace aspserve {
+
+class CSocketStream {
+public:
+    explicit CSocketStream(SOCKET socket) noexcept : socket_(socket) {}
+    ~CSocketStream();
+    CSocketStream(const CSocketStream&) = delete;
+    CSocketStream& operator=(const CSocketStream&) = delete;
+
+    /// Reads what the socket has (at least one byte) and appends it to Pending(); false at the
+    /// end of the stream or on an error.
+    bool Fill();
+
+    /// Copies up to wanted bytes into buffer, first from Pending(), else straight from the
+    /// socket; 0 at the end of the stream or on an error.
+    std::size_t Read(char* buffer, std::size_t wanted);
+
+    /// Bytes read but not yet used.
+    std::string& Pending() noexcept { return pending_; }
+
+    /// Sends all of bytes; false when the peer is gone.
+    bool SendAll(std::string_view bytes);
+
+    /// Stops sending (the peer sees the end of the response) before the socket closes.
+    void ShutdownSend() noexcept;
+
+    /// Reads and drops what the client still sends, for at most a second and a few MiB, so that
+    /// closing a socket with unread bytes does not reset the response the client is reading.
+    void DrainBriefly() noexcept;
+
+    bool Broken() const noexcept { return broken_; }
+
+private:
+    SOCKET socket_;
+    std::string pending_;
+    bool broken_ = false;
+};
+
+} // namespace aspserve
