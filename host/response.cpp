@@ -501,12 +501,16 @@ HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* resul
 
 HRESULT CResponse::PutMember(DISPID id, const VARIANT& value)
 {
-    if (id == kBuffer || id == kCodePage) {
+    if (id == kBuffer) {
+        frame::Variant flag;
+        if (FAILED(::VariantChangeType(flag.Get(), const_cast<VARIANT*>(&value), 0, VT_BOOL)))
+            return DISP_E_TYPEMISMATCH;
+        return put_Buffer(flag.Get()->boolVal);
+    }
+    if (id == kCodePage) {
         frame::Variant number;
         if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
             return DISP_E_TYPEMISMATCH;
-        if (id == kBuffer)
-            return put_Buffer(number.Get()->lVal ? VARIANT_TRUE : VARIANT_FALSE);
         const OLECHAR letter[] = OLESTR("a");
         char probe[8] = {};
         const UINT codePage = static_cast<UINT>(number.Get()->lVal);

@@ -11,12 +11,34 @@ CSocketStream::~CSocketStream()
     ::closesocket(socket_);
 }
 
+bool CSocketStream::WaitReadable() noexcept
+{
+    while (true) {
+        // The thread is a single-threaded apartment: calls other apartments make into objects
+        // that live here arrive as window messages, and must be served while it waits.
+        MSG message;
+        while (::PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            ::TranslateMessage(&message);
+            ::DispatchMessageW(&message);
+        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(socket_, &readable);
+        timeval wait = {0, 10000};
+        const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
+        if (ready > 0)
+            return true;
+        if (ready < 0)
+            return false;
+    }
+}
+
 bool CSocketStream::Fill()
 {
     if (broken_)
         return false;
     char buffer[16384];
-    const int got = ::recv(socket_, buffer, sizeof buffer, 0);
+    const int got = WaitReadable() ? ::recv(socket_, buffer, sizeof buffer, 0) : -1;
     if (got <= 0) {
         broken_ = true;
         return false;
@@ -35,7 +57,8 @@ std::size_t CSocketStream::Read(char* buffer, std::size_t wanted)
     }
     if (broken_)
         return 0;
-    const int got = ::recv(socket_, buffer, static_cast<int>(std::min<std::size_t>(wanted, INT_MAX)), 0);
+    const int got =
+        WaitReadable() ? ::recv(socket_, buffer, static_cast<int>(std::min<std::size_t>(wanted, INT_MAX)), 0) : -1;
     if (got <= 0) {
         broken_ = true;
         return 0;

@@ -1,6 +1,7 @@
 // CSocketStream: one accepted connection — the socket (closed on destruction), the bytes read
 // from it but not yet used, and whole-buffer sends. Reads and sends never throw; a failure marks
-// the stream broken.
+// the stream broken. While a read waits for data, the thread's messages are served, as a
+// single-threaded apartment must: other apartments reach its objects through them.
 //
 //   aspserve::CSocketStream stream(accepted);
 //   while (stream.Pending().empty() && stream.Fill()) { ... }
@@ -47,6 +48,10 @@ public:
     bool Broken() const noexcept { return broken_; }
 
 private:
+    /// Waits until the socket has bytes (or has ended), serving the thread's window messages
+    /// meanwhile; false on a socket error.
+    bool WaitReadable() noexcept;
+
     SOCKET socket_;
     std::string pending_;
     bool broken_ = false;

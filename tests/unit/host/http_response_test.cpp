@@ -123,7 +123,11 @@ TEST_F(HttpResponse, FlushSendsTheHeadWithoutALengthAndFreezesIt)
 
 TEST_F(HttpResponse, WithoutBufferingEveryWriteLeavesAtOnce)
 {
-    ASSERT_EQ(S_OK, Put(response_.Get(), OLESTR("Buffer"), Text(W("False"))));
+    VARIANT off;
+    ::VariantInit(&off);
+    off.vt = VT_BOOL;
+    off.boolVal = VARIANT_FALSE;
+    ASSERT_EQ(S_OK, Put(response_.Get(), OLESTR("Buffer"), off));
     ASSERT_EQ(S_OK, Write(W("a")));
     ASSERT_EQ(S_OK, Write(W("b")));
     EXPECT_EQ((std::vector<std::string>{"a", "b"}), channel_.pieces);
