@@ -140,21 +140,21 @@ async function cancelRun(context) {
 }
 
 const profile = mkdtempSync(join(tmpdir(), "kestrune-chromium-"));
-const browser = await chromium.launch({
+// A fresh profile (Playwright passes it to chromium as --user-data-dir).
+const context = await chromium.launchPersistentContext(profile, {
   executablePath: "/usr/bin/chromium",
   headless: true,
   args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync", `--user-data-dir=${profile}`],
+    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
 });
 try {
-  const context = await browser.newContext();
   await completeRun(context);
   await cancelRun(context);
 } catch (e) {
   ++failures;
   console.log("FAIL  the browser run: " + e.message);
 } finally {
-  await browser.close();
+  await context.close();
   rmSync(profile, { recursive: true, force: true });
 }
 check("the browser profile is removed", !existsSync(profile));
