@@ -10,6 +10,7 @@
 #include <ws2tcpip.h>
 
 #include "tools/aspserve/http_connection.h"
+#include "tools/aspserve/socket_stream.h"
 #include "tools/aspserve/wide_text.h"
 
 #include <cstdio>
@@ -72,6 +73,14 @@ int wmain(int argc, wchar_t** argv)
             return Usage();
     }
 
+    // This thread is the process's first single-threaded apartment and serves its messages for
+    // good: Wine creates objects of the "Neutral" threading model there, whatever thread asks.
+    const HRESULT apartment = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    if (FAILED(apartment)) {
+        std::fprintf(stderr, "aspserve: CoInitializeEx failed\n");
+        return 1;
+    }
+
     WSADATA wsa;
     if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
         std::fprintf(stderr, "aspserve: WSAStartup failed\n");
@@ -93,6 +102,8 @@ int wmain(int argc, wchar_t** argv)
     std::fflush(stderr);
 
     while (true) {
+        if (!aspserve::WaitReadableServingMessages(listener))
+            continue;
         sockaddr_in peer = {};
         int peerLength = sizeof peer;
         const SOCKET accepted = ::accept(listener, reinterpret_cast<sockaddr*>(&peer), &peerLength);

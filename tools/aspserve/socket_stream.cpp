@@ -13,6 +13,11 @@ CSocketStream::~CSocketStream()
 
 bool CSocketStream::WaitReadable() noexcept
 {
+    return WaitReadableServingMessages(socket_);
+}
+
+bool WaitReadableServingMessages(SOCKET socket) noexcept
+{
     while (true) {
         // The thread is a single-threaded apartment: calls other apartments make into objects
         // that live here arrive as window messages, and must be served while it waits.
@@ -23,7 +28,7 @@ bool CSocketStream::WaitReadable() noexcept
         }
         fd_set readable;
         FD_ZERO(&readable);
-        FD_SET(socket_, &readable);
+        FD_SET(socket, &readable);
         timeval wait = {0, 10000};
         const int ready = ::select(0, &readable, nullptr, nullptr, &wait);
         if (ready > 0)

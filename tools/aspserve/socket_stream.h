@@ -17,6 +17,10 @@
 
 namespace aspserve {
 
+/// Waits until socket can be read (or accepted from), serving the calling thread's window
+/// messages meanwhile; false on a socket error.
+bool WaitReadableServingMessages(SOCKET socket) noexcept;
+
 class CSocketStream {
 public:
     explicit CSocketStream(SOCKET socket) noexcept : socket_(socket) {}
