@@ -42,33 +42,31 @@ bool CSocketStream::Fill()
 {
     if (broken_)
         return false;
-    char buffer[16384];
-    const int got = WaitReadable() ? ::recv(socket_, buffer, sizeof buffer, 0) : -1;
+    Pending(); // drops what Read handed out
+    const std::size_t before = pending_.size();
+    pending_.resize(before + kReadSize);
+    const int got = WaitReadable() ? ::recv(socket_, pending_.data() + before, static_cast<int>(kReadSize), 0) : -1;
+    pending_.resize(before + (got > 0 ? static_cast<std::size_t>(got) : 0));
     if (got <= 0) {
         broken_ = true;
         return false;
     }
-    pending_.append(buffer, static_cast<std::size_t>(got));
     return true;
 }
 
 std::size_t CSocketStream::Read(char* buffer, std::size_t wanted)
 {
-    if (!pending_.empty()) {
-        const std::size_t n = std::min(wanted, pending_.size());
-        std::memcpy(buffer, pending_.data(), n);
-        pending_.erase(0, n);
-        return n;
+    // Reads of what the socket has, in large pieces, save a wait and a system call per small read.
+    if (consumed_ == pending_.size()) {
+        pending_.clear();
+        consumed_ = 0;
+        if (!Fill())
+            return 0;
     }
-    if (broken_)
-        return 0;
-    const int got =
-        WaitReadable() ? ::recv(socket_, buffer, static_cast<int>(std::min<std::size_t>(wanted, INT_MAX)), 0) : -1;
-    if (got <= 0) {
-        broken_ = true;
-        return 0;
-    }
-    return static_cast<std::size_t>(got);
+    const std::size_t n = std::min(wanted, pending_.size() - consumed_);
+    std::memcpy(buffer, pending_.data() + consumed_, n);
+    consumed_ += n;
+    return n;
 }
 
 bool CSocketStream::SendAll(std::string_view bytes)

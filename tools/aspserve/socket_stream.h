@@ -32,12 +32,17 @@ public:
     /// end of the stream or on an error.
     bool Fill();
 
-    /// Copies up to wanted bytes into buffer, first from Pending(), else straight from the
-    /// socket; 0 at the end of the stream or on an error.
+    /// Copies up to wanted bytes into buffer from Pending(), filling it first when it is empty;
+    /// 0 at the end of the stream or on an error.
     std::size_t Read(char* buffer, std::size_t wanted);
 
     /// Bytes read but not yet used.
-    std::string& Pending() noexcept { return pending_; }
+    std::string& Pending()
+    {
+        pending_.erase(0, consumed_);
+        consumed_ = 0;
+        return pending_;
+    }
 
     /// Sends all of bytes; false when the peer is gone.
     bool SendAll(std::string_view bytes);
@@ -56,8 +61,11 @@ private:
     /// meanwhile; false on a socket error.
     bool WaitReadable() noexcept;
 
+    static constexpr std::size_t kReadSize = 256 * 1024;
+
     SOCKET socket_;
     std::string pending_;
+    std::size_t consumed_ = 0; // bytes at the front of pending_ that Read already handed out
     bool broken_ = false;
 };
 
