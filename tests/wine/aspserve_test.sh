@@ -134,6 +134,8 @@ for i in $(seq 1 $count); do
     r=$(role "$i")
     limit=(--limit-rate 2M)
     [[ $r == cut ]] && limit=(--limit-rate 1M --max-time 1.5)
+    # Slow enough that the cancel always arrives before the body's end.
+    [[ $r == cancel ]] && limit=(--limit-rate 400K)
     curl -s -o "$work/out/result$i" -w '%{http_code}' --max-time 120 "${limit[@]}" \
         -F "file1=@$work/files/u$i.bin;filename=u$i.bin;type=application/octet-stream" -F "title=upload $i" \
         "$base/upload.asp?id=$id" >"$work/out/code$i" 2>/dev/null &
