@@ -64,9 +64,9 @@ void CUpload::FinalRelease() noexcept
 
 STDMETHODIMP CUpload::OnStartPage(IUnknown* piUnk)
 {
-    if (!piUnk)
-        return E_POINTER;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!piUnk)
+            return E_POINTER;
         frame::ObjectLockGuard lock(*this);
         frame::ComPtr<IScriptingContext> context;
         if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
@@ -99,21 +99,22 @@ STDMETHODIMP CUpload::OnEndPage()
 
 STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
     // Neither the object lock nor any member: answers while a Save runs on this object.
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
         const bool known = CKestruneModule::Instance().UploadManager().Contains(frame::Bstr::ToWide(ID));
         *pVal = known ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
     });
 }
 
 STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    *pVal = nullptr;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
         if (!files_)
             return E_FAIL;
@@ -123,10 +124,10 @@ STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 
 STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    *pVal = nullptr;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
         if (!form_)
             return E_FAIL;
@@ -136,11 +137,13 @@ STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 
 STDMETHODIMP CUpload::get_CodePage(LONG* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    frame::ObjectLockGuard lock(*this);
-    *pVal = codePage_;
-    return S_OK;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        *pVal = codePage_;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CUpload::put_CodePage(LONG newVal)
@@ -152,11 +155,13 @@ STDMETHODIMP CUpload::put_CodePage(LONG newVal)
 
 STDMETHODIMP CUpload::get_DetectCharRefs(TYesNoAuto* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    frame::ObjectLockGuard lock(*this);
-    std::memcpy(pVal, &detectCharRefs_, sizeof detectCharRefs_);
-    return S_OK;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        std::memcpy(pVal, &detectCharRefs_, sizeof detectCharRefs_);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
@@ -170,13 +175,17 @@ STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
 
 STDMETHODIMP CUpload::get_ID(BSTR* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    const HRESULT hr = frame::ComBoundary([&] {
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
-        frame::Bstr::CopyOut(id_, pVal);
+        try {
+            frame::Bstr::CopyOut(id_, pVal);
+        } catch (...) {
+            return E_FAIL;  // an allocation failure included
+        }
+        return S_OK;
     });
-    return SUCCEEDED(hr) ? hr : E_FAIL;
 }
 
 STDMETHODIMP CUpload::put_ID(BSTR newVal)
@@ -190,20 +199,22 @@ STDMETHODIMP CUpload::put_ID(BSTR newVal)
 
 STDMETHODIMP CUpload::Save(BSTR TempDir)
 {
-    frame::ObjectLockGuard lock(*this);
-    if (saveState_ != SaveState::NotRun)
-        return E_FAIL;
-    try {
-        RunSave(TempDir);
-        saveState_ = SaveState::Finished;
-        return S_OK;
-    } catch (const EEmptyQuery&) {
-        saveState_ = SaveState::Finished;
-        return S_OK;
-    } catch (...) {
-        saveState_ = SaveState::Failed;
-        return E_FAIL;
-    }
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        if (saveState_ != SaveState::NotRun)
+            return E_FAIL;
+        try {
+            RunSave(TempDir);
+            saveState_ = SaveState::Finished;
+            return S_OK;
+        } catch (const EEmptyQuery&) {
+            saveState_ = SaveState::Finished;
+            return S_OK;
+        } catch (...) {
+            saveState_ = SaveState::Failed;
+            return E_FAIL;
+        }
+    });
 }
 
 void CUpload::RunSave(BSTR tempDir)
