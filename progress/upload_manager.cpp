@@ -10,9 +10,13 @@ HRESULT CUploadManager::Init() noexcept
     return worker_.Init() ? S_OK : E_FAIL;
 }
 
-void CUploadManager::Term() noexcept
+void CUploadManager::Term(bool mayCallCom) noexcept
 {
     frame::CriticalSectionLock hold(lock_);
+    if (!mayCallCom) {
+        for (auto& entry : registry_)
+            entry.second.Abandon();
+    }
     expiryList_.clear();
     registry_.clear();
     worker_.Term();

@@ -240,6 +240,43 @@ check_pages() { # ARCH BUILD
     done < <(find "$here/pages" -name '*.vbs' -print0 | sort -z)
 }
 
+# teardown.exe, many times: an upload followed at once by the end of the process, and an upload
+# followed by release, CoFreeUnusedLibraries and FreeLibrary. Every run must end within the time
+# limit (a hang at detach shows as exit code 124) with exit code 0; the unload runs leave no file.
+check_teardown() { # ARCH BUILD
+    local arch=$1 build=$2 exe="$2/tests/wine/teardown.exe" runs=${KESTRUNE_TEARDOWN_RUNS:-10}
+    if [[ ! -f "$exe" ]]; then fail "$arch: teardown.exe built"; return; fi
+    local dll mode i code problem dir
+    dll=$(winpath "$build/frame/Kestrune.dll")
+    for mode in exit unload; do
+        dir="$scratch/teardown-$mode"
+        mkdir -p "$dir"
+        problem=""
+        for ((i = 1; i <= runs; i++)); do
+            if [[ $mode == exit ]]; then
+                timeout 30 wine "$exe" exit "$(winpath "$dir")" >"$scratch/teardown.log" 2>&1
+            else
+                timeout 30 wine "$exe" unload "$(winpath "$dir")" "$dll" >"$scratch/teardown.log" 2>&1
+            fi
+            code=$?
+            if [[ $code -ne 0 ]]; then
+                problem="run $i of $runs ended with exit code $code (124: still running after 30 s)"
+                break
+            fi
+        done
+        if [[ -z "$problem" && $mode == unload && -n "$(ls -A "$dir")" ]]; then
+            problem="temporary files left behind: $(ls "$dir" | head -3 | tr '\n' ' ')"
+        fi
+        rm -rf "$dir"
+        if [[ -z "$problem" ]]; then
+            pass "$arch: $runs runs of teardown $mode end at once with exit code 0"
+        else
+            echo "$problem" >>"$scratch/teardown.log"
+            fail "$arch: $runs runs of teardown $mode end at once with exit code 0" "$scratch/teardown.log"
+        fi
+    done
+}
+
 prepare_prefix "$build32"
 regsvr32_x86="C:\\windows\\syswow64\\regsvr32.exe"
 regsvr32_x64="C:\\windows\\system32\\regsvr32.exe"
@@ -260,6 +297,7 @@ for arch in x86 x64; do
     check_probe $arch "$build"
     check_unit_tests $arch "$build"
     check_pages $arch "$build"
+    check_teardown $arch "$build"
 done
 
 rm -rf "$scratch"
