@@ -28,26 +28,13 @@ namespace {
 using testing_support::TestTempDir;
 using UploadPtr = frame::ComPtr<frame::ComObject<CUpload>>;
 
-const std::string kBody =
-    "--AaB03x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n"
-    "--AaB03x\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\r\n\r\n" + std::string(20000, 'y') +
-    "\r\n--AaB03x--\r\n";
-
-frame::ComPtr<host::CScriptingContext> Page(const std::string& method, const std::string& contentType,
-                                           const std::string& body, ULONGLONG failAt = ~0ull)
-{
-    auto source = std::make_unique<host::CMemoryBodySource>(body);
-    if (failAt != ~0ull)
-        source->FailAt(failAt, E_ACCESSDENIED);
-    return host::CreatePage(host::MakeRequestHead(method, {{"Content-Type", contentType}}, body.size()), std::move(source));
-}
-
 UploadPtr Bound(const frame::ComPtr<host::CScriptingContext>& page)
 {
     UploadPtr upload;
     EXPECT_EQ(frame::CreateComObject(upload), S_OK);
-    if (page)
+    if (page) {
         EXPECT_EQ(upload->OnStartPage(page.Get()), S_OK);
+    }
     return upload;
 }
 
@@ -113,6 +100,20 @@ TEST_F(FailureReport, EveryFailingMemberClearsTheThreadsErrorObject)
 }
 
 #ifndef _WIN32
+const std::string kBody =
+    "--AaB03x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n"
+    "--AaB03x\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\r\n\r\n" + std::string(20000, 'y') +
+    "\r\n--AaB03x--\r\n";
+
+frame::ComPtr<host::CScriptingContext> Page(const std::string& method, const std::string& contentType,
+                                           const std::string& body, ULONGLONG failAt = ~0ull)
+{
+    auto source = std::make_unique<host::CMemoryBodySource>(body);
+    if (failAt != ~0ull)
+        source->FailAt(failAt, E_ACCESSDENIED);
+    return host::CreatePage(host::MakeRequestHead(method, {{"Content-Type", contentType}}, body.size()), std::move(source));
+}
+
 // Every line sent to the debugger's output while it lives, as narrow text.
 class CapturedReasons {
 public:
