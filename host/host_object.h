@@ -7,7 +7,7 @@
 //   };
 //   frame::ComPtr<CResponse> response(new CResponse());         // the ComPtr holds the one reference
 //
-// Invoke rejects property puts and named arguments, then calls InvokeMember inside
+// Invoke hands a property put to PutMember; otherwise it rejects named arguments, then calls InvokeMember inside
 // frame::ComBoundary with result set to VT_EMPTY (a scratch VARIANT when the caller passed none).
 // These objects stand for the web server's, not the component's: they hold no module lock.
 #pragma once
@@ -106,6 +106,13 @@ public:
     {
         if (!frame::SameGuid(iid, IID_NULL))
             return DISP_E_UNKNOWNINTERFACE;
+        if (Knows(id) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) {
+            // obj.Prop = value: the value is the one argument, named DISPID_PROPERTYPUT.
+            if (!params || params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgvarg ||
+                !params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+                return DISP_E_BADPARAMCOUNT;
+            return frame::ComBoundary([&] { return PutMember(id, Dereference(params->rgvarg[0])); });
+        }
         if (!Knows(id) || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
             return DISP_E_MEMBERNOTFOUND;
         DISPPARAMS none = {};
@@ -128,6 +135,10 @@ protected:
     /// Runs member id for a get or method call without named arguments. result is VT_EMPTY and
     /// receives the member's value; it is left alone on failure.
     virtual HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) = 0;
+
+    /// Sets property id to value (seen through one VT_BYREF|VT_VARIANT). Objects without
+    /// writable properties keep this answer.
+    virtual HRESULT PutMember(DISPID, const VARIANT&) { return DISP_E_MEMBERNOTFOUND; }
 
 private:
     bool Knows(DISPID id) const noexcept

@@ -1,6 +1,8 @@
 #include "host/request.h"
 
+#include "frame/bstr.h"
 #include "frame/variant.h"
+#include "host/url_encoding.h"
 
 #include <algorithm>
 #include <cstring>
@@ -123,17 +125,103 @@ HRESULT NotImplemented(IRequestDictionary** out) noexcept
 
 } // namespace
 
-CRequest::CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body)
+CRequest::CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
+                   std::string queryString, bool urlEncodedBody)
     : CHostObject(IID_IRequest, kMembers), variables_(std::move(variables)), totalBytes_(totalBytes),
-      body_(std::move(body))
+      body_(std::move(body)), queryString_(std::move(queryString)), urlEncodedBody_(urlEncodedBody),
+      codePage_([] { return ::GetACP(); })
 {
 }
 
-frame::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body)
+frame::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
+                                         std::vector<CServerVariables::TVariable> server)
 {
     const LONG totalBytes = head.ContentLength();
-    frame::ComPtr<CServerVariables> variables = CServerVariables::Create(head);
-    return frame::ComPtr<CRequest>(new CRequest(std::move(variables), totalBytes, std::move(body)));
+    frame::ComPtr<CServerVariables> variables = CServerVariables::Create(head, std::move(server));
+    const std::string type = head.Header("Content-Type").value_or("");
+    const std::string_view urlEncoded = "application/x-www-form-urlencoded";
+    const bool urlEncodedBody = type.size() >= urlEncoded.size() &&
+                                EqualsIgnoringAsciiCase(std::string_view(type).substr(0, urlEncoded.size()), urlEncoded);
+    return frame::ComPtr<CRequest>(
+        new CRequest(std::move(variables), totalBytes, std::move(body), head.QueryString(), urlEncodedBody));
+}
+
+void CRequest::SetTextCodePage(std::function<UINT()> codePage)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    codePage_ = std::move(codePage);
+}
+
+frame::ComPtr<CServerVariables> CRequest::Decoded(const std::string& text) const
+{
+    const UINT codePage = codePage_();
+    auto widen = [codePage](const std::string& bytes) {
+        if (bytes.empty())
+            return WideString();
+        WideString wide(bytes.size(), OLECHAR(0));
+        const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
+                                               static_cast<int>(wide.size()));
+        if (size <= 0)
+            return WideString(bytes.begin(), bytes.end()); // not text of that code page: bytes as Latin-1
+        wide.resize(static_cast<std::size_t>(size));
+        return wide;
+    };
+    std::vector<CServerVariables::TVariable> list;
+    for (const auto& [name, value] : ParseUrlEncoded(text))
+        list.push_back({widen(name), widen(value)});
+    return CServerVariables::FromList(std::move(list));
+}
+
+HRESULT CRequest::FormLocked(frame::ComPtr<CServerVariables>& form)
+{
+    if (binaryReadUsed_)
+        return E_FAIL;
+    if (!formCollection_) {
+        std::string body;
+        if (urlEncodedBody_ && totalBytes_ > 0) {
+            if (totalBytes_ > kMaxFormBytes)
+                return E_OUTOFMEMORY;
+            body.resize(static_cast<std::size_t>(totalBytes_));
+            std::size_t got = 0;
+            while (got < body.size() && !ended_) {
+                ULONG delivered = 0;
+                const HRESULT hr = body_->Read(reinterpret_cast<BYTE*>(body.data() + got),
+                                               static_cast<ULONG>(body.size() - got), &delivered);
+                if (FAILED(hr))
+                    return hr;
+                if (delivered == 0)
+                    ended_ = true;
+                got += delivered;
+            }
+            body.resize(got);
+            delivered_ += static_cast<LONG>(got);
+        }
+        formCollection_ = Decoded(body);
+    }
+    form = formCollection_;
+    return S_OK;
+}
+
+HRESULT CRequest::LookUp(const VARIANT& name, VARIANT* result)
+{
+    frame::Variant key;
+    if (FAILED(::VariantChangeType(key.Get(), const_cast<VARIANT*>(&Dereference(name)), 0, VT_BSTR)))
+        return DISP_E_TYPEMISMATCH;
+    const WideString wanted = frame::Bstr::ToWide(key.Get()->bstrVal);
+    frame::ComPtr<IRequestDictionary> query;
+    HRESULT hr = get_QueryString(query.Receive());
+    if (FAILED(hr))
+        return hr;
+    const WideString* found = static_cast<CServerVariables*>(query.Get())->Find(wanted);
+    if (!found && urlEncodedBody_) {
+        std::lock_guard<std::mutex> guard(lock_);
+        frame::ComPtr<CServerVariables> form;
+        if (SUCCEEDED(FormLocked(form)))
+            found = form->Find(wanted);
+    }
+    if (!found)
+        found = variables_->Find(wanted);
+    return ReturnString(found ? *found : WideString(), result);
 }
 
 void CRequest::SetReadObserver(TReadObserver observer)
@@ -155,8 +243,36 @@ STDMETHODIMP CRequest::get_Item(BSTR, IDispatch** ppObjReturn)
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CRequest::get_QueryString(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
-STDMETHODIMP CRequest::get_Form(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+STDMETHODIMP CRequest::get_QueryString(IRequestDictionary** ppDictReturn)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!ppDictReturn)
+            return E_POINTER;
+        std::lock_guard<std::mutex> guard(lock_);
+        if (!queryCollection_)
+            queryCollection_ = Decoded(queryString_);
+        queryCollection_->AddRef();
+        *ppDictReturn = queryCollection_.Get();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CRequest::get_Form(IRequestDictionary** ppDictReturn)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!ppDictReturn)
+            return E_POINTER;
+        *ppDictReturn = nullptr;
+        std::lock_guard<std::mutex> guard(lock_);
+        frame::ComPtr<CServerVariables> form;
+        const HRESULT hr = FormLocked(form);
+        if (FAILED(hr))
+            return hr;
+        form->AddRef();
+        *ppDictReturn = form.Get();
+        return S_OK;
+    });
+}
 STDMETHODIMP CRequest::get_Body(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
 STDMETHODIMP CRequest::get_ClientCertificate(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
 STDMETHODIMP CRequest::get_Cookies(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
@@ -234,6 +350,9 @@ STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
         ULONG delivered = 0;
         {
             std::lock_guard<std::mutex> guard(lock_);
+            if (formCollection_)
+                return E_FAIL; // the body went to Form
+            binaryReadUsed_ = true;
             hr = ReadBody(asked, &array, &delivered);
             if (FAILED(hr))
                 return hr;
@@ -257,6 +376,16 @@ STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
 HRESULT CRequest::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
 {
     switch (id) {
+    case kItem: {
+        const HRESULT hr = args.Expect(1, 1);
+        return FAILED(hr) ? hr : LookUp(args[0], result);
+    }
+    case kQueryString:
+    case kForm: {
+        frame::ComPtr<IRequestDictionary> collection;
+        const HRESULT hr = id == kForm ? get_Form(collection.Receive()) : get_QueryString(collection.Receive());
+        return FAILED(hr) ? hr : ReturnObject(collection.Get(), args, result);
+    }
     case kServerVariables: {
         // No arguments: the collection; with arguments: its Item, as Request.ServerVariables("X").
         return ReturnObject(variables_.Get(), args, result);

@@ -1,7 +1,11 @@
 // CRequest: the page's Request object over an HTTP request head and a body source.
 // TotalBytes is the Content-Length; ServerVariables is a CServerVariables; BinaryRead pulls the
 // body from its source as asked, never more than asked and never past Content-Length (a source
-// that ends earlier ends the body early). Every other member answers E_NOTIMPL.
+// that ends earlier ends the body early). QueryString and Form decode name=value pairs (Form only
+// for an application/x-www-form-urlencoded body, read whole when first asked) with the text code
+// page; as on IIS, a request uses either Form or BinaryRead: the other then fails with E_FAIL.
+// Request("name") looks in QueryString, then (for a URL-encoded body) Form, then ServerVariables.
+// ClientCertificate, Cookies and Body answer E_NOTIMPL.
 //
 //   frame::ComPtr<CRequest> request = CRequest::Create(head, std::move(body));
 //   request->SetReadObserver([&](LONGLONG asked, LONG got) { log.push_back({asked, got}); });
@@ -19,6 +23,8 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 namespace host {
 
@@ -28,7 +34,16 @@ public:
     using TReadObserver = std::function<void(LONGLONG asked, LONG delivered)>;
 
     /// Throws THttpRequestHead::EBadRequest for a bad Content-Length or a transfer coding.
-    static frame::ComPtr<CRequest> Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body);
+    /// server: variables the server adds (SERVER_PORT, REMOTE_ADDR, ...).
+    static frame::ComPtr<CRequest> Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
+                                          std::vector<CServerVariables::TVariable> server = {});
+
+    /// The code page QueryString and Form decode with, asked at their first use (default: the
+    /// ANSI code page).
+    void SetTextCodePage(std::function<UINT()> codePage);
+
+    /// The largest URL-encoded body Form reads; a larger one makes Form fail with E_OUTOFMEMORY.
+    static constexpr LONG kMaxFormBytes = 16 * 1024 * 1024;
 
     void SetReadObserver(TReadObserver observer);
 
@@ -53,9 +68,13 @@ public:
     STDMETHODIMP BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn) override;
 
 private:
-    CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body);
+    CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
+             std::string queryString, bool urlEncodedBody);
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
     HRESULT ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered);
+    frame::ComPtr<CServerVariables> Decoded(const std::string& text) const;
+    HRESULT FormLocked(frame::ComPtr<CServerVariables>& form);
+    HRESULT LookUp(const VARIANT& name, VARIANT* result);
 
     const frame::ComPtr<CServerVariables> variables_;
     const LONG totalBytes_;
@@ -64,6 +83,12 @@ private:
     LONG delivered_ = 0;
     bool ended_ = false;
     TReadObserver observer_;
+    const std::string queryString_;
+    const bool urlEncodedBody_;
+    std::function<UINT()> codePage_;
+    frame::ComPtr<CServerVariables> queryCollection_;
+    frame::ComPtr<CServerVariables> formCollection_;
+    bool binaryReadUsed_ = false;
 };
 
 } // namespace host

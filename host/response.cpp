@@ -1,35 +1,60 @@
 #include "host/response.h"
 
+#include "frame/bstr.h"
 #include "frame/variant.h"
+
+#include <climits>
 
 namespace host {
 
 namespace {
 
-enum : DISPID { kWrite = 1 };
+enum : DISPID {
+    kWrite = 1,
+    kBuffer,
+    kContentType,
+    kExpires,
+    kExpiresAbsolute,
+    kCookies,
+    kStatus,
+    kAdd,
+    kAddHeader,
+    kAppendToLog,
+    kBinaryWrite,
+    kClear,
+    kEnd,
+    kFlush,
+    kRedirect,
+    kWriteBlock,
+    kIsClientConnected,
+    kCharSet,
+    kPics,
+    kCacheControl,
+    kCodePage,
+};
 
-// Only Write is callable; the other names resolve so that a script gets "not implemented".
 const TDispMember kMembers[] = {
     {OLESTR("Write"), kWrite},
-    {OLESTR("Buffer"), 2},
-    {OLESTR("ContentType"), 3},
-    {OLESTR("Expires"), 4},
-    {OLESTR("ExpiresAbsolute"), 5},
-    {OLESTR("Cookies"), 6},
-    {OLESTR("Status"), 7},
-    {OLESTR("Add"), 8},
-    {OLESTR("AddHeader"), 9},
-    {OLESTR("AppendToLog"), 10},
-    {OLESTR("BinaryWrite"), 11},
-    {OLESTR("Clear"), 12},
-    {OLESTR("End"), 13},
-    {OLESTR("Flush"), 14},
-    {OLESTR("Redirect"), 15},
-    {OLESTR("WriteBlock"), 16},
-    {OLESTR("IsClientConnected"), 17},
-    {OLESTR("CharSet"), 18},
-    {OLESTR("Pics"), 19},
-    {OLESTR("CacheControl"), 20},
+    {OLESTR("Buffer"), kBuffer},
+    {OLESTR("ContentType"), kContentType},
+    {OLESTR("Expires"), kExpires},
+    {OLESTR("ExpiresAbsolute"), kExpiresAbsolute},
+    {OLESTR("Cookies"), kCookies},
+    {OLESTR("Status"), kStatus},
+    {OLESTR("Add"), kAdd},
+    {OLESTR("AddHeader"), kAddHeader},
+    {OLESTR("AppendToLog"), kAppendToLog},
+    {OLESTR("BinaryWrite"), kBinaryWrite},
+    {OLESTR("Clear"), kClear},
+    {OLESTR("End"), kEnd},
+    {OLESTR("Flush"), kFlush},
+    {OLESTR("Redirect"), kRedirect},
+    {OLESTR("WriteBlock"), kWriteBlock},
+    {OLESTR("IsClientConnected"), kIsClientConnected},
+    {OLESTR("CharSet"), kCharSet},
+    {OLESTR("Pics"), kPics},
+    {OLESTR("CacheControl"), kCacheControl},
+    {OLESTR("CodePage"), kCodePage},
 };
 
 template <class T>
@@ -40,13 +65,154 @@ HRESULT NotImplemented(T* out) noexcept
     return E_NOTIMPL;
 }
 
+// text in code page codePage; throws std::runtime_error when it cannot be converted.
+std::string Narrow(const OLECHAR* text, std::size_t length, UINT codePage)
+{
+    if (length == 0)
+        return {};
+    if (length > static_cast<std::size_t>(INT_MAX))
+        throw std::runtime_error("text too long to convert");
+    const int size = ::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        throw std::runtime_error("text cannot be converted to the response's code page");
+    std::string out(static_cast<std::size_t>(size), '\0');
+    ::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+std::string Narrow(BSTR text, UINT codePage) { return Narrow(text, text ? ::SysStringLen(text) : 0, codePage); }
+
+// A BSTR copy of text in codePage, for the property getters.
+HRESULT CopyOut(const std::string& text, UINT codePage, BSTR* out) noexcept
+{
+    WideString wide(text.size(), OLECHAR(0));
+    const int size = text.empty() ? 0
+                                  : ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
+                                                          wide.data(), static_cast<int>(wide.size()));
+    *out = ::SysAllocStringLen(wide.data(), static_cast<UINT>(size > 0 ? size : 0));
+    return *out ? S_OK : E_OUTOFMEMORY;
+}
+
+bool IsTokenText(const std::string& name) noexcept
+{
+    if (name.empty())
+        return false;
+    for (const char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 32 || byte >= 127 || std::string_view("()<>@,;:\\\"/[]?={}").find(c) != std::string_view::npos)
+            return false;
+    }
+    return true;
+}
+
+bool HasLineBreak(const std::string& value) noexcept { return value.find_first_of("\r\n") != std::string::npos; }
+
+HRESULT StringFrom(const VARIANT& value, BSTR* text) noexcept
+{
+    frame::Variant converted;
+    if (FAILED(::VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
+        return DISP_E_TYPEMISMATCH;
+    *text = converted.Get()->bstrVal;
+    converted.Get()->vt = VT_EMPTY; // ownership moves to the caller
+    return S_OK;
+}
+
 } // namespace
 
-CResponse::CResponse(TResponseSink sink) : CHostObject(IID_IResponse, kMembers), sink_(std::move(sink)) {}
+CResponse::CResponse(TResponseSink sink, CResponseChannel* channel, UINT codePage)
+    : CHostObject(IID_IResponse, kMembers), sink_(std::move(sink)), channel_(channel), codePage_(codePage)
+{
+}
 
 frame::ComPtr<CResponse> CResponse::Create(TResponseSink sink)
 {
-    return frame::ComPtr<CResponse>(new CResponse(std::move(sink)));
+    return frame::ComPtr<CResponse>(new CResponse(std::move(sink), nullptr, ::GetACP()));
+}
+
+frame::ComPtr<CResponse> CResponse::CreateHttp(CResponseChannel& channel, UINT codePage)
+{
+    return frame::ComPtr<CResponse>(new CResponse({}, &channel, codePage));
+}
+
+void CResponse::SetBlocks(std::vector<WideString> blocks)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    blocks_ = std::move(blocks);
+}
+
+bool CResponse::Ended() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return ended_;
+}
+
+UINT CResponse::CodePage() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return codePage_;
+}
+
+std::string CResponse::Status() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return status_;
+}
+
+void CResponse::SendHeadLocked(std::optional<std::size_t> contentLength)
+{
+    if (headSent_ || !channel_)
+        return;
+    THttpHeaderList headers;
+    std::string type = contentType_;
+    if (!charset_.empty())
+        type += "; charset=" + charset_;
+    headers.emplace_back("Content-Type", type);
+    headers.insert(headers.end(), headers_.begin(), headers_.end());
+    channel_->SendHead(status_, headers, contentLength);
+    headSent_ = true;
+}
+
+void CResponse::FlushLocked()
+{
+    SendHeadLocked(std::nullopt);
+    if (channel_ && !buffer_.empty())
+        channel_->SendBody(buffer_);
+    buffer_.clear();
+}
+
+void CResponse::Finish()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (finished_ || !channel_)
+        return;
+    finished_ = true;
+    if (!headSent_)
+        SendHeadLocked(buffer_.size());
+    if (!buffer_.empty())
+        channel_->SendBody(buffer_);
+    buffer_.clear();
+    channel_->EndBody();
+}
+
+HRESULT CResponse::AppendBytes(std::string_view bytes)
+{
+    if (ended_)
+        return kPageEnded;
+    buffer_.append(bytes);
+    if (!buffering_)
+        FlushLocked();
+    return S_OK;
+}
+
+HRESULT CResponse::WriteText(const WideString& text)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    if (!channel_) {
+        if (sink_)
+            sink_(text);
+        return S_OK;
+    }
+    return AppendBytes(Narrow(text.data(), text.size(), codePage_));
 }
 
 STDMETHODIMP CResponse::Write(VARIANT varText)
@@ -54,31 +220,319 @@ STDMETHODIMP CResponse::Write(VARIANT varText)
     return frame::ComBoundary([&]() -> HRESULT {
         const VARIANT& value = Dereference(varText);
         if (value.vt == VT_NULL || value.vt == VT_EMPTY)
-            return S_OK;
+            return Ended() ? kPageEnded : S_OK;
         frame::Variant text;
         if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
             return DISP_E_TYPEMISMATCH;
         const BSTR bstr = text.Get()->bstrVal;
-        const WideString written(bstr, bstr ? ::SysStringLen(bstr) : 0);
+        return WriteText(WideString(bstr, bstr ? ::SysStringLen(bstr) : 0));
+    });
+}
+
+STDMETHODIMP CResponse::WriteBlock(short iBlockNumber)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        WideString block;
+        {
+            std::lock_guard<std::mutex> guard(lock_);
+            if (iBlockNumber < 0 || static_cast<std::size_t>(iBlockNumber) >= blocks_.size())
+                return E_INVALIDARG;
+            block = blocks_[static_cast<std::size_t>(iBlockNumber)];
+        }
+        return WriteText(block);
+    });
+}
+
+STDMETHODIMP CResponse::BinaryWrite(VARIANT varInput)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        const VARIANT& value = Dereference(varInput);
+        SAFEARRAY* array = nullptr;
+        if (value.vt == (VT_ARRAY | VT_UI1))
+            array = value.parray;
+        else if (value.vt == (VT_BYREF | VT_ARRAY | VT_UI1) && value.pparray)
+            array = *value.pparray;
+        if (!array || ::SafeArrayGetDim(array) != 1)
+            return DISP_E_TYPEMISMATCH;
+        LONG lower = 0, upper = -1;
+        ::SafeArrayGetLBound(array, 1, &lower);
+        ::SafeArrayGetUBound(array, 1, &upper);
+        void* data = nullptr;
+        if (FAILED(::SafeArrayAccessData(array, &data)))
+            return E_FAIL;
+        std::string bytes(static_cast<const char*>(data), static_cast<std::size_t>(upper - lower + 1));
+        ::SafeArrayUnaccessData(array);
         std::lock_guard<std::mutex> guard(lock_);
-        if (sink_)
-            sink_(written);
+        if (!channel_)
+            return S_OK;
+        return AppendBytes(bytes);
+    });
+}
+
+STDMETHODIMP CResponse::get_Buffer(VARIANT_BOOL* fIsBuffering)
+{
+    if (!fIsBuffering)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    *fIsBuffering = buffering_ ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CResponse::put_Buffer(VARIANT_BOOL fIsBuffering)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        buffering_ = fIsBuffering != VARIANT_FALSE;
+        if (!buffering_ && !buffer_.empty())
+            FlushLocked();
         return S_OK;
     });
 }
 
-HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT*)
+STDMETHODIMP CResponse::get_ContentType(BSTR* pbstrContentTypeRet)
 {
-    if (id != kWrite)
-        return E_NOTIMPL;
-    const HRESULT hr = args.Expect(1, 1);
-    return FAILED(hr) ? hr : Write(args[0]);
+    if (!pbstrContentTypeRet)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    return CopyOut(contentType_, codePage_, pbstrContentTypeRet);
 }
 
-STDMETHODIMP CResponse::get_Buffer(VARIANT_BOOL* fIsBuffering) { return NotImplemented(fIsBuffering); }
-STDMETHODIMP CResponse::put_Buffer(VARIANT_BOOL) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::get_ContentType(BSTR* pbstrContentTypeRet) { return NotImplemented(pbstrContentTypeRet); }
-STDMETHODIMP CResponse::put_ContentType(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CResponse::put_ContentType(BSTR bstrContentType)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string type = Narrow(bstrContentType, codePage_);
+        if (type.empty() || HasLineBreak(type))
+            return E_INVALIDARG;
+        if (headSent_)
+            return E_FAIL;
+        contentType_ = std::move(type);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CResponse::get_Status(BSTR* pbstrStatusRet)
+{
+    if (!pbstrStatusRet)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    return CopyOut(status_, codePage_, pbstrStatusRet);
+}
+
+STDMETHODIMP CResponse::put_Status(BSTR bstrStatus)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string status = Narrow(bstrStatus, codePage_);
+        const bool valid = status.size() >= 3 && status[0] >= '1' && status[0] <= '9' && status[1] >= '0' &&
+                           status[1] <= '9' && status[2] >= '0' && status[2] <= '9' &&
+                           (status.size() == 3 || status[3] == ' ') && !HasLineBreak(status);
+        if (!valid)
+            return E_INVALIDARG;
+        if (headSent_)
+            return E_FAIL;
+        status_ = std::move(status);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CResponse::AddHeader(BSTR bstrHeaderName, BSTR bstrHeaderValue)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string name = Narrow(bstrHeaderName, codePage_);
+        std::string value = Narrow(bstrHeaderValue, codePage_);
+        if (!IsTokenText(name) || HasLineBreak(value))
+            return E_INVALIDARG;
+        if (headSent_)
+            return E_FAIL;
+        headers_.emplace_back(std::move(name), std::move(value));
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CResponse::Add(BSTR bstrHeaderValue, BSTR bstrHeaderName) { return AddHeader(bstrHeaderName, bstrHeaderValue); }
+
+STDMETHODIMP CResponse::Clear()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    buffer_.clear();
+    return S_OK;
+}
+
+STDMETHODIMP CResponse::End()
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    ended_ = true;
+    return kPageEnded;
+}
+
+STDMETHODIMP CResponse::Flush()
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        FlushLocked();
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CResponse::Redirect(BSTR bstrURL)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string url = Narrow(bstrURL, codePage_);
+        if (HasLineBreak(url))
+            return E_INVALIDARG;
+        if (headSent_)
+            return E_FAIL;
+        status_ = "302 Object moved";
+        headers_.emplace_back("Location", url);
+        buffer_ = "<head><title>Object moved</title></head><body><h1>Object Moved</h1>This object may be found "
+                  "<a href=\"" + url + "\">here</a>.</body>";
+        ended_ = true;
+        return kPageEnded;
+    });
+}
+
+STDMETHODIMP CResponse::IsClientConnected(VARIANT_BOOL* pfIsClientConnected)
+{
+    if (!pfIsClientConnected)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    *pfIsClientConnected = (!channel_ || channel_->Connected()) ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+STDMETHODIMP CResponse::get_CharSet(BSTR* pbstrCharSetRet)
+{
+    if (!pbstrCharSetRet)
+        return E_POINTER;
+    std::lock_guard<std::mutex> guard(lock_);
+    return CopyOut(charset_, codePage_, pbstrCharSetRet);
+}
+
+STDMETHODIMP CResponse::put_CharSet(BSTR bstrCharSet)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        std::lock_guard<std::mutex> guard(lock_);
+        std::string charset = Narrow(bstrCharSet, codePage_);
+        if (HasLineBreak(charset))
+            return E_INVALIDARG;
+        if (headSent_)
+            return E_FAIL;
+        charset_ = std::move(charset);
+        return S_OK;
+    });
+}
+
+HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
+{
+    auto stringArgument = [&](UINT i, frame::Bstr& out) -> HRESULT {
+        BSTR text = nullptr;
+        const HRESULT hr = StringFrom(args[i], &text);
+        out = frame::Bstr::Attach(text);
+        return hr;
+    };
+    auto stringResult = [&](HRESULT (CResponse::*getter)(BSTR*)) -> HRESULT {
+        BSTR text = nullptr;
+        const HRESULT hr = (this->*getter)(&text);
+        if (SUCCEEDED(hr)) {
+            result->vt = VT_BSTR;
+            result->bstrVal = text;
+        }
+        return hr;
+    };
+    HRESULT hr = S_OK;
+    switch (id) {
+    case kWrite:
+        hr = args.Expect(1, 1);
+        return FAILED(hr) ? hr : Write(args[0]);
+    case kBinaryWrite:
+        hr = args.Expect(1, 1);
+        return FAILED(hr) ? hr : BinaryWrite(args[0]);
+    case kWriteBlock: {
+        LONG index = 0;
+        if (FAILED(hr = args.Expect(1, 1)) || FAILED(hr = IndexFrom(args[0], &index)))
+            return hr;
+        return (index < 0 || index > SHRT_MAX) ? E_INVALIDARG : WriteBlock(static_cast<short>(index));
+    }
+    case kAddHeader:
+    case kRedirect: {
+        if (FAILED(hr = args.Expect(id == kAddHeader ? 2 : 1, id == kAddHeader ? 2 : 1)))
+            return hr;
+        frame::Bstr first, second;
+        if (FAILED(hr = stringArgument(0, first)))
+            return hr;
+        if (id == kRedirect)
+            return Redirect(first.Get());
+        if (FAILED(hr = stringArgument(1, second)))
+            return hr;
+        return AddHeader(first.Get(), second.Get());
+    }
+    case kEnd: return End();
+    case kFlush: return Flush();
+    case kClear: return Clear();
+    case kBuffer: {
+        VARIANT_BOOL value = VARIANT_FALSE;
+        if (SUCCEEDED(hr = get_Buffer(&value))) {
+            result->vt = VT_BOOL;
+            result->boolVal = value;
+        }
+        return hr;
+    }
+    case kIsClientConnected: {
+        VARIANT_BOOL value = VARIANT_FALSE;
+        if (SUCCEEDED(hr = IsClientConnected(&value))) {
+            result->vt = VT_BOOL;
+            result->boolVal = value;
+        }
+        return hr;
+    }
+    case kContentType: return stringResult(&CResponse::get_ContentType);
+    case kStatus: return stringResult(&CResponse::get_Status);
+    case kCharSet: return stringResult(&CResponse::get_CharSet);
+    case kCodePage:
+        result->vt = VT_I4;
+        result->lVal = static_cast<LONG>(CodePage());
+        return S_OK;
+    default: return E_NOTIMPL;
+    }
+}
+
+HRESULT CResponse::PutMember(DISPID id, const VARIANT& value)
+{
+    if (id == kBuffer) {
+        frame::Variant flag;
+        if (FAILED(::VariantChangeType(flag.Get(), const_cast<VARIANT*>(&value), 0, VT_BOOL)))
+            return DISP_E_TYPEMISMATCH;
+        return put_Buffer(flag.Get()->boolVal);
+    }
+    if (id == kCodePage) {
+        frame::Variant number;
+        if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
+            return DISP_E_TYPEMISMATCH;
+        const OLECHAR letter[] = OLESTR("a");
+        char probe[8] = {};
+        const UINT codePage = static_cast<UINT>(number.Get()->lVal);
+        if (::WideCharToMultiByte(codePage, 0, letter, 1, probe, sizeof probe, nullptr, nullptr) != 1)
+            return E_INVALIDARG; // a code page the system cannot convert to
+        std::lock_guard<std::mutex> guard(lock_);
+        codePage_ = codePage;
+        return S_OK;
+    }
+    BSTR text = nullptr;
+    HRESULT hr = StringFrom(value, &text);
+    if (FAILED(hr))
+        return hr;
+    frame::Bstr owner = frame::Bstr::Attach(text);
+    switch (id) {
+    case kContentType: return put_ContentType(owner.Get());
+    case kStatus: return put_Status(owner.Get());
+    case kCharSet: return put_CharSet(owner.Get());
+    default: return DISP_E_MEMBERNOTFOUND;
+    }
+}
+
 STDMETHODIMP CResponse::get_Expires(VARIANT* pvarExpiresMinutesRet)
 {
     if (pvarExpiresMinutesRet)
@@ -94,20 +548,7 @@ STDMETHODIMP CResponse::get_ExpiresAbsolute(VARIANT* pvarExpiresRet)
 }
 STDMETHODIMP CResponse::put_ExpiresAbsolute(DATE) { return E_NOTIMPL; }
 STDMETHODIMP CResponse::get_Cookies(IRequestDictionary** ppCookies) { return NotImplemented(ppCookies); }
-STDMETHODIMP CResponse::get_Status(BSTR* pbstrStatusRet) { return NotImplemented(pbstrStatusRet); }
-STDMETHODIMP CResponse::put_Status(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::Add(BSTR, BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::AddHeader(BSTR, BSTR) { return E_NOTIMPL; }
 STDMETHODIMP CResponse::AppendToLog(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::BinaryWrite(VARIANT) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::Clear() { return E_NOTIMPL; }
-STDMETHODIMP CResponse::End() { return E_NOTIMPL; }
-STDMETHODIMP CResponse::Flush() { return E_NOTIMPL; }
-STDMETHODIMP CResponse::Redirect(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::WriteBlock(short) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::IsClientConnected(VARIANT_BOOL* pfIsClientConnected) { return NotImplemented(pfIsClientConnected); }
-STDMETHODIMP CResponse::get_CharSet(BSTR* pbstrCharSetRet) { return NotImplemented(pbstrCharSetRet); }
-STDMETHODIMP CResponse::put_CharSet(BSTR) { return E_NOTIMPL; }
 STDMETHODIMP CResponse::Pics(BSTR) { return E_NOTIMPL; }
 STDMETHODIMP CResponse::get_CacheControl(BSTR* pbstrCacheControl) { return NotImplemented(pbstrCacheControl); }
 STDMETHODIMP CResponse::put_CacheControl(BSTR) { return E_NOTIMPL; }

@@ -53,7 +53,22 @@ STDMETHODIMP CScriptingContext::get_Response(IResponse** ppResponse)
     return S_OK;
 }
 
-STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer) { return NotImplemented(ppServer); }
+void CScriptingContext::SetServer(IDispatch* server)
+{
+    server_ = frame::ComPtr<IDispatch>(server);
+}
+
+STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer)
+{
+    if (!server_)
+        return NotImplemented(ppServer);
+    if (!ppServer)
+        return E_POINTER;
+    // IServer derives from IDispatch alone, so the object's IDispatch pointer is its IServer one.
+    server_->AddRef();
+    *ppServer = reinterpret_cast<IServer*>(server_.Get());
+    return S_OK;
+}
 STDMETHODIMP CScriptingContext::get_Session(ISessionObject** ppSession) { return NotImplemented(ppSession); }
 STDMETHODIMP CScriptingContext::get_Application(IApplicationObject** ppApplication)
 {
@@ -65,6 +80,7 @@ HRESULT CScriptingContext::InvokeMember(DISPID id, const CDispArgs& args, VARIAN
     switch (id) {
     case kRequest: return ReturnObject(request_.Get(), args, result);
     case kResponse: return ReturnObject(response_.Get(), args, result);
+    case kServer: return server_ ? ReturnObject(server_.Get(), args, result) : E_NOTIMPL;
     default: return E_NOTIMPL;
     }
 }

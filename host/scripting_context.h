@@ -1,6 +1,7 @@
 // CScriptingContext: what a component receives in OnStartPage, holding the page's Request and
-// Response. get_Request and get_Response hand out counted references; Server, Session and
-// Application answer E_NOTIMPL. Build one with host::CreatePage (page_host.h).
+// Response. get_Request and get_Response hand out counted references; Server is the one a host
+// gives with SetServer (E_NOTIMPL without one); Session and Application answer E_NOTIMPL. Build
+// one with host::CreatePage (page_host.h).
 #pragma once
 
 #include "frame/com_ptr.h"
@@ -21,6 +22,10 @@ public:
     CRequest& Request() const noexcept { return *request_.Get(); }
     CResponse& Response() const noexcept { return *response_.Get(); }
 
+    /// The Server object get_Server hands out (an object implementing IServer); call before
+    /// the page runs, and with null after it to break the reference cycle.
+    void SetServer(IDispatch* server);
+
     STDMETHODIMP get_Request(IRequest** ppRequest) override;
     STDMETHODIMP get_Response(IResponse** ppResponse) override;
     STDMETHODIMP get_Server(IServer** ppServer) override;
@@ -33,6 +38,7 @@ private:
 
     const frame::ComPtr<CRequest> request_;
     const frame::ComPtr<CResponse> response_;
+    frame::ComPtr<IDispatch> server_; // implements IServer (the stand-in only declares that name)
 };
 
 } // namespace host

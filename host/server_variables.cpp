@@ -66,7 +66,7 @@ CServerVariables::CServerVariables(std::vector<TVariable> variables)
 {
 }
 
-frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head)
+frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head, std::vector<TVariable> server)
 {
     std::vector<TVariable> variables;
     variables.push_back({OLESTR("REQUEST_METHOD"), WidenAnsi(head.method)});
@@ -76,8 +76,18 @@ frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead&
     variables.push_back({OLESTR("URL"), WidenAnsi(head.Path())});
     variables.push_back({OLESTR("PATH_INFO"), WidenAnsi(head.Path())});
     variables.push_back({OLESTR("SERVER_PROTOCOL"), WidenAnsi(head.protocol)});
+    for (TVariable& variable : server)
+        AddVariable(variables, std::move(variable.name), std::move(variable.value));
     for (const auto& [name, value] : head.headers)
         AddVariable(variables, VariableNameOf(name), WidenAnsi(value));
+    return frame::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
+}
+
+frame::ComPtr<CServerVariables> CServerVariables::FromList(std::vector<TVariable> list)
+{
+    std::vector<TVariable> variables;
+    for (TVariable& variable : list)
+        AddVariable(variables, std::move(variable.name), std::move(variable.value));
     return frame::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
 }
 

@@ -1,4 +1,5 @@
-// CServerVariables: Request.ServerVariables over an HTTP request head, as the web server gives
+// CServerVariables: Request.ServerVariables over an HTTP request head (and, through FromList, the
+// QueryString and Form collections), as the web server gives
 // them: REQUEST_METHOD, CONTENT_TYPE, CONTENT_LENGTH, QUERY_STRING, URL, PATH_INFO,
 // SERVER_PROTOCOL and HTTP_<NAME> for every header field (the field name upper-cased with '-'
 // turned into '_'; a field sent more than once, or two names that map to the same variable,
@@ -28,8 +29,13 @@ public:
         WideString value;
     };
 
-    /// The variables of head; throws THttpRequestHead::EBadRequest for a bad Content-Length.
-    static frame::ComPtr<CServerVariables> Create(const THttpRequestHead& head);
+    /// The variables of head, then those of server (e.g. SERVER_PORT, REMOTE_ADDR), then the
+    /// headers; throws THttpRequestHead::EBadRequest for a bad Content-Length.
+    static frame::ComPtr<CServerVariables> Create(const THttpRequestHead& head, std::vector<TVariable> server = {});
+
+    /// A collection of the same kind over any name/value list (Request.QueryString, Request.Form):
+    /// values of names that repeat are joined with ", ".
+    static frame::ComPtr<CServerVariables> FromList(std::vector<TVariable> list);
 
     /// The variables in the order Count, Key and a numeric Item see them.
     const std::vector<TVariable>& Variables() const noexcept { return variables_; }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Runs every test: installs what is missing, then the native suite under AddressSanitizer +
 # UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, a short fuzzing run, and
-# the Windows builds (x86 and x64) under Wine: the unit suite and the acceptance tests.
+# the Windows builds (x86 and x64) under Wine: the unit suite and the acceptance tests, then
+# aspserve.exe serving the sample pages to curl (concurrent uploads) and to chromium.
 # Usage: scripts/test.sh [--quick]   (--quick: native ASan/UBSan suite only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -62,6 +63,9 @@ if [ $quick -eq 0 ]; then
   if [ -x tests/wine/run.sh ] || [ -f tests/wine/run.sh ]; then
     stage "Wine (unit suite and acceptance)" bash tests/wine/run.sh build/win32 build/win64
   fi
+  # aspserve.exe with the sample pages: HTTP, pages, 16 concurrent uploads (curl), then a browser.
+  stage "aspserve under Wine (curl, concurrent uploads)" bash tests/wine/aspserve_test.sh build/win32 build/win64
+  stage "browser (chromium, sample pages)" bash tests/browser/run.sh build/win32 build/win64
 fi
 
 echo

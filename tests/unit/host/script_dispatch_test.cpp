@@ -169,9 +169,9 @@ TEST_F(ScriptDispatch, CallsThatCannotBeServedGiveTheErrorsAScriptEngineExpects)
     EXPECT_EQ(DISP_E_BADPARAMCOUNT, Call(request_.Get(), OLESTR("TotalBytes"), {value}, result.Receive()));
 
     VARIANT key = Text(OLESTR("x"));
-    EXPECT_EQ(E_NOTIMPL, Call(request_.Get(), OLESTR("Item"), {key}, result.Receive())); // Request("x")
-    EXPECT_EQ(E_NOTIMPL, Call(request_.Get(), OLESTR("Form"), {}, result.Receive()));
-    EXPECT_EQ(E_NOTIMPL, Call(response_.Get(), OLESTR("Redirect"), {key}, nullptr, DISPATCH_METHOD));
+    EXPECT_EQ(E_NOTIMPL, Call(request_.Get(), OLESTR("ClientCertificate"), {key}, result.Receive()));
+    EXPECT_EQ(E_NOTIMPL, Call(request_.Get(), OLESTR("Cookies"), {}, result.Receive()));
+    EXPECT_EQ(E_NOTIMPL, Call(response_.Get(), OLESTR("AppendToLog"), {key}, nullptr, DISPATCH_METHOD));
     EXPECT_EQ(E_NOTIMPL, Call(page_.Get(), OLESTR("Session"), {}, result.Receive()));
     ::VariantClear(&key);
 }

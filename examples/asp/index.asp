@@ -1,0 +1,129 @@
+<%@ Language="VBScript" CodePage=65001 %>
+<%
+' The upload form. Its script makes an unguessable upload ID, posts the form to upload.asp?id=ID
+' and asks progress.asp?id=ID every 500 ms how far the upload is; Cancel calls cancel.asp?id=ID.
+Option Explicit
+Response.ContentType = "text/html"
+Response.Charset = "utf-8"
+%><!DOCTYPE html>
+<html lang="en">
+<head>
+<meta charset="utf-8">
+<title>Kestrune upload</title>
+<link rel="stylesheet" href="site.css">
+</head>
+<body>
+<h1>Upload files</h1>
+<form id="upload-form" method="post" enctype="multipart/form-data" action="upload.asp">
+  <fieldset>
+    <legend>Files</legend>
+    <label>Main file <input type="file" name="file1" id="file1"></label>
+    <label>More files <input type="file" name="more" id="more" multiple></label>
+    <label>One more <input type="file" name="file3" id="file3"></label>
+  </fieldset>
+  <fieldset>
+    <legend>About them</legend>
+    <label>Title <input type="text" name="title" id="title"></label>
+    <label>Author <input type="text" name="author" id="author"></label>
+    <label>Notes <textarea name="notes" id="notes" rows="4" cols="50"></textarea></label>
+  </fieldset>
+  <button type="submit" id="send">Upload</button>
+  <button type="button" id="cancel" disabled>Cancel</button>
+</form>
+
+<section id="progress" hidden>
+  <h2>Progress</h2>
+  <div id="bar"><div id="bar-fill"></div></div>
+  <dl id="figures">
+    <dt>Done</dt><dd><span id="percent">0</span> %</dd>
+    <dt>Received</dt><dd><span id="bytes">0</span> of <span id="total">0</span></dd>
+    <dt>Average speed</dt><dd id="speed-average">–</dd>
+    <dt>Current speed</dt><dd id="speed-current">–</dd>
+    <dt>Time left</dt><dd id="time-left">–</dd>
+    <dt>Current file</dt><dd id="current-file">–</dd>
+    <dt>Files done</dt><dd id="files-done">0</dd>
+    <dt>Status</dt><dd id="status-text">–</dd>
+  </dl>
+</section>
+
+<section id="result"></section>
+
+<script>
+"use strict";
+(function () {
+  const form = document.getElementById("upload-form");
+  const cancelButton = document.getElementById("cancel");
+  const sendButton = document.getElementById("send");
+  const $ = (id) => document.getElementById(id);
+
+  // 128 random bits: the ID is the only key to this upload's progress, so nobody may guess it.
+  function newUploadId() {
+    const bytes = new Uint8Array(16);
+    crypto.getRandomValues(bytes);
+    return Array.from(bytes, (b) => b.toString(16).padStart(2, "0")).join("");
+  }
+
+  function sizeText(bytes) {
+    const units = ["bytes", "KiB", "MiB", "GiB"];
+    let value = bytes, unit = 0;
+    while (value >= 1024 && unit < units.length - 1) { value /= 1024; ++unit; }
+    return (unit === 0 ? value : value.toFixed(1)) + " " + units[unit];
+  }
+
+  function timeText(seconds) {
+    if (!(seconds > 0)) return "–";
+    const s = Math.round(seconds);
+    return Math.floor(s / 60) + " min " + (s % 60) + " s";
+  }
+
+  function show(p) {
+    $("progress").hidden = false;
+    const percent = Math.floor(p.percentDone);
+    $("bar-fill").style.width = percent + "%";
+    $("percent").textContent = percent;
+    $("bytes").textContent = sizeText(p.uploadedBytes);
+    $("total").textContent = sizeText(p.totalBytes);
+    $("speed-average").textContent = p.bytesPerSecondAverage > 0 ? sizeText(p.bytesPerSecondAverage) + "/s" : "–";
+    $("speed-current").textContent = p.bytesPerSecondCurrent > 0 ? sizeText(p.bytesPerSecondCurrent) + "/s" : "–";
+    $("time-left").textContent = timeText(p.secondsLeftAverage);
+    $("current-file").textContent = p.currentFileName || "–";
+    $("files-done").textContent = p.uploadedFilesCount;
+    $("status-text").textContent = p.statusText;
+  }
+
+  let polling = null;
+  async function poll(id) {
+    try {
+      const answer = await fetch("progress.asp?id=" + encodeURIComponent(id), { cache: "no-store" });
+      if (answer.ok) show(await answer.json());
+    } catch (e) { /* the next poll tries again */ }
+  }
+
+  form.addEventListener("submit", (event) => {
+    event.preventDefault();
+    const id = newUploadId();
+    const request = new XMLHttpRequest();
+    request.open("POST", "upload.asp?id=" + encodeURIComponent(id));
+    const finish = async () => {
+      clearInterval(polling);
+      await poll(id);
+      cancelButton.disabled = true;
+      sendButton.disabled = false;
+    };
+    request.onload = async () => {
+      await finish();
+      $("result").innerHTML = request.responseText;
+    };
+    request.onerror = finish;
+    cancelButton.onclick = () => fetch("cancel.asp?id=" + encodeURIComponent(id), { cache: "no-store" });
+    cancelButton.disabled = false;
+    sendButton.disabled = true;
+    $("result").innerHTML = "";
+    $("progress").hidden = false;
+    polling = setInterval(() => poll(id), 500);
+    request.send(new FormData(form));
+  });
+})();
+</script>
+</body>
+</html>

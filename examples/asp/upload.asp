@@ -1,0 +1,98 @@
+<%@ Language="VBScript" CodePage=65001 %>
+<%
+' Receives the form that index.asp posts to upload.asp?id=ID, keeps each allowed file under its
+' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form.
+Option Explicit
+
+' Where files go. By default both folders lie under this site; on a real server choose folders
+' outside it, in which the web server runs no scripts.
+Const TEMP_FOLDER = "data/temp"
+Const SAVED_FOLDER = "data/saved"
+' Extensions that may be stored, between bars, lower case.
+Const ALLOWED_EXTENSIONS = "|txt|csv|pdf|png|jpg|jpeg|gif|zip|bin|dat|doc|docx|xls|xlsx|"
+
+Response.ContentType = "text/html"
+Response.Charset = "utf-8"
+
+Dim fso, tempDir, savedDir
+Set fso = CreateObject("Scripting.FileSystemObject")
+tempDir = EnsureFolder(TEMP_FOLDER)
+savedDir = EnsureFolder(SAVED_FOLDER)
+
+Function EnsureFolder(relative)
+  Dim path, parent
+  path = Server.MapPath(relative)
+  parent = fso.GetParentFolderName(path)
+  If Not fso.FolderExists(parent) Then fso.CreateFolder parent
+  If Not fso.FolderExists(path) Then fso.CreateFolder path
+  EnsureFolder = path
+End Function
+
+Function IsAllowed(name)
+  Dim dot
+  dot = InStrRev(name, ".")
+  IsAllowed = False
+  If dot > 1 Then IsAllowed = InStr(ALLOWED_EXTENSIONS, "|" & LCase(Mid(name, dot + 1)) & "|") > 0
+End Function
+
+' Stores file under name in savedDir, or under "base (n).ext" when that name is taken. SaveAs
+' without overwriting fails on a name another request took meanwhile, so the next one is tried.
+Function StoreFile(file, name)
+  Dim dot, base, ext, candidate, n
+  dot = InStrRev(name, ".")
+  base = Left(name, dot - 1)
+  ext = Mid(name, dot)
+  candidate = name
+  StoreFile = ""
+  For n = 1 To 1000
+    If Not fso.FileExists(savedDir & "\" & candidate) Then
+      On Error Resume Next
+      file.SaveAs savedDir & "\" & candidate, False
+      If Err.Number = 0 Then
+        On Error GoTo 0
+        StoreFile = candidate
+        Exit Function
+      End If
+      On Error GoTo 0
+    End If
+    candidate = base & " (" & n & ")" & ext
+  Next
+End Function
+
+Dim upload, file, field, stored, saveError
+Set upload = Server.CreateObject("Kestrune.Upload")
+upload.CodePage = 65001
+upload.ID = Request.QueryString("id")
+On Error Resume Next
+upload.Save tempDir
+saveError = Err.Number
+On Error GoTo 0
+%><!DOCTYPE html>
+<html lang="en">
+<head><meta charset="utf-8"><title>Upload received</title><link rel="stylesheet" href="site.css"></head>
+<body>
+<div id="upload-result">
+<% If saveError <> 0 Then %>
+<p class="error" id="save-error">The upload failed (error <%= Hex(saveError) %>).</p>
+<% Else %>
+<h2>Files</h2>
+<table id="files">
+<tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th></tr>
+<% For Each file In upload.Files
+     If file.SafeFileName <> "" Then
+       If IsAllowed(file.SafeFileName) Then stored = StoreFile(file, file.SafeFileName) Else stored = "" %>
+<tr class="file"><td class="field"><%= Server.HTMLEncode(file.FieldName) %></td><td class="name"><%= Server.HTMLEncode(file.SafeFileName) %></td><td class="stored"><% If stored = "" Then %><em>not stored</em><% Else %><%= Server.HTMLEncode(stored) %><% End If %></td><td class="size"><%= file.ContentLength %></td><td class="type"><%= Server.HTMLEncode(file.ContentType) %></td></tr>
+<%   End If
+   Next %>
+</table>
+<h2>Fields</h2>
+<table id="fields">
+<tr><th>Name</th><th>Value</th></tr>
+<% For Each field In upload.Form %>
+<tr class="text-field"><td class="field"><%= Server.HTMLEncode(field.FieldName) %></td><td class="value"><pre><%= Server.HTMLEncode(field.Value) %></pre></td></tr>
+<% Next %>
+</table>
+<% End If %>
+</div>
+</body>
+</html>

@@ -1,0 +1,161 @@
+// Drives Debian's chromium through examples/asp served by aspserve.exe: uploads a large file with
+// text fields while the browser's network emulation throttles the upload, watches the progress
+// bar, checks the result page and the stored file; then a second upload cancelled at about half.
+//
+//   node upload_test.mjs BASE_URL FILE SITE_DIR SCREENSHOT
+//
+// Prints "ok ..." / "FAIL ..." lines and exits 1 when a check failed.
+import { chromium } from "playwright-core";
+import { createHash } from "node:crypto";
+import { createReadStream, existsSync, mkdtempSync, readdirSync, rmSync, statSync } from "node:fs";
+import { tmpdir } from "node:os";
+import { basename, join } from "node:path";
+
+const [baseUrl, file, siteDir, screenshot] = process.argv.slice(2);
+const fileName = basename(file);
+const fileSize = statSync(file).size;
+const savedDir = join(siteDir, "data", "saved");
+const tempDir = join(siteDir, "data", "temp");
+// Text beyond U+FFFF (surrogate pairs), markup characters, a quote and a line break.
+const fields = { title: "Grüße 😀 𝄞 done", author: "O'Brien & <Co> \"quoted\"", notes: "line one\nline two" };
+// Bytes per second the browser may send: the upload lasts about 9 s.
+const uploadThroughput = Math.round(fileSize / 9);
+
+let failures = 0;
+function check(name, condition, detail = "") {
+  if (condition) console.log("ok    " + name);
+  else { ++failures; console.log("FAIL  " + name + (detail ? ": " + detail : "")); }
+}
+
+function sha256(path) {
+  return new Promise((resolve, reject) => {
+    const hash = createHash("sha256");
+    createReadStream(path).on("data", (d) => hash.update(d)).on("end", () => resolve(hash.digest("hex"))).on("error", reject);
+  });
+}
+
+const filesIn = (dir) => (existsSync(dir) ? readdirSync(dir) : []);
+const sleep = (ms) => new Promise((r) => setTimeout(r, ms));
+
+async function openForm(context) {
+  const page = await context.newPage();
+  const cdp = await context.newCDPSession(page);
+  await cdp.send("Network.enable");
+  await cdp.send("Network.emulateNetworkConditions", {
+    offline: false, latency: 0, downloadThroughput: -1, uploadThroughput,
+  });
+  await page.goto(baseUrl + "/index.asp");
+  await page.setInputFiles("#file1", file);
+  await page.fill("#title", fields.title);
+  await page.fill("#author", fields.author);
+  await page.fill("#notes", fields.notes);
+  return page;
+}
+
+// What the progress section shows now.
+const readProgress = (page) => page.evaluate(() => ({
+  percent: Number(document.getElementById("percent").textContent),
+  speed: document.getElementById("speed-average").textContent,
+  left: document.getElementById("time-left").textContent,
+  current: document.getElementById("current-file").textContent,
+  status: document.getElementById("status-text").textContent,
+  done: document.getElementById("result").children.length > 0,
+}));
+
+async function completeRun(context) {
+  const page = await openForm(context);
+  const started = Date.now();
+  await page.click("#send");
+  const percents = [];
+  let speedSeen = false, leftSeen = false, nameSeen = false, shot = false;
+  for (let i = 0; i < 1200; ++i) { // at most 2 minutes
+    const p = await readProgress(page);
+    if (p.done) break;
+    if (percents.length === 0 || percents[percents.length - 1] !== p.percent) percents.push(p.percent);
+    speedSeen ||= /\/s$/.test(p.speed);
+    leftSeen ||= /min .* s$/.test(p.left);
+    nameSeen ||= p.current === fileName;
+    if (!shot && p.percent >= 30 && p.percent <= 70) {
+      await page.screenshot({ path: screenshot, fullPage: true });
+      shot = true;
+    }
+    await sleep(100);
+  }
+  await page.waitForSelector("#upload-result", { timeout: 120000 });
+  const seconds = (Date.now() - started) / 1000;
+  const increasing = percents.filter((v) => v > 0).every((v, i, a) => i === 0 || v > a[i - 1]);
+  check(`the upload took at least 5 s (${seconds.toFixed(1)} s)`, seconds >= 5);
+  check(`the bar showed at least 5 distinct increasing percentages (${percents.join(" ")})`,
+    new Set(percents.filter((v) => v > 0)).size >= 5 && increasing);
+  check("a speed was shown", speedSeen);
+  check("a time left was shown", leftSeen);
+  check("the current file name was shown", nameSeen);
+  check("a screenshot was taken mid-upload", shot && existsSync(screenshot));
+
+  const listed = await page.evaluate(() => {
+    const row = document.querySelector("#upload-result tr.file");
+    const values = {};
+    for (const r of document.querySelectorAll("#upload-result tr.text-field"))
+      values[r.querySelector(".field").textContent] = r.querySelector(".value").textContent;
+    return row ? { name: row.querySelector(".name").textContent, stored: row.querySelector(".stored").textContent,
+      size: row.querySelector(".size").textContent, values } : null;
+  });
+  check("the result lists the file with its exact size",
+    listed && listed.name === fileName && listed.size === String(fileSize), JSON.stringify(listed));
+  for (const [name, value] of Object.entries(fields)) {
+    // Browsers send a textarea's line breaks as CRLF.
+    const shown = listed ? (listed.values[name] ?? "").replace(/\r\n/g, "\n") : undefined;
+    check(`the result lists the field ${name} with its exact value`, shown === value, JSON.stringify(shown));
+  }
+  const stored = join(savedDir, listed ? listed.stored : fileName);
+  check("the stored file's SHA-256 equals the original's",
+    existsSync(stored) && (await sha256(stored)) === (await sha256(file)));
+  await page.close();
+}
+
+async function cancelRun(context) {
+  const savedBefore = filesIn(savedDir).length;
+  const page = await openForm(context);
+  await page.click("#send");
+  let cancelledAt = -1;
+  for (let i = 0; i < 1200; ++i) {
+    const p = await readProgress(page);
+    if (p.percent >= 45) { cancelledAt = p.percent; await page.click("#cancel"); break; }
+    if (p.done) break;
+    await sleep(100);
+  }
+  check(`the cancel button was pressed at about half (${cancelledAt} %)`, cancelledAt >= 45 && cancelledAt < 90);
+  let status = "";
+  for (let i = 0; i < 300 && status !== "Upload cancelled due to a user request"; ++i) {
+    status = (await readProgress(page)).status;
+    await sleep(100);
+  }
+  check("the page shows \"Upload cancelled due to a user request\"", status === "Upload cancelled due to a user request", status);
+  // The upload page releases its objects (and their temporary files) when it ends.
+  let temps = filesIn(tempDir);
+  for (let i = 0; i < 100 && temps.length > 0; ++i) { await sleep(100); temps = filesIn(tempDir); }
+  check("no file was stored", filesIn(savedDir).length === savedBefore, filesIn(savedDir).join(", "));
+  check("no temporary file stays", temps.length === 0, temps.join(", "));
+  await page.close();
+}
+
+const profile = mkdtempSync(join(tmpdir(), "kestrune-chromium-"));
+// A fresh profile (Playwright passes it to chromium as --user-data-dir).
+const context = await chromium.launchPersistentContext(profile, {
+  executablePath: "/usr/bin/chromium",
+  headless: true,
+  args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
+    "--disable-background-networking", "--disable-component-update", "--disable-sync"],
+});
+try {
+  await completeRun(context);
+  await cancelRun(context);
+} catch (e) {
+  ++failures;
+  console.log("FAIL  the browser run: " + e.message);
+} finally {
+  await context.close();
+  rmSync(profile, { recursive: true, force: true });
+}
+check("the browser profile is removed", !existsSync(profile));
+process.exit(failures === 0 ? 0 : 1);

@@ -1,0 +1,54 @@
+#include "tools/aspserve/site_path.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using aspserve::SitePathOfInclude;
+using aspserve::SitePathOfUrl;
+
+TEST(SitePath, UrlsDecodeAndNormalise)
+{
+    EXPECT_EQ("/", SitePathOfUrl("/"));
+    EXPECT_EQ("/upload.asp", SitePathOfUrl("/upload.asp?id=%7Babc%7D&x=1"));
+    EXPECT_EQ("/a b/c.asp", SitePathOfUrl("/a%20b//./c.asp"));
+    EXPECT_EQ("/docs/", SitePathOfUrl("/docs/"));
+    EXPECT_EQ("/a+b.html", SitePathOfUrl("/a+b.html")); // '+' is a plus in a path
+}
+
+TEST(SitePath, UrlsThatCouldLeaveTheFolderAreRefused)
+{
+    for (const char* target : {"/../secret.txt", "/a/../../b", "/a/%2e%2e/b", "/%2E%2E/x", "/a\\..\\b", "/c:/windows",
+                               "/x%00.asp", "relative.asp", "", "http://host/x", "/bad%zz", "/a/.."})
+        EXPECT_EQ(std::nullopt, SitePathOfUrl(target)) << target;
+}
+
+TEST(SitePath, IncludesResolveFromThePageOrTheRootAndStayInside)
+{
+    EXPECT_EQ("/inc/h.inc", SitePathOfInclude("/docs/a.asp", "../inc/h.inc", false));
+    EXPECT_EQ("/docs/h.inc", SitePathOfInclude("/docs/a.asp", "h.inc", false));
+    EXPECT_EQ("/inc/h.inc", SitePathOfInclude("/docs/a.asp", "/inc/h.inc", true));
+    EXPECT_EQ("/inc/h.inc", SitePathOfInclude("/docs/a.asp", "inc/h.inc", true));
+    EXPECT_EQ("/h.inc", SitePathOfInclude("/a.asp", "./h.inc", false));
+    EXPECT_EQ(std::nullopt, SitePathOfInclude("/a.asp", "../h.inc", false));
+    EXPECT_EQ(std::nullopt, SitePathOfInclude("/docs/a.asp", "/../h.inc", true));
+    EXPECT_EQ(std::nullopt, SitePathOfInclude("/docs/a.asp", "..\\h.inc", false));
+    EXPECT_EQ(std::nullopt, SitePathOfInclude("/docs/a.asp", "c:/h.inc", false));
+    EXPECT_EQ(std::nullopt, SitePathOfInclude("/docs/a.asp", "", false));
+}
+
+TEST(SitePath, ContentTypesComeFromTheExtension)
+{
+    EXPECT_EQ("text/css; charset=utf-8", aspserve::ContentTypeOf("/site.CSS"));
+    EXPECT_EQ("image/png", aspserve::ContentTypeOf("/img/a.b/logo.png"));
+    EXPECT_EQ("image/svg+xml", aspserve::ContentTypeOf("/x.svg"));
+    EXPECT_EQ("image/x-icon", aspserve::ContentTypeOf("/favicon.ico"));
+    EXPECT_EQ("text/javascript; charset=utf-8", aspserve::ContentTypeOf("/app.js"));
+    EXPECT_EQ(std::nullopt, aspserve::ContentTypeOf("/page.asp"));
+    EXPECT_EQ(std::nullopt, aspserve::ContentTypeOf("/inc/header.inc"));
+    EXPECT_EQ(std::nullopt, aspserve::ContentTypeOf("/dir.png/file"));
+    EXPECT_TRUE(aspserve::IsAspPage("/A/Upload.ASP"));
+    EXPECT_FALSE(aspserve::IsAspPage("/upload.aspx"));
+}
+
+} // namespace

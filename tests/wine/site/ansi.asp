@@ -1,0 +1,1 @@
+<% Response.Write Response.CodePage %>

@@ -1,0 +1,2 @@
+<%@ Language="JScript" %>
+<% Response.Write("never") %>

@@ -1,0 +1,1 @@
+<% Response.Redirect "echo.asp?q=moved" %>

@@ -1,0 +1,163 @@
+#include "tools/aspserve/page_runner.h"
+
+#include "platform/win.h"
+
+#include <initguid.h>
+
+#include <activscp.h>
+
+#include "frame/bstr.h"
+#include "frame/com_ptr.h"
+#include "host/html_text.h"
+#include "host/request.h"
+#include "host/response.h"
+#include "host/scripting_context.h"
+#include "tools/aspserve/page_translator.h"
+#include "tools/aspserve/server_object.h"
+#include "tools/aspserve/site_files.h"
+#include "tools/aspserve/wide_text.h"
+#include "tools/pagerun/script_site.h"
+
+#include <cstdio>
+
+namespace aspserve {
+
+namespace {
+
+std::string Hex(HRESULT code)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+    return text;
+}
+
+std::string ErrorPage(const std::string& title, const std::string& detail)
+{
+    const std::string encoded = NarrowText(host::HtmlEncode(WidenText(detail, CP_UTF8)), CP_UTF8);
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body><h1>" +
+           title + "</h1><pre>" + encoded + "</pre></body></html>\n";
+}
+
+// The engine of one page: created, given the site, started; closed when it goes.
+class CPageEngine {
+public:
+    explicit CPageEngine(pagerun::CScriptSite& site)
+    {
+        CLSID vbscript;
+        Check(::CLSIDFromProgID(L"VBScript", &vbscript), "the VBScript engine is not registered");
+        Check(::CoCreateInstance(vbscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine_.ReceiveVoid()),
+              "cannot create the VBScript engine");
+        Check(engine_->QueryInterface(IID_IActiveScriptParse, parser_.ReceiveVoid()), "no IActiveScriptParse");
+        Check(parser_->InitNew(), "InitNew failed");
+        Check(engine_->SetScriptSite(&site), "SetScriptSite failed");
+    }
+    ~CPageEngine()
+    {
+        if (engine_)
+            engine_->Close();
+    }
+    CPageEngine(const CPageEngine&) = delete;
+    CPageEngine& operator=(const CPageEngine&) = delete;
+
+    void AddItem(const wchar_t* name) { Check(engine_->AddNamedItem(name, SCRIPTITEM_ISVISIBLE), "AddNamedItem failed"); }
+
+    void Run(const std::wstring& script)
+    {
+        Check(engine_->SetScriptState(SCRIPTSTATE_STARTED), "SetScriptState failed");
+        EXCEPINFO exception = {};
+        parser_->ParseScriptText(script.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr,
+                                 &exception);
+        ::SysFreeString(exception.bstrDescription);
+        ::SysFreeString(exception.bstrSource);
+        ::SysFreeString(exception.bstrHelpFile);
+    }
+
+private:
+    static void Check(HRESULT hr, const char* what)
+    {
+        if (FAILED(hr))
+            throw std::runtime_error(std::string(what) + " (" + Hex(hr) + ")");
+    }
+
+    frame::ComPtr<IActiveScript> engine_;
+    frame::ComPtr<IActiveScriptParse> parser_;
+};
+
+// Writes a 500 page: in place of the page's output when nothing went out yet, after it otherwise.
+void AnswerScriptError(host::CResponse& response, const std::string& detail)
+{
+    const std::string page = ErrorPage("500 Internal Server Error", detail);
+    response.Clear();
+    frame::Bstr status(WideString(L"500 Internal Server Error"));
+    frame::Bstr type(WideString(L"text/html"));
+    response.put_Status(status.Get());
+    response.put_ContentType(type.Get());
+    frame::Bstr text(WidenText(page, CP_UTF8));
+    VARIANT value;
+    value.vt = VT_BSTR;
+    value.bstrVal = text.Get();
+    response.Write(value);
+}
+
+} // namespace
+
+std::string RunAspPage(TPageRequest& page, CHttpChannel& channel)
+{
+    TTranslatedPage program;
+    try {
+        TPageTranslator translator([&](const std::string& sitePath) { return ReadSiteFile(page.root, sitePath); });
+        program = translator.Translate(page.sitePath);
+    } catch (const ETranslationError& e) {
+        channel.SendPage("500 Internal Server Error", "text/html; charset=utf-8",
+                         ErrorPage("500 Internal Server Error", e.what()));
+        return e.what();
+    }
+
+    const UINT codePage = program.codePage ? static_cast<UINT>(program.codePage) : ::GetACP();
+    std::vector<WideString> blocks;
+    for (const std::string& block : program.blocks)
+        blocks.push_back(WidenText(block, codePage));
+    const std::wstring script = WidenText(program.script, codePage);
+
+    frame::ComPtr<host::CResponse> response = host::CResponse::CreateHttp(channel, codePage);
+    response->SetBlocks(std::move(blocks));
+    frame::ComPtr<host::CRequest> request =
+        host::CRequest::Create(page.head, std::move(page.body), std::move(page.serverVariables));
+    host::CResponse* responseForCodePage = response.Get();
+    request->SetTextCodePage([responseForCodePage] { return responseForCodePage->CodePage(); });
+    frame::ComPtr<host::CScriptingContext> context = host::CScriptingContext::Create(request, response);
+    frame::ComPtr<CServer> server =
+        CServer::Create(page.root.wstring(), page.sitePath, static_cast<IScriptingContext*>(context.Get()),
+                        [responseForCodePage] { return responseForCodePage->CodePage(); });
+    context->SetServer(server.Get());
+
+    std::string problem;
+    pagerun::CScriptSite site;
+    site.AddItem(L"Request", static_cast<IRequest*>(request.Get()));
+    site.AddItem(L"Response", static_cast<IResponse*>(response.Get()));
+    site.AddItem(L"Server", static_cast<IServer*>(server.Get()));
+    try {
+        CPageEngine engine(site);
+        for (const wchar_t* name : {L"Request", L"Response", L"Server"})
+            engine.AddItem(name);
+        engine.Run(script);
+        server->EndPage();
+    } catch (const std::exception& e) {
+        server->EndPage();
+        problem = e.what();
+    }
+    context->SetServer(nullptr);
+
+    if (site.Error() && !response->Ended()) {
+        const pagerun::TScriptError& error = *site.Error();
+        const TSourceLine where = program.SourceOf(error.line);
+        problem = where.page + "(" + std::to_string(where.line) + "): script error " + Hex(error.code) +
+                  (error.description.empty() ? "" : ": " + NarrowText(error.description, CP_UTF8));
+    }
+    if (!problem.empty())
+        AnswerScriptError(*response, problem);
+    response->Finish();
+    return problem;
+}
+
+} // namespace aspserve

@@ -1,0 +1,224 @@
+#include "tools/aspserve/page_translator.h"
+
+#include "tools/aspserve/site_path.h"
+
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
+namespace aspserve {
+
+namespace {
+
+bool SameAscii(std::string_view a, std::string_view b) noexcept
+{
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+unsigned CountLines(std::string_view text) noexcept
+{
+    return static_cast<unsigned>(std::count(text.begin(), text.end(), '\n'));
+}
+
+std::string Where(const std::string& page, unsigned line)
+{
+    return page + "(" + std::to_string(line) + ")";
+}
+
+// name=value pairs of a directive or an include; values quoted with " or ' or bare.
+std::vector<std::pair<std::string, std::string>> Attributes(std::string_view text)
+{
+    std::vector<std::pair<std::string, std::string>> result;
+    std::size_t i = 0;
+    auto skipSpace = [&] {
+        while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
+            ++i;
+    };
+    while (true) {
+        skipSpace();
+        const std::size_t nameStart = i;
+        while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_'))
+            ++i;
+        if (i == nameStart)
+            break;
+        std::string name(text.substr(nameStart, i - nameStart));
+        skipSpace();
+        std::string value;
+        if (i < text.size() && text[i] == '=') {
+            ++i;
+            skipSpace();
+            if (i < text.size() && (text[i] == '"' || text[i] == '\'')) {
+                const char quote = text[i++];
+                const std::size_t end = text.find(quote, i);
+                value = std::string(text.substr(i, end - i));
+                i = end == std::string_view::npos ? text.size() : end + 1;
+            } else {
+                const std::size_t start = i;
+                while (i < text.size() && !std::isspace(static_cast<unsigned char>(text[i])))
+                    ++i;
+                value = std::string(text.substr(start, i - start));
+            }
+        }
+        result.emplace_back(std::move(name), std::move(value));
+    }
+    return result;
+}
+
+} // namespace
+
+TSourceLine TTranslatedPage::SourceOf(unsigned scriptLine) const
+{
+    if (lines.empty())
+        return {std::string(), 0};
+    return lines[std::min<std::size_t>(scriptLine, lines.size() - 1)];
+}
+
+bool IsOptionExplicit(std::string_view line) noexcept
+{
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.front())))
+        line.remove_prefix(1);
+    while (!line.empty() && std::isspace(static_cast<unsigned char>(line.back())))
+        line.remove_suffix(1);
+    if (!line.empty() && line.back() == ':')
+        line.remove_suffix(1);
+    const std::size_t space = line.find_first_of(" \t");
+    if (space == std::string_view::npos)
+        return false;
+    std::string_view second = line.substr(space);
+    while (!second.empty() && std::isspace(static_cast<unsigned char>(second.front())))
+        second.remove_prefix(1);
+    return SameAscii(line.substr(0, space), "Option") && SameAscii(second, "Explicit");
+}
+
+struct TPageTranslator::TState {
+    TTranslatedPage page;
+    bool directiveSeen = false;
+    std::optional<TSourceLine> optionExplicit; // where the page asked for it
+
+    void Emit(std::string_view code, const std::string& file, unsigned line)
+    {
+        while (true) {
+            const std::size_t end = code.find('\n');
+            std::string_view one = code.substr(0, end);
+            if (!one.empty() && one.back() == '\r')
+                one.remove_suffix(1);
+            if (IsOptionExplicit(one)) {
+                // It must open the program, before the writes of any literal text above it.
+                if (!optionExplicit)
+                    optionExplicit = TSourceLine{file, line};
+                one = {};
+            }
+            page.script.append(one);
+            page.script += "\r\n";
+            page.lines.push_back({file, line++});
+            if (end == std::string_view::npos)
+                break;
+            code.remove_prefix(end + 1);
+        }
+    }
+
+    void EmitLiteral(std::string& literal, const std::string& file, unsigned line)
+    {
+        if (literal.empty())
+            return;
+        Emit("Response.WriteBlock " + std::to_string(page.blocks.size()), file, line);
+        page.blocks.push_back(std::move(literal));
+        literal.clear();
+    }
+};
+
+TTranslatedPage TPageTranslator::Translate(const std::string& sitePath) const
+{
+    TState state;
+    TranslateFile(state, sitePath, 0);
+    if (state.optionExplicit) {
+        state.page.script.insert(0, "Option Explicit\r\n");
+        state.page.lines.insert(state.page.lines.begin(), *state.optionExplicit);
+    }
+    return std::move(state.page);
+}
+
+void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, int depth) const
+{
+    const std::optional<std::string> content = loader_(sitePath);
+    if (!content)
+        throw ETranslationError(sitePath + ": file not found");
+    std::string_view text(*content);
+    if (text.starts_with("\xEF\xBB\xBF"))
+        text.remove_prefix(3);
+
+    static constexpr std::string_view kOpen = "<%";
+    static constexpr std::string_view kClose = "%>";
+    static constexpr std::string_view kInclude = "<!--#include";
+    unsigned line = 1;
+    std::string literal;
+    unsigned literalLine = 1;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const std::size_t code = text.find(kOpen, pos);
+        const std::size_t include = text.find(kInclude, pos);
+        const std::size_t next = std::min(code, include);
+        if (literal.empty())
+            literalLine = line;
+        literal.append(text.substr(pos, next - pos));
+        line += CountLines(text.substr(pos, next - pos));
+        if (next == std::string_view::npos)
+            break;
+
+        if (next == include) {
+            const std::size_t end = text.find("-->", include);
+            if (end == std::string_view::npos)
+                throw ETranslationError(Where(sitePath, line) + ": include directive without -->");
+            const auto attributes = Attributes(text.substr(include + kInclude.size(), end - include - kInclude.size()));
+            if (attributes.size() != 1 || !(SameAscii(attributes[0].first, "file") || SameAscii(attributes[0].first, "virtual")))
+                throw ETranslationError(Where(sitePath, line) + ": include needs file=\"...\" or virtual=\"...\"");
+            const bool isVirtual = SameAscii(attributes[0].first, "virtual");
+            const std::optional<std::string> target = SitePathOfInclude(sitePath, attributes[0].second, isVirtual);
+            if (!target)
+                throw ETranslationError(Where(sitePath, line) + ": include outside the site: " + attributes[0].second);
+            if (depth + 1 >= kMaxIncludeDepth)
+                throw ETranslationError(Where(sitePath, line) + ": includes nested too deep");
+            state.EmitLiteral(literal, sitePath, literalLine);
+            TranslateFile(state, *target, depth + 1);
+            line += CountLines(text.substr(include, end + 3 - include));
+            pos = end + 3;
+            continue;
+        }
+
+        const std::size_t close = text.find(kClose, code + kOpen.size());
+        if (close == std::string_view::npos)
+            throw ETranslationError(Where(sitePath, line) + ": <% without %>");
+        std::string_view inner = text.substr(code + kOpen.size(), close - code - kOpen.size());
+        if (!inner.empty() && inner.front() == '@') {
+            if (state.directiveSeen || depth > 0)
+                throw ETranslationError(Where(sitePath, line) + ": only the page's first block may be a <%@ directive");
+            for (const auto& [name, value] : Attributes(inner.substr(1))) {
+                if (SameAscii(name, "Language")) {
+                    if (!SameAscii(value, "VBScript"))
+                        throw ETranslationError(Where(sitePath, line) + ": the language " + value +
+                                                " is not supported; pages are VBScript");
+                } else if (SameAscii(name, "CodePage")) {
+                    const bool digits = !value.empty() && value.size() <= 5 &&
+                                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+                    if (!digits)
+                        throw ETranslationError(Where(sitePath, line) + ": bad CodePage " + value);
+                    state.page.codePage = std::stoi(value);
+                }
+            }
+        } else {
+            state.EmitLiteral(literal, sitePath, literalLine);
+            if (!inner.empty() && inner.front() == '=')
+                state.Emit("Response.Write(" + std::string(inner.substr(1)) + ")", sitePath, line);
+            else
+                state.Emit(inner, sitePath, line);
+        }
+        state.directiveSeen = true;
+        line += CountLines(text.substr(code, close + kClose.size() - code));
+        pos = close + kClose.size();
+    }
+    state.EmitLiteral(literal, sitePath, literalLine);
+}
+
+} // namespace aspserve

@@ -1,0 +1,231 @@
+#include "tools/aspserve/server_object.h"
+
+#include "frame/bstr.h"
+#include "frame/variant.h"
+#include "host/html_text.h"
+#include "host/url_encoding.h"
+#include "tools/aspserve/site_path.h"
+#include "tools/aspserve/wide_text.h"
+
+namespace aspserve {
+
+namespace {
+
+enum : DISPID {
+    kScriptTimeout = 1,
+    kCreateObject,
+    kHTMLEncode,
+    kMapPath,
+    kURLEncode,
+    kURLPathEncode,
+    kExecute,
+    kTransfer,
+    kGetLastError,
+};
+
+const host::TDispMember kMembers[] = {
+    {OLESTR("ScriptTimeout"), kScriptTimeout}, {OLESTR("CreateObject"), kCreateObject},
+    {OLESTR("HTMLEncode"), kHTMLEncode},       {OLESTR("MapPath"), kMapPath},
+    {OLESTR("URLEncode"), kURLEncode},         {OLESTR("URLPathEncode"), kURLPathEncode},
+    {OLESTR("Execute"), kExecute},             {OLESTR("Transfer"), kTransfer},
+    {OLESTR("GetLastError"), kGetLastError},
+};
+
+// Calls the method called name without arguments or with one IUnknown; S_FALSE when the object
+// has no such method.
+HRESULT CallIfPresent(IDispatch* object, const wchar_t* name, IUnknown* argument)
+{
+    DISPID id = DISPID_UNKNOWN;
+    LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+    if (FAILED(object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id)))
+        return S_FALSE;
+    VARIANT arg;
+    ::VariantInit(&arg);
+    arg.vt = VT_UNKNOWN;
+    arg.punkVal = argument;
+    DISPPARAMS params = {argument ? &arg : nullptr, nullptr, argument ? 1u : 0u, 0};
+    frame::Variant result;
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), nullptr,
+                          nullptr);
+}
+
+HRESULT StringArgument(const host::CDispArgs& args, frame::Bstr& out)
+{
+    HRESULT hr = args.Expect(1, 1);
+    if (FAILED(hr))
+        return hr;
+    frame::Variant text;
+    if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&args[0]), 0, VT_BSTR)))
+        return DISP_E_TYPEMISMATCH;
+    out = frame::Bstr::Attach(text.Get()->bstrVal);
+    text.Get()->vt = VT_EMPTY;
+    return S_OK;
+}
+
+} // namespace
+
+CServer::CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage)
+    : CHostObject(IID_IServer, kMembers), root_(std::move(root)), page_(std::move(page)), context_(context),
+      codePage_(std::move(codePage))
+{
+}
+
+frame::ComPtr<CServer> CServer::Create(std::wstring root, std::string page, IUnknown* context,
+                                       std::function<UINT()> codePage)
+{
+    return frame::ComPtr<CServer>(new CServer(std::move(root), std::move(page), context, std::move(codePage)));
+}
+
+void CServer::EndPage() noexcept
+{
+    while (!started_.empty()) {
+        CallIfPresent(started_.back().Get(), L"OnEndPage", nullptr);
+        started_.pop_back();
+    }
+    context_ = nullptr;
+}
+
+STDMETHODIMP CServer::get_ScriptTimeout(LONG* plTimeoutSeconds)
+{
+    if (!plTimeoutSeconds)
+        return E_POINTER;
+    *plTimeoutSeconds = scriptTimeout_;
+    return S_OK;
+}
+
+STDMETHODIMP CServer::put_ScriptTimeout(LONG lTimeoutSeconds)
+{
+    if (lTimeoutSeconds <= 0)
+        return E_INVALIDARG;
+    scriptTimeout_ = lTimeoutSeconds;
+    return S_OK;
+}
+
+STDMETHODIMP CServer::CreateObject(BSTR bstrProgID, IDispatch** ppDispObject)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!ppDispObject)
+            return E_POINTER;
+        *ppDispObject = nullptr;
+        CLSID clsid;
+        HRESULT hr = ::CLSIDFromProgID(bstrProgID, &clsid);
+        if (FAILED(hr))
+            return hr;
+        frame::ComPtr<IDispatch> object;
+        hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
+                                object.ReceiveVoid());
+        if (FAILED(hr))
+            return hr;
+        if (context_) {
+            hr = CallIfPresent(object.Get(), L"OnStartPage", context_);
+            if (FAILED(hr))
+                return hr;
+            if (hr == S_OK)
+                started_.push_back(object);
+        }
+        return object.CopyTo(ppDispObject);
+    });
+}
+
+STDMETHODIMP CServer::HTMLEncode(BSTR bstrIn, BSTR* pbstrEncoded)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pbstrEncoded)
+            return E_POINTER;
+        frame::Bstr::CopyOut(host::HtmlEncode(frame::Bstr::ToWide(bstrIn)), pbstrEncoded);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CServer::URLEncode(BSTR bstrIn, BSTR* pbstrEncoded)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pbstrEncoded)
+            return E_POINTER;
+        const std::string bytes = NarrowText(frame::Bstr::ToWide(bstrIn), codePage_());
+        frame::Bstr::CopyOut(WidenText(host::UrlEncode(bytes), CP_UTF8), pbstrEncoded);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CServer::MapPath(BSTR bstrLogicalPath, BSTR* pbstrPhysicalPath)
+{
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pbstrPhysicalPath)
+            return E_POINTER;
+        *pbstrPhysicalPath = nullptr;
+        const std::string logical = NarrowText(frame::Bstr::ToWide(bstrLogicalPath), CP_UTF8);
+        const std::optional<std::string> sitePath =
+            logical.empty() ? std::optional<std::string>(page_.substr(0, page_.rfind('/') + 1))
+                            : SitePathOfInclude(page_, logical, false);
+        if (!sitePath)
+            return E_INVALIDARG;
+        std::wstring path = root_ + WidenText(*sitePath, CP_UTF8);
+        for (wchar_t& c : path)
+            if (c == L'/')
+                c = L'\\';
+        while (path.size() > root_.size() && path.back() == L'\\')
+            path.pop_back();
+        frame::Bstr::CopyOut(path, pbstrPhysicalPath);
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CServer::URLPathEncode(BSTR, BSTR* pbstrEncoded)
+{
+    if (pbstrEncoded)
+        *pbstrEncoded = nullptr;
+    return E_NOTIMPL;
+}
+STDMETHODIMP CServer::Execute(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CServer::Transfer(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CServer::GetLastError(IASPError** ppASPErrorObject)
+{
+    if (ppASPErrorObject)
+        *ppASPErrorObject = nullptr;
+    return E_NOTIMPL;
+}
+
+HRESULT CServer::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result)
+{
+    if (id == kScriptTimeout) {
+        result->vt = VT_I4;
+        return get_ScriptTimeout(&result->lVal);
+    }
+    if (id == kCreateObject || id == kHTMLEncode || id == kMapPath || id == kURLEncode) {
+        frame::Bstr text;
+        HRESULT hr = StringArgument(args, text);
+        if (FAILED(hr))
+            return hr;
+        if (id == kCreateObject) {
+            IDispatch* object = nullptr;
+            if (SUCCEEDED(hr = CreateObject(text.Get(), &object))) {
+                result->vt = VT_DISPATCH;
+                result->pdispVal = object;
+            }
+            return hr;
+        }
+        BSTR out = nullptr;
+        hr = id == kHTMLEncode ? HTMLEncode(text.Get(), &out)
+             : id == kMapPath  ? MapPath(text.Get(), &out)
+                               : URLEncode(text.Get(), &out);
+        if (SUCCEEDED(hr)) {
+            result->vt = VT_BSTR;
+            result->bstrVal = out;
+        }
+        return hr;
+    }
+    return E_NOTIMPL;
+}
+
+HRESULT CServer::PutMember(DISPID id, const VARIANT& value)
+{
+    if (id != kScriptTimeout)
+        return DISP_E_MEMBERNOTFOUND;
+    frame::Variant number;
+    if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
+        return DISP_E_TYPEMISMATCH;
+    return put_ScriptTimeout(number.Get()->lVal);
+}
+
+} // namespace aspserve

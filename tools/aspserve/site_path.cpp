@@ -1,0 +1,118 @@
+#include "tools/aspserve/site_path.h"
+
+#include "host/url_encoding.h"
+
+#include <cctype>
+#include <vector>
+
+namespace aspserve {
+
+namespace {
+
+bool HasForbiddenCharacter(std::string_view path) noexcept
+{
+    return path.find_first_of(std::string_view("\\:\0", 3)) != std::string_view::npos;
+}
+
+// Joins the segments of path onto base, dropping "." and empty segments. ".." removes the last
+// segment when allowed and there is one; otherwise the path is refused.
+std::optional<std::string> Normalize(std::vector<std::string> base, std::string_view path, bool allowParent)
+{
+    std::vector<std::string> segments = std::move(base);
+    const bool trailingSlash = !path.empty() && path.back() == '/';
+    while (!path.empty()) {
+        const std::size_t slash = path.find('/');
+        const std::string_view segment = path.substr(0, slash);
+        path = slash == std::string_view::npos ? std::string_view() : path.substr(slash + 1);
+        if (segment.empty() || segment == ".")
+            continue;
+        if (segment == "..") {
+            if (!allowParent || segments.empty())
+                return std::nullopt;
+            segments.pop_back();
+            continue;
+        }
+        segments.emplace_back(segment);
+    }
+    std::string joined;
+    for (const std::string& segment : segments)
+        joined += "/" + segment;
+    if (joined.empty() || trailingSlash)
+        joined += "/";
+    return joined;
+}
+
+std::vector<std::string> FoldersOf(std::string_view page)
+{
+    std::vector<std::string> folders;
+    const std::size_t last = page.rfind('/');
+    std::string_view dir = last == std::string_view::npos ? std::string_view() : page.substr(0, last);
+    while (!dir.empty()) {
+        const std::size_t slash = dir.find('/');
+        const std::string_view segment = dir.substr(0, slash);
+        dir = slash == std::string_view::npos ? std::string_view() : dir.substr(slash + 1);
+        if (!segment.empty())
+            folders.emplace_back(segment);
+    }
+    return folders;
+}
+
+std::string LowerExtension(std::string_view path)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string_view::npos || (slash != std::string_view::npos && dot < slash))
+        return {};
+    std::string extension(path.substr(dot + 1));
+    for (char& c : extension)
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return extension;
+}
+
+} // namespace
+
+std::optional<std::string> SitePathOfUrl(std::string_view target)
+{
+    target = target.substr(0, target.find('?'));
+    if (target.empty() || target.front() != '/')
+        return std::nullopt;
+    const std::optional<std::string> decoded = host::PercentDecode(target, false);
+    if (!decoded || HasForbiddenCharacter(*decoded))
+        return std::nullopt;
+    return Normalize({}, *decoded, false);
+}
+
+std::optional<std::string> SitePathOfInclude(std::string_view includingPage, std::string_view name, bool isVirtual)
+{
+    if (name.empty() || HasForbiddenCharacter(name))
+        return std::nullopt;
+    if (isVirtual || name.front() == '/')
+        return Normalize({}, name, true);
+    return Normalize(FoldersOf(includingPage), name, true);
+}
+
+std::optional<std::string_view> ContentTypeOf(std::string_view sitePath)
+{
+    struct TType {
+        std::string_view extension, type;
+    };
+    static constexpr TType kTypes[] = {
+        {"html", "text/html; charset=utf-8"}, {"htm", "text/html; charset=utf-8"},
+        {"css", "text/css; charset=utf-8"},   {"js", "text/javascript; charset=utf-8"},
+        {"png", "image/png"},                 {"svg", "image/svg+xml"},
+        {"ico", "image/x-icon"},              {"txt", "text/plain; charset=utf-8"},
+        {"json", "application/json"},
+    };
+    const std::string extension = LowerExtension(sitePath);
+    for (const TType& t : kTypes)
+        if (t.extension == extension)
+            return t.type;
+    return std::nullopt;
+}
+
+bool IsAspPage(std::string_view sitePath)
+{
+    return LowerExtension(sitePath) == "asp";
+}
+
+} // namespace aspserve
