@@ -21,8 +21,9 @@ namespace {
 WideString LookUpServerVariable(IRequestDictionary* variables, const OLECHAR* name)
 {
     frame::Variant key;
-    key.Get()->vt = VT_BSTR;
+    // The type only once the string exists: a failed allocation must leave nothing to free.
     key.Get()->bstrVal = frame::Bstr(name).Detach();
+    key.Get()->vt = VT_BSTR;
     frame::Variant value;
     if (FAILED(variables->get_Item(*key.Get(), value.Get())))
         throw CUpload::EUpload();
