@@ -8,38 +8,27 @@
 # The suite makes (once) a win64 Wine prefix inside the first build tree, registers both DLLs with
 # regsvr32, checks the registry, the type library and the class objects, runs the Windows unit
 # tests and every page under tests/wine/pages, stops that prefix's wineserver, and ends with
-# "N passed, N failed". It exits non-zero when anything failed.
+# "N passed, N failed, N skipped" and a line that says which architectures ran. It exits non-zero
+# when anything that ran failed.
+#
+# The architectures come from wine-arch.sh: x86 and x64 where this machine runs 32-bit programs,
+# x64 alone where it does not (each x86 check is then counted as skipped, with the reason), or as
+# KESTRUNE_WINE_ARCHES forces them (for example KESTRUNE_WINE_ARCHES=x64).
 set -u
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(cd "$here/../.." && pwd)
-
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+source "$here/wine-arch.sh"
 
 die() { echo "run.sh: $*" >&2; exit 2; }
 
-# ---------------------------------------------------------------------------------------------
-# The prefix: one per build tree, made on first use (keyed on its system.reg).
+wine_select_arches || exit 2
 
-prepare_prefix() {
-    export WINEPREFIX="$1/wineprefix"
-    if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
-        echo "run.sh: creating Wine prefix $WINEPREFIX"
-        mkdir -p "$WINEPREFIX"
-        wineboot -i >/dev/null 2>&1 || die "wineboot failed"
-        wineserver -w
-    fi
-    wineserver -p 2>/dev/null
-    trap stop_prefix EXIT
-}
+winpath() { wine_winpath "$1"; }
 
-stop_prefix() {
-    wineserver -k 2>/dev/null
-    wineserver -w 2>/dev/null
-}
-
-winpath() { winepath -w "$1" 2>/dev/null; }
+# A check of a skipped architecture runs no Wine program and counts as skipped (see skip_arch).
+skipping=""
+wine() { [[ -n $skipping ]] && return 0; wine_cmd "$@"; }
 
 # The 64-bit reg.exe on the 64-bit view: x86 keys are read under their Wow6432Node paths. (A bare
 # `wine reg` runs the 32-bit one, whose HKCR\CLSID is the x86 view.)
@@ -50,7 +39,7 @@ reg64() { local verb=$1; shift; wine 'C:\windows\system32\reg.exe' "$verb" "$@" 
 
 if [[ "${1:-}" == "--page" ]]; then
     shift
-    page="" request="" arch=x86 build=""
+    page="" request="" arch=$(wine_preferred_arch) build=""
     while [[ $# -gt 0 ]]; do
         case "$1" in
             --arch) arch=$2; shift 2 ;;
@@ -59,13 +48,12 @@ if [[ "${1:-}" == "--page" ]]; then
         esac
     done
     [[ -n "$page" ]] || die "--page needs a page"
+    wine_runs_arch "$arch" || die "$arch cannot run here: $WINE_SKIP_REASON"
     if [[ -z "$build" ]]; then
         if [[ $arch == x64 ]]; then build="$source_dir/build/win64"; else build="$source_dir/build/win32"; fi
     fi
-    prepare_prefix "$build"
-    regsvr="C:\\windows\\syswow64\\regsvr32.exe"
-    [[ $arch == x64 ]] && regsvr="C:\\windows\\system32\\regsvr32.exe"
-    wine "$regsvr" /s "$(winpath "$build/frame/Kestrune.dll")" || die "regsvr32 failed"
+    wine_start_prefix "$build/wineprefix" || die "no Wine prefix"
+    wine "$(wine_regsvr32 "$arch")" /s "$(winpath "$build/frame/Kestrune.dll")" || die "regsvr32 failed"
     args=("$(winpath "$page")")
     [[ -n "$request" ]] && args+=("$(winpath "$request")")
     wine "$build/tools/pagerun/pagerun.exe" "${args[@]}"
@@ -80,11 +68,39 @@ build64=$(cd "${2:-$source_dir/build/win64}" 2>/dev/null && pwd) || die "no win6
 
 passed=0
 failed=0
+skipped=0
 scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' RETURN
 
-pass() { passed=$((passed + 1)); echo "ok    $1"; }
-fail() { failed=$((failed + 1)); echo "FAIL  $1"; [[ -n "${2:-}" ]] && sed 's/^/      /' "$2" | head -40; }
+pass() {
+    if [[ -n $skipping ]]; then skipped=$((skipped + 1)); return; fi
+    passed=$((passed + 1)); echo "ok    $1"
+}
+fail() {
+    if [[ -n $skipping ]]; then skipped=$((skipped + 1)); return; fi
+    failed=$((failed + 1)); echo "FAIL  $1"; [[ -n "${2:-}" ]] && sed 's/^/      /' "$2" | head -40
+}
+
+# skip_arch ARCH COMMAND...: walks through the checks of an architecture this machine does not
+# run, so each is counted as skipped (not passed, not failed); report_skips says why, once.
+declare -A skipped_checks=()
+skip_arch() {
+    local arch=$1 before=$skipped; shift
+    skipping=$arch
+    "$@"
+    skipping=""
+    skipped_checks[$arch]=$(( ${skipped_checks[$arch]:-0} + skipped - before ))
+}
+report_skips() {
+    local arch
+    for arch in "${!skipped_checks[@]}"; do
+        echo "skip  $arch: ${skipped_checks[$arch]} checks ($WINE_SKIP_REASON)"
+    done
+}
+
+# run_arch ARCH COMMAND...: runs the checks, or skips them where ARCH does not run here.
+run_arch() {
+    if wine_runs_arch "$1"; then "${@:2}"; else skip_arch "$@"; fi
+}
 
 # Compares two files; on a difference shows it.
 same() { # NAME EXPECTED ACTUAL
@@ -240,28 +256,46 @@ check_pages() { # ARCH BUILD
     done < <(find "$here/pages" -name '*.vbs' -print0 | sort -z)
 }
 
-prepare_prefix "$build32"
-regsvr32_x86="C:\\windows\\syswow64\\regsvr32.exe"
-regsvr32_x64="C:\\windows\\system32\\regsvr32.exe"
+wine_start_prefix "$build32/wineprefix" || { rm -rf "$scratch"; die "no Wine prefix"; }
+trap 'wine_stop_prefix; rm -rf "$scratch"' EXIT
 
 # ProgID, AppID and TypeLib keys are shared by both views: start with neither DLL registered.
-wine "$regsvr32_x86" /s /u "$(winpath "$build32/frame/Kestrune.dll")" >/dev/null 2>&1
-wine "$regsvr32_x64" /s /u "$(winpath "$build64/frame/Kestrune.dll")" >/dev/null 2>&1
-check_registration x86 "$build32" "$regsvr32_x86" "Wow6432Node\\CLSID" win32
-check_registration x64 "$build64" "$regsvr32_x64" "CLSID" win64
+for arch in $WINE_ARCHES; do
+    build=$build32
+    [[ $arch == x64 ]] && build=$build64
+    wine "$(wine_regsvr32 $arch)" /s /u "$(winpath "$build/frame/Kestrune.dll")" >/dev/null 2>&1
+done
+
+registration_checks() { # ARCH
+    if [[ $1 == x86 ]]; then
+        check_registration x86 "$build32" "$(wine_regsvr32 x86)" "Wow6432Node\\CLSID" win32
+    else
+        check_registration x64 "$build64" "$(wine_regsvr32 x64)" "CLSID" win64
+    fi
+}
+for arch in x86 x64; do
+    run_arch $arch registration_checks $arch
+done
 
 # Both registered side by side for everything that follows.
-register "$regsvr32_x86" "$build32/frame/Kestrune.dll" && register "$regsvr32_x64" "$build64/frame/Kestrune.dll" ||
-    fail "both DLLs registered side by side"
+for arch in $WINE_ARCHES; do
+    build=$build32
+    [[ $arch == x64 ]] && build=$build64
+    register "$(wine_regsvr32 $arch)" "$build/frame/Kestrune.dll" || fail "$arch DLL registered for the checks that follow"
+done
 
+client_checks() { # ARCH BUILD
+    check_probe "$1" "$2"
+    check_unit_tests "$1" "$2"
+    check_pages "$1" "$2"
+}
 for arch in x86 x64; do
     build=$build32
     [[ $arch == x64 ]] && build=$build64
-    check_probe $arch "$build"
-    check_unit_tests $arch "$build"
-    check_pages $arch "$build"
+    run_arch $arch client_checks $arch "$build"
 done
 
-rm -rf "$scratch"
-echo "$passed passed, $failed failed"
+report_skips
+echo "$passed passed, $failed failed, $skipped skipped"
+wine_summary
 [[ $failed -eq 0 ]]
