@@ -1,7 +1,7 @@
 // The hostile-request catalogue (tests/data/hostile): every entry, expanded as it is read, goes
 // through Save over the page host and must end as its recipe says, leaving no temporary file.
-// The recipes also serve the Wine pages and the benchmark; big ones stay native here, since
-// the Windows suite runs under Wine on a tight budget.
+// The recipes also serve the Wine pages and the benchmark. Under Wine the big ones are left to
+// the pages (tests/wine/run.sh), which run them through the same DLL without a second pass here.
 
 #include "results/name_hash.h"
 #include "tests/support/hostile_run.h"
