@@ -6,11 +6,13 @@
 #
 # --minutes: wall-clock time in all (default 60). --jobs: parallel fuzzing processes in all
 # (default: every core); with one job the targets take turns, half the time each, otherwise they
-# run side by side with half the jobs each. Findings (crashes, leaks, timeouts, out-of-memory)
-# are copied into the target's seed folder under tests/data, where the short CI run replays them
-# first; fix the fault, then keep the file as a regression input. At the end each target's corpus
-# is minimised (libFuzzer -merge) back into its seed folder. A summary of executions and findings
-# goes to standard output; the logs stay in build/fuzz/fuzz-runs/.
+# run side by side with half the jobs each. Each target has a folder of hand-made seeds, kept as
+# they are, and a folder of generated inputs (tests/data/fuzz/parse, tests/data/fuzz/save).
+# Findings (crashes, leaks, timeouts, out-of-memory) are copied into the generated folder as
+# regression-* inputs, which the short CI run replays first; fix the fault and keep the file. At
+# the end the generated folder is replaced by what the run found beyond the hand-made seeds,
+# minimised (libFuzzer -merge), regression inputs kept. A summary of executions and findings goes
+# to standard output; the logs stay in build/fuzz/fuzz-runs/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -31,7 +33,8 @@ done
 cmake --preset fuzz >/dev/null || exit 1
 cmake --build build/fuzz -j"$jobs" --target fuzz_parse fuzz_save || exit 1
 
-declare -A seeds=([fuzz_parse]=tests/data/parser/corpus [fuzz_save]=tests/data/fuzz/save)
+declare -A seeds=([fuzz_parse]=tests/data/parser/corpus [fuzz_save]=tests/data/fuzz/save-seeds)
+declare -A generated=([fuzz_parse]=tests/data/fuzz/parse [fuzz_save]=tests/data/fuzz/save)
 declare -A max_len=([fuzz_parse]=16384 [fuzz_save]=16384)
 run_dir=$root/build/fuzz/fuzz-runs/$(date -u +%Y%m%dT%H%M%SZ)
 mkdir -p "$run_dir"
@@ -44,7 +47,8 @@ fuzz_one() { # TARGET SECONDS FORKS
     [[ $forks -gt 1 ]] && fork_args=(-fork="$forks" -ignore_crashes=1 -ignore_timeouts=1 -ignore_ooms=1)
     (cd "$work" && "$root/build/fuzz/tests/fuzz/$target" "${fork_args[@]}" -max_total_time="$seconds" \
         -timeout=20 -rss_limit_mb=2048 -max_len="${max_len[$target]}" -print_final_stats=1 \
-        -artifact_prefix="$work/findings/" "$work/corpus" "$root/${seeds[$target]}" >"$work/log" 2>&1)
+        -artifact_prefix="$work/findings/" "$work/corpus" "$root/${generated[$target]}" "$root/${seeds[$target]}" \
+        >"$work/log" 2>&1)
     echo "$target: exit $?" >>"$run_dir/summary"
 }
 
@@ -70,19 +74,21 @@ for target in fuzz_parse fuzz_save; do
     for f in "$work"/findings/*; do
         [[ -f $f ]] || continue
         count=$((count + 1))
-        cp "$f" "$root/${seeds[$target]}/regression-$(basename "$f")"
+        cp "$f" "$root/${generated[$target]}/regression-$(basename "$f")"
     done
     findings=$((findings + count))
     echo "$target: ${execs:-?} executions, $count findings (log: $work/log)"
     if [[ $minimise -eq 1 ]]; then
-        mkdir -p "$work/minimised"
+        # Merge into a copy of the hand-made seeds, so that only what adds to them is kept.
+        rm -rf "$work/minimised" && mkdir -p "$work/minimised"
+        cp "$root/${seeds[$target]}"/* "$work/minimised/"
         if (cd "$work" && "$root/build/fuzz/tests/fuzz/$target" -merge=1 -timeout=20 -rss_limit_mb=2048 \
-                "$work/minimised" "$root/${seeds[$target]}" "$work/corpus" >"$work/merge.log" 2>&1); then
-            # Keep the regression inputs by name; the rest of the seed folder becomes the minimised set.
-            find "$root/${seeds[$target]}" -maxdepth 1 -type f ! -name 'regression-*' -delete
-            cp "$work"/minimised/* "$root/${seeds[$target]}/" 2>/dev/null
-            echo "$target: corpus minimised to $(find "$root/${seeds[$target]}" -type f | wc -l) files," \
-                 "$(du -sk "$root/${seeds[$target]}" | cut -f1) KiB"
+                "$work/minimised" "$root/${generated[$target]}" "$work/corpus" >"$work/merge.log" 2>&1); then
+            for f in "$root/${seeds[$target]}"/*; do rm -f "$work/minimised/$(basename "$f")"; done
+            find "$root/${generated[$target]}" -maxdepth 1 -type f ! -name 'regression-*' -delete
+            cp "$work"/minimised/* "$root/${generated[$target]}/" 2>/dev/null
+            echo "$target: generated corpus minimised to $(find "$root/${generated[$target]}" -type f | wc -l) files," \
+                 "$(du -sk "$root/${generated[$target]}" | cut -f1) KiB"
         else
             echo "$target: minimising failed (see $work/merge.log)"
         fi
