@@ -16,6 +16,21 @@
 
 namespace hostile {
 
+/// Counts a collection's items into count and adds up measure(item) over them into total.
+template <class Item, class Collection, class Measurer>
+void Measure(Collection* collection, REFIID iid, long& count, long long& total, Measurer measure)
+{
+    LONG n = 0;
+    collection->get_Count(&n);
+    count = n;
+    for (LONG i = 1; i <= n; ++i) {
+        frame::ComPtr<Item> item;
+        LONG size = 0;
+        if (SUCCEEDED(save_run::SaveRun::ItemAt(collection, i, iid, item)) && SUCCEEDED(measure(item.Get(), &size)))
+            total += size;
+    }
+}
+
 inline TOutcome RunRecipe(const THostileRecipe& recipe, const std::filesystem::path& folder)
 {
     TOutcome out;
@@ -28,41 +43,13 @@ inline TOutcome RunRecipe(const THostileRecipe& recipe, const std::filesystem::p
         out.bytesRead = run.Page().Request().BytesDelivered();
 
         frame::ComPtr<ITextFieldCollection> form;
-        if (SUCCEEDED(run.Upload().get_Form(form.Receive()))) {
-            LONG count = 0;
-            form->get_Count(&count);
-            out.form = count;
-            for (LONG i = 1; i <= count; ++i) {
-                frame::Variant at;
-                at.Get()->vt = VT_I4;
-                at.Get()->lVal = i;
-                frame::Variant item;
-                frame::ComPtr<ITextField> field;
-                LONG length = 0;
-                if (SUCCEEDED(form->Item(*at.Get(), item.Get())) && item.Get()->vt == VT_DISPATCH &&
-                    SUCCEEDED(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_ITextField, field)) &&
-                    SUCCEEDED(field->get_Length(&length)))
-                    out.textChars += length;
-            }
-        }
+        if (SUCCEEDED(run.Upload().get_Form(form.Receive())))
+            Measure<ITextField>(form.Get(), IID_ITextField, out.form, out.textChars,
+                                [](ITextField* f, LONG* n) { return f->get_Length(n); });
         frame::ComPtr<IUploadedFileCollection> files;
-        if (SUCCEEDED(run.Upload().get_Files(files.Receive()))) {
-            LONG count = 0;
-            files->get_Count(&count);
-            out.files = count;
-            for (LONG i = 1; i <= count; ++i) {
-                frame::Variant at;
-                at.Get()->vt = VT_I4;
-                at.Get()->lVal = i;
-                frame::Variant item;
-                frame::ComPtr<IUploadedFile> file;
-                LONG length = 0;
-                if (SUCCEEDED(files->Item(*at.Get(), item.Get())) && item.Get()->vt == VT_DISPATCH &&
-                    SUCCEEDED(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_IUploadedFile, file)) &&
-                    SUCCEEDED(file->get_ContentLength(&length)))
-                    out.fileBytes += length;
-            }
-        }
+        if (SUCCEEDED(run.Upload().get_Files(files.Receive())))
+            Measure<IUploadedFile>(files.Get(), IID_IUploadedFile, out.files, out.fileBytes,
+                                   [](IUploadedFile* f, LONG* n) { return f->get_ContentLength(n); });
     }
     for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(folder))
         ++out.left;

@@ -164,17 +164,7 @@ public:
         page_.Reset();
     }
 
-private:
-    // A script may store any 32-bit value; C++ cannot pass one outside the enumeration without
-    // the undefined-behaviour check noticing, so this call is exempt from it.
-    __attribute__((no_sanitize("undefined"))) HRESULT PutDetectCharRefs(LONG raw)
-    {
-        TYesNoAuto value;
-        static_assert(sizeof value == sizeof raw);
-        std::memcpy(&value, &raw, sizeof raw);
-        return upload_->put_DetectCharRefs(value);
-    }
-
+    /// Item(index) of a collection as interface T; E_UNEXPECTED when it is not an object.
     template <class Collection, class T>
     static HRESULT ItemAt(Collection* collection, LONG index, REFIID iid, frame::ComPtr<T>& item)
     {
@@ -188,6 +178,17 @@ private:
         if (got.Get()->vt != VT_DISPATCH || !got.Get()->pdispVal)
             return E_UNEXPECTED;
         return frame::QueryInterfaceTo(got.Get()->pdispVal, iid, item);
+    }
+
+private:
+    // A script may store any 32-bit value; C++ cannot pass one outside the enumeration without
+    // the undefined-behaviour check noticing, so this call is exempt from it.
+    __attribute__((no_sanitize("undefined"))) HRESULT PutDetectCharRefs(LONG raw)
+    {
+        TYesNoAuto value;
+        static_assert(sizeof value == sizeof raw);
+        std::memcpy(&value, &raw, sizeof raw);
+        return upload_->put_DetectCharRefs(value);
     }
 
     template <class Getter>
