@@ -11,7 +11,7 @@
 # Findings (crashes, leaks, timeouts, out-of-memory) are copied into the generated folder as
 # regression-* inputs, which the short CI run replays first; fix the fault and keep the file. At
 # the end the generated folder is replaced by what the run found beyond the hand-made seeds,
-# minimised (libFuzzer -merge), regression inputs kept. A summary of executions and findings goes
+# minimised (libFuzzer -merge) and cut to its smallest inputs up to 150 KiB, regression inputs kept. A summary of executions and findings goes
 # to standard output; the logs stay in build/fuzz/fuzz-runs/.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -20,6 +20,7 @@ root=$PWD
 minutes=60
 jobs=$(nproc)
 minimise=1
+budget_kib=150 # per target, for the generated inputs kept in tests/data
 while [[ $# -gt 0 ]]; do
     case "$1" in
         --minutes) minutes=$2; shift 2 ;;
@@ -85,6 +86,13 @@ for target in fuzz_parse fuzz_save; do
         if (cd "$work" && "$root/build/fuzz/tests/fuzz/$target" -merge=1 -timeout=20 -rss_limit_mb=2048 \
                 "$work/minimised" "$root/${generated[$target]}" "$work/corpus" >"$work/merge.log" 2>&1); then
             for f in "$root/${seeds[$target]}"/*; do rm -f "$work/minimised/$(basename "$f")"; done
+            # The repository keeps the smallest inputs up to a budget: most of the coverage for
+            # little of the size.
+            local_total=0
+            while IFS= read -r line; do
+                size=${line%% *} file=${line#* }
+                if [[ $((local_total + size)) -gt $((budget_kib * 1024)) ]]; then rm -f "$file"; else local_total=$((local_total + size)); fi
+            done < <(find "$work/minimised" -type f -printf '%s %p\n' | sort -n)
             find "$root/${generated[$target]}" -maxdepth 1 -type f ! -name 'regression-*' -delete
             cp "$work"/minimised/* "$root/${generated[$target]}/" 2>/dev/null
             echo "$target: generated corpus minimised to $(find "$root/${generated[$target]}" -type f | wc -l) files," \
