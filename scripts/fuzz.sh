@@ -96,7 +96,7 @@ for target in fuzz_parse fuzz_save; do
             find "$root/${generated[$target]}" -maxdepth 1 -type f ! -name 'regression-*' -delete
             cp "$work"/minimised/* "$root/${generated[$target]}/" 2>/dev/null
             echo "$target: generated corpus minimised to $(find "$root/${generated[$target]}" -type f | wc -l) files," \
-                 "$(du -sk "$root/${generated[$target]}" | cut -f1) KiB"
+                 "$(find "$root/${generated[$target]}" -type f -printf '%s\n' | awk '{ s += $1 } END { print s + 0 }') bytes"
         else
             echo "$target: minimising failed (see $work/merge.log)"
         fi
