@@ -14,6 +14,10 @@
 //
 // The callable returns an HRESULT (answered as is) or nothing (answered S_OK). A frame::ComError
 // answers its own HRESULT; any other exception, std::bad_alloc included, answers E_FAIL.
+//
+// Every failure also clears the calling thread's error object: our objects answer
+// ISupportErrorInfo but never set one, so a caller that asks (the automation layer does, to fill a
+// script's Err.Description) must find none rather than one left by an earlier, unrelated call.
 #pragma once
 
 #include "frame/com_error.h"
@@ -27,18 +31,20 @@ namespace frame {
 template <class F>
 HRESULT ComBoundary(F&& body) noexcept
 {
+    HRESULT hr = S_OK;
     try {
-        if constexpr (std::is_void_v<std::invoke_result_t<F&>>) {
+        if constexpr (std::is_void_v<std::invoke_result_t<F&>>)
             body();
-            return S_OK;
-        } else {
-            return static_cast<HRESULT>(body());
-        }
+        else
+            hr = static_cast<HRESULT>(body());
     } catch (const ComError& e) {
-        return e.Result();
+        hr = e.Result();
     } catch (...) {
-        return E_FAIL;
+        hr = E_FAIL;
     }
+    if (FAILED(hr))
+        ::SetErrorInfo(0, nullptr);
+    return hr;
 }
 
 } // namespace frame

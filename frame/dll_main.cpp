@@ -8,11 +8,13 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved
     case DLL_PROCESS_ATTACH:
         return CKestruneModule::Instance().ProcessAttach(instance) ? TRUE : FALSE;
     case DLL_PROCESS_DETACH:
-        // At process exit other DLLs may already be gone: only a FreeLibrary releases the cached
-        // type information.
-        if (!reserved)
-            frame::ReleaseCachedTypeInfo();
-        return CKestruneModule::Instance().ProcessDetach() ? TRUE : FALSE;
+        // Process exit: other threads are gone, perhaps inside our locks, and other DLLs may be
+        // too. Nothing is called and nothing waits; the process takes the memory back.
+        if (reserved)
+            return TRUE;
+        // FreeLibrary, under the loader lock: our own memory, handles and locks only.
+        frame::UnloadTypeInfoCache();
+        return CKestruneModule::Unload() ? TRUE : FALSE;
     default:
         return TRUE;
     }

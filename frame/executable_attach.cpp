@@ -2,6 +2,7 @@
 // DLL entry point, so the module is attached when the program starts and detached when it ends.
 // The DLL build leaves this file out and uses dll_main.cpp instead.
 #include "frame/module.h"
+#include "frame/type_info_cache.h"
 
 namespace {
 
@@ -14,7 +15,8 @@ struct ExecutableAttach {
         CKestruneModule& module = CKestruneModule::Instance();
         module.UploadManager().StopWorker();
         module.ProgressTimer().StopWorker();
-        module.ProcessDetach();
+        module.ProcessDetach(DetachKind::Executable);
+        frame::ReleaseCachedTypeInfo();
     }
 };
 

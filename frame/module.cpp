@@ -2,6 +2,7 @@
 
 #include "frame/guid.h"
 #include "frame/module_lock.h"
+#include "frame/never_destroyed.h"
 #include "frame/object_map.h"
 #include "frame/type_info_cache.h"
 
@@ -23,10 +24,26 @@ CKestruneModule::~CKestruneModule()
         ::DeleteCriticalSection(&lock_);
 }
 
+namespace {
+
+frame::NeverDestroyed<CKestruneModule>& Storage() noexcept
+{
+    static frame::NeverDestroyed<CKestruneModule> module;
+    return module;
+}
+
+} // namespace
+
 CKestruneModule& CKestruneModule::Instance() noexcept
 {
-    static CKestruneModule module;
-    return module;
+    return Storage().Get();
+}
+
+bool CKestruneModule::Unload() noexcept
+{
+    const bool clean = Instance().ProcessDetach(DetachKind::Unload);
+    Storage().Destroy();
+    return clean;
 }
 
 bool CKestruneModule::ProcessAttach(HMODULE module) noexcept
@@ -41,16 +58,17 @@ bool CKestruneModule::ProcessAttach(HMODULE module) noexcept
     return true;
 }
 
-bool CKestruneModule::ProcessDetach() noexcept
+bool CKestruneModule::ProcessDetach(DetachKind kind) noexcept
 {
+    const bool mayCallCom = kind == DetachKind::Executable;
     bool clean = true;
     try {
-        uploadManager_.Term();
+        uploadManager_.Term(mayCallCom);
     } catch (...) {
         clean = false;
     }
     try {
-        progressTimer_.Term();
+        progressTimer_.Term(mayCallCom);
     } catch (...) {
         clean = false;
     }
@@ -101,5 +119,6 @@ HRESULT CKestruneModule::CanUnloadNow() noexcept
         return S_FALSE;
     if (uploadManager_.IsRunning() || progressTimer_.IsRunning())
         return S_FALSE;
+    frame::ReleaseCachedTypeInfo();
     return S_OK;
 }

@@ -3,8 +3,11 @@
 //
 //   CKestruneModule::Instance().UploadManager().Find(...);
 //
-// The DLL entry point calls ProcessAttach / ProcessDetach; executables that link the product
-// objects directly (unit tests, tools) get the same calls from frame/executable_attach.cpp.
+// The DLL entry point calls ProcessAttach, and at detach Unload (FreeLibrary) or nothing at all
+// (process exit); executables that link the product objects directly (unit tests, tools) get
+// ProcessAttach and ProcessDetach(DetachKind::Executable) from frame/executable_attach.cpp.
+//
+// The object lives in static storage that is never destroyed at exit: only Unload ends it.
 #pragma once
 
 #include "frame/class_factory.h"
@@ -13,6 +16,15 @@
 #include "progress/upload_manager.h"
 
 #include <array>
+
+/// How the module is detached.
+enum class DetachKind {
+    /// FreeLibrary, under the loader lock: our own memory, handles and locks only; no COM call
+    /// (Global Interface Table registrations are abandoned) and no wait.
+    Unload,
+    /// An executable's own end, outside the loader lock: COM calls allowed.
+    Executable,
+};
 
 class CKestruneModule {
 public:
@@ -27,13 +39,18 @@ public:
     /// Process attach: remembers the module handle and initialises the upload manager and the
     /// progress timer; false when either fails or the module's critical section did not initialise.
     bool ProcessAttach(HMODULE module) noexcept;
-    /// Process detach: tears down the upload manager, then the progress timer, and drops the
-    /// cached class objects; false when either teardown threw.
-    bool ProcessDetach() noexcept;
+    /// Detach: tears down the upload manager, then the progress timer, and drops the cached class
+    /// objects; false when either teardown threw. At process exit nothing is called at all.
+    bool ProcessDetach(DetachKind kind) noexcept;
+
+    /// FreeLibrary: ProcessDetach(DetachKind::Unload), then ends the module object.
+    static bool Unload() noexcept;
 
     /// DllGetClassObject: the cached class object of clsid, asked for iid.
     HRESULT GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) noexcept;
-    /// DllCanUnloadNow: S_OK only with no module lock and neither worker thread running.
+    /// DllCanUnloadNow: S_OK only with no module lock and neither worker thread running. Before
+    /// answering S_OK it releases the cached type information, which is no COM call to make at
+    /// unload, under the loader lock.
     HRESULT CanUnloadNow() noexcept;
 
     CUploadManager& UploadManager() noexcept { return uploadManager_; }

@@ -3,6 +3,7 @@
 #include "frame/com_ptr.h"
 #include "frame/critical_section.h"
 #include "frame/guid.h"
+#include "frame/never_destroyed.h"
 #include "kestrune_idl.h"
 
 #include <vector>
@@ -22,10 +23,17 @@ struct TypeInfoCache {
     std::vector<CachedTypeInfo> entries;
 };
 
+// Never destroyed at exit: releasing type information then would call into COM after the
+// process-exit guard of the entry point.
+frame::NeverDestroyed<TypeInfoCache>& Storage() noexcept
+{
+    static frame::NeverDestroyed<TypeInfoCache> cache;
+    return cache;
+}
+
 TypeInfoCache& Cache() noexcept
 {
-    static TypeInfoCache cache;
-    return cache;
+    return Storage().Get();
 }
 
 // The library is registered under its own locale only, and the loader's fallback from another
@@ -68,6 +76,18 @@ void ReleaseCachedTypeInfo() noexcept
     CriticalSectionLock hold(cache.lock);
     cache.entries.clear();
     cache.library.Reset();
+}
+
+void UnloadTypeInfoCache() noexcept
+{
+    TypeInfoCache& cache = Cache();
+    {
+        CriticalSectionLock hold(cache.lock);
+        for (auto& entry : cache.entries)
+            entry.info.Detach();
+        cache.library.Detach();
+    }
+    Storage().Destroy();
 }
 
 } // namespace frame

@@ -14,7 +14,11 @@ namespace frame {
 /// GetTypeInfoOfGuid otherwise (TYPE_E_LIBNOTREGISTERED where no library is registered).
 HRESULT GetCachedTypeInfo(REFIID iid, ITypeInfo** info) noexcept;
 
-/// Drops every cached reference (at module unload).
+/// Releases every cached reference. A COM call: not for the loader lock.
 void ReleaseCachedTypeInfo() noexcept;
+
+/// FreeLibrary, under the loader lock: forgets the cached references without releasing them and
+/// ends the cache. Normally empty by then, since DllCanUnloadNow released it before saying yes.
+void UnloadTypeInfoCache() noexcept;
 
 } // namespace frame

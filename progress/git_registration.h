@@ -36,6 +36,10 @@ public:
     /// Revokes the registration, if any.
     void Reset() noexcept;
 
+    /// Forgets the registration without revoking it: no call into COM, for the loader lock, where
+    /// revoking could deadlock. The object stays referenced by the table.
+    void Abandon() noexcept { cookie_ = 0; }
+
 private:
     DWORD cookie_ = 0;
 };

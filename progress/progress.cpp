@@ -9,9 +9,9 @@
 template <class T>
 HRESULT CProgress::Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::*getter)(T*), T absent) noexcept
 {
-    if (!pVal)
-        return E_INVALIDARG;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
         if (id_.empty())
             throw EProgress();
@@ -60,9 +60,9 @@ STDMETHODIMP CProgress::get_CurrentFileName(BSTR* pVal)
 
 STDMETHODIMP CProgress::get_ID(BSTR* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
         BSTR copy = ::SysAllocStringLen(id_.data(), static_cast<UINT>(id_.size()));
         if (!copy)
@@ -134,20 +134,22 @@ STDMETHODIMP CProgress::get_UploadCancelled(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    UploadState status = Waiting;
-    const HRESULT hr = get_UploadStatus(&status);
-    if (FAILED(hr))
-        return hr;
-    const OLECHAR* text = StatusText(status);
-    if (!text)
-        return S_OK;  // out of range: the caller's value stays
-    BSTR copy = ::SysAllocString(text);
-    if (!copy)
-        return E_FAIL;
-    *pVal = copy;
-    return S_OK;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        UploadState status = Waiting;
+        const HRESULT hr = get_UploadStatus(&status);
+        if (FAILED(hr))
+            return hr;
+        const OLECHAR* text = StatusText(status);
+        if (!text)
+            return S_OK;  // out of range: the caller's value stays
+        BSTR copy = ::SysAllocString(text);
+        if (!copy)
+            return E_FAIL;
+        *pVal = copy;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CProgress::CancelUpload()
@@ -168,9 +170,9 @@ STDMETHODIMP CProgress::CancelUpload()
 
 STDMETHODIMP CProgress::OnStartPage(IUnknown* piUnk)
 {
-    if (!piUnk)
-        return E_POINTER;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!piUnk)
+            return E_POINTER;
         frame::ComPtr<IScriptingContext> context;
         if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
             return E_FAIL;

@@ -9,9 +9,13 @@ HRESULT CProgressTimer::Init() noexcept
     return worker_.Init() ? S_OK : E_FAIL;
 }
 
-void CProgressTimer::Term() noexcept
+void CProgressTimer::Term(bool mayCallCom) noexcept
 {
     frame::CriticalSectionLock hold(lock_);
+    if (!mayCallCom) {
+        for (auto& entry : subscribers_)
+            entry.second.Abandon();
+    }
     subscribers_.clear();
     worker_.Term();
 }

@@ -34,8 +34,9 @@ public:
 
     /// Prepares the timer at process attach; E_FAIL when the ready event cannot be created.
     HRESULT Init() noexcept;
-    /// Drops every subscriber at process detach; never waits for the worker.
-    void Term() noexcept;
+    /// Drops every subscriber at module unload; never waits for the worker. Without mayCallCom the
+    /// registrations are abandoned, not revoked from the Global Interface Table.
+    void Term(bool mayCallCom) noexcept;
     /// True while a worker thread exists.
     bool IsRunning() noexcept;
 

@@ -1,6 +1,7 @@
 #include "progress/upload_manager.h"
 
 #include "frame/bstr.h"
+#include "frame/failure_reason.h"
 #include "results/file_operations.h"
 
 #include <algorithm>
@@ -10,9 +11,13 @@ HRESULT CUploadManager::Init() noexcept
     return worker_.Init() ? S_OK : E_FAIL;
 }
 
-void CUploadManager::Term() noexcept
+void CUploadManager::Term(bool mayCallCom) noexcept
 {
     frame::CriticalSectionLock hold(lock_);
+    if (!mayCallCom) {
+        for (auto& entry : registry_)
+            entry.second.Abandon();
+    }
     expiryList_.clear();
     registry_.clear();
     worker_.Term();
@@ -29,8 +34,11 @@ void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
     if (!metadata)
         throw EUploadManager();
     frame::CriticalSectionLock hold(lock_);
-    if (!id.empty() && registry_.contains(id))
-        throw EUploadManager();  // "This ID is already registered!"
+    if (!id.empty() && registry_.contains(id)) {
+        frame::ReportFailure("Save: the upload ID ", frame::Quoted(id),
+                             " is already registered (an upload under it runs, or ended less than 10 minutes ago)");
+        throw EUploadManager();
+    }
 
     // The caller's string is rewritten only once the registration has succeeded.
     WideString key = id;

@@ -38,9 +38,10 @@ public:
 
     /// Prepares the manager at process attach; E_FAIL when the ready event cannot be created.
     HRESULT Init() noexcept;
-    /// Drops every entry at process detach. Never waits for the worker (the loader lock may be
-    /// held); DllCanUnloadNow keeps the module loaded while one runs.
-    void Term() noexcept;
+    /// Drops every entry at module unload. Never waits for the worker (the loader lock may be
+    /// held); DllCanUnloadNow keeps the module loaded while one runs. Without mayCallCom the
+    /// registrations are abandoned, not revoked from the Global Interface Table.
+    void Term(bool mayCallCom) noexcept;
     /// True while a worker thread exists.
     bool IsRunning() noexcept;
 

@@ -71,11 +71,13 @@ public:
     /// Number of items.
     virtual HRESULT CollectionCount(LONG* pVal)
     {
-        if (!pVal)
-            return E_INVALIDARG;
-        frame::ObjectLockGuard lock(Owner());
-        *pVal = static_cast<LONG>(index_.Size());
-        return S_OK;
+        return frame::ComBoundary([&]() -> HRESULT {
+            if (!pVal)
+                return E_INVALIDARG;
+            frame::ObjectLockGuard lock(Owner());
+            *pVal = static_cast<LONG>(index_.Size());
+            return S_OK;
+        });
     }
 
     /// The item at a 1-based number (VT_I2, VT_I4) or under a name (VT_BSTR), looking through one
@@ -83,9 +85,9 @@ public:
     /// E_INVALIDARG. *pItem is written without being cleared first.
     virtual HRESULT CollectionItem(VARIANT index, VARIANT* pItem)
     {
-        if (!pItem)
-            return E_INVALIDARG;
         const HRESULT hr = frame::ComBoundary([&]() -> HRESULT {
+            if (!pItem)
+                return E_INVALIDARG;
             frame::ObjectLockGuard lock(Owner());
             const VARIANT* key = &index;
             if (key->vt == (VT_BYREF | VT_VARIANT)) {
@@ -129,10 +131,10 @@ public:
     /// A snapshot enumerator over the items, in numbering order.
     virtual HRESULT CollectionNewEnum(IUnknown** pVal)
     {
-        if (!pVal)
-            return E_INVALIDARG;
-        *pVal = nullptr;
         return frame::ComBoundary([&]() -> HRESULT {
+            if (!pVal)
+                return E_INVALIDARG;
+            *pVal = nullptr;
             frame::ObjectLockGuard lock(Owner());
             frame::ComPtr<frame::ComObject<CVariantEnumerator>> enumerator;
             HRESULT hr = frame::CreateComObject(enumerator);

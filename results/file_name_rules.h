@@ -1,7 +1,13 @@
 #pragma once
-// The two rules that UploadedFile applies to client file names: the extension, and the safe name
-// (the last path component with the characters that file systems reject removed). Both work on
-// UTF-16 code units, up to the first NUL, with no case folding.
+// The rules that UploadedFile applies to client file names: the safe name (the last path component
+// as Windows would store it, without the characters that file systems reject) and the extension of
+// that name. They work on UTF-16 code units, up to the first NUL, with no case folding.
+//
+//   SafeFileName(u"C:\\up\\shell.asp. ")        == u"shell.asp"
+//   StoredFileExtension(u"C:\\up\\shell.asp. ") == u"asp"
+//
+// Contract: StoredFileExtension(p) == FileExtension(SafeFileName(p)) for every p, so a page that
+// checks the extension and stores the file under the safe name stores what it checked.
 
 #include <cstddef>
 #include <cstdint>
@@ -51,9 +57,19 @@ constexpr bool IsUnsafeFileNameChar(CharT c) noexcept
     }
 }
 
+/// True for the characters that Windows drops from the end of a name it opens: space and full stop.
+template <class CharT>
+constexpr bool IsDroppedAtNameEnd(CharT c) noexcept
+{
+    return c == CharT(' ') || c == CharT('.');
+}
+
 /// The safe form of a client file name: the part after the last slash or backslash, without the
-/// characters of IsUnsafeFileNameChar, cut to 255 code units. May be empty. Device names, leading
-/// and trailing dots and spaces are left as they are.
+/// characters of IsUnsafeFileNameChar and without trailing spaces and full stops (Windows would
+/// drop them), at most 255 code units. A longer name keeps its extension whole and loses the end
+/// of the part before it; when the extension alone leaves no room for that part, the name keeps
+/// its last 255 units, so that no shortened extension is made up. May be empty. Device names and
+/// leading dots and spaces are left as they are.
 template <class CharT>
 std::basic_string<CharT> SafeFileName(std::basic_string_view<CharT> name)
 {
@@ -67,13 +83,37 @@ std::basic_string<CharT> SafeFileName(std::basic_string_view<CharT> name)
     }
     std::basic_string<CharT> safe;
     for (CharT c : name) {
-        if (IsUnsafeFileNameChar(c))
-            continue;
-        safe.push_back(c);
-        if (safe.size() == kMaxLength)
-            break;
+        if (!IsUnsafeFileNameChar(c))
+            safe.push_back(c);
+    }
+    while (!safe.empty() && IsDroppedAtNameEnd(safe.back()))
+        safe.pop_back();
+    if (safe.size() <= kMaxLength)
+        return safe;
+
+    const std::size_t dot = safe.rfind(CharT('.'));
+    const std::size_t extensionLength = dot == std::basic_string<CharT>::npos ? 0 : safe.size() - dot - 1;
+    if (extensionLength == 0) {
+        safe.resize(kMaxLength);
+        while (!safe.empty() && IsDroppedAtNameEnd(safe.back()))
+            safe.pop_back();
+    } else if (extensionLength + 2 <= kMaxLength) {
+        // Spaces or dots at the end of the shortened stem stay: they are inside the name.
+        safe.erase(kMaxLength - extensionLength - 1, safe.size() - kMaxLength);
+    } else {
+        safe.erase(0, safe.size() - kMaxLength);
     }
     return safe;
+}
+
+/// The extension of the name SafeFileName makes of `path`: what Windows stores when a page saves the
+/// file under its safe name. "report.final.PDF" gives "PDF"; "shell.asp. " gives "asp";
+/// "C:\\dir.old\\readme" and "archive." give "".
+template <class CharT>
+std::basic_string<CharT> StoredFileExtension(std::basic_string_view<CharT> path)
+{
+    const std::basic_string<CharT> safe = SafeFileName(path);
+    return FileExtension(std::basic_string_view<CharT>(safe));
 }
 
 } // namespace utils

@@ -1,5 +1,6 @@
 #include "results/temp_file.h"
 
+#include "frame/failure_reason.h"
 #include "results/file_operations.h"
 
 namespace utils {
@@ -9,7 +10,10 @@ CTempFile::CTempFile(const WideString& dir) { Create(dir, CreateGuidString); }
 CTempFile::CTempFile(const WideString& dir, const std::function<WideString()>& makeName) { Create(dir, makeName); }
 
 void CTempFile::Create(const WideString& dir, const std::function<WideString()>& makeName) {
-    if (dir.empty()) throw ETempFile();
+    if (dir.empty()) {
+        frame::ReportFailure("temporary file: no directory given (Save's TempDir is empty)");
+        throw ETempFile();
+    }
     WideString prefix = dir;
     if (prefix.back() != OLECHAR('\\')) prefix.push_back(OLECHAR('\\'));
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
@@ -22,8 +26,14 @@ void CTempFile::Create(const WideString& dir, const std::function<WideString()>&
             return;
         }
         const DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) throw ETempFile();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            frame::ReportFailure("temporary file: CreateFileW of ", frame::Quoted(candidate), " failed with ",
+                                 frame::Win32Error{error});
+            throw ETempFile();
+        }
     }
+    frame::ReportFailure("temporary file: every one of ", kMaxAttempts, " names tried in ", frame::Quoted(dir),
+                         " exists already");
     throw ETempFile();
 }
 
@@ -50,7 +60,16 @@ void CTempFile::Write(const void* data, std::uint32_t size) {
     if (name_.empty() || data == nullptr) throw ETempFile();
     if (size == 0) return;
     DWORD written = 0;
-    if (!WriteFile(handle_, data, size, &written, nullptr) || written != size) throw ETempFile();
+    if (!WriteFile(handle_, data, size, &written, nullptr)) {
+        frame::ReportFailure("temporary file: WriteFile to ", frame::Quoted(name_), " failed with ",
+                             frame::Win32Error{GetLastError()});
+        throw ETempFile();
+    }
+    if (written != size) {
+        frame::ReportFailure("temporary file: WriteFile to ", frame::Quoted(name_), " wrote ", written, " of ", size,
+                             " bytes");
+        throw ETempFile();
+    }
 }
 
 CDetachedTempFile CTempFile::Detach() {

@@ -84,7 +84,7 @@ STDMETHODIMP CUploadedFile::get_Extension(BSTR* pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
-        return AllocateResult(utils::FileExtension(View(clientFilePath_.Get())), pVal);
+        return AllocateResult(utils::StoredFileExtension(View(clientFilePath_.Get())), pVal);
     });
 }
 

@@ -1,5 +1,6 @@
 #include "upload/post_query_stream.h"
 
+#include "frame/failure_reason.h"
 #include "frame/variant.h"
 
 #include <cstring>
@@ -17,10 +18,15 @@ public:
         LONG upper = -1;
         if (!array_ || ::SafeArrayGetDim(array_) != 1 || ::SafeArrayGetElemsize(array_) != 1 ||
             FAILED(::SafeArrayGetLBound(array_, 1, &lower)) || FAILED(::SafeArrayGetUBound(array_, 1, &upper)) ||
-            static_cast<long long>(upper) - lower + 1 < static_cast<long long>(needed))
+            static_cast<long long>(upper) - lower + 1 < static_cast<long long>(needed)) {
+            frame::ReportFailure("Save: Request.BinaryRead answered an array that does not hold the ", needed,
+                                 " bytes it counted");
             throw parser::CDataSourceBase::EInternalError();
-        if (FAILED(::SafeArrayAccessData(array_, &data_)))
+        }
+        if (FAILED(::SafeArrayAccessData(array_, &data_))) {
+            frame::ReportFailure("Save: the array from Request.BinaryRead cannot be read");
             throw parser::CDataSourceBase::EInternalError();
+        }
     }
     ~SafeArrayDataAccess() { ::SafeArrayUnaccessData(array_); }
     SafeArrayDataAccess(const SafeArrayDataAccess&) = delete;
@@ -56,13 +62,25 @@ std::uint32_t CPostQueryStream::ReadInto(std::uint32_t at, OnDelivered&& onDeliv
     frame::Variant data;
     count.Get()->vt = VT_UI4;
     count.Get()->ulVal = wanted;
-    if (!request_ || FAILED(request_->BinaryRead(count.Get(), data.Get())) || count.Type() != VT_I4)
+    const HRESULT hr = request_ ? request_->BinaryRead(count.Get(), data.Get()) : E_POINTER;
+    if (FAILED(hr)) {
+        frame::ReportFailure("Save: Request.BinaryRead failed (", frame::HResult{hr}, ")");
         throw EInternalError();
+    }
+    if (count.Type() != VT_I4) {
+        frame::ReportFailure("Save: Request.BinaryRead answered a count of VARIANT type ", count.Type(), ", not VT_I4");
+        throw EInternalError();
+    }
     const LONG delivered = count.Get()->lVal;
-    if (delivered < 0 || static_cast<std::uint32_t>(delivered) > wanted)
+    if (delivered < 0 || static_cast<std::uint32_t>(delivered) > wanted) {
+        frame::ReportFailure("Save: Request.BinaryRead delivered ", delivered, " bytes when ", wanted, " were asked for");
         throw EInternalError();
-    if (delivered > 0 && data.Type() != (VT_ARRAY | VT_UI1))
+    }
+    if (delivered > 0 && data.Type() != (VT_ARRAY | VT_UI1)) {
+        frame::ReportFailure("Save: Request.BinaryRead answered data of VARIANT type ", data.Type(),
+                             ", not an array of bytes");
         throw EInternalError();
+    }
     const auto n = static_cast<std::uint32_t>(delivered);
     onDelivered(n);
     if (n == 0)

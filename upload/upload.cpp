@@ -2,6 +2,7 @@
 
 #include "frame/bstr.h"
 #include "frame/com_boundary.h"
+#include "frame/failure_reason.h"
 #include "frame/module.h"
 #include "frame/variant.h"
 #include "progress/upload_metadata_auto_wrap.h"
@@ -25,10 +26,14 @@ WideString LookUpServerVariable(IRequestDictionary* variables, const OLECHAR* na
     key.Get()->bstrVal = frame::Bstr(name).Detach();
     key.Get()->vt = VT_BSTR;
     frame::Variant value;
-    if (FAILED(variables->get_Item(*key.Get(), value.Get())))
+    HRESULT hr = variables->get_Item(*key.Get(), value.Get());
+    if (SUCCEEDED(hr))
+        hr = ::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR);
+    if (FAILED(hr)) {
+        frame::ReportFailure("Save: the server variable ", frame::Quoted(std::basic_string_view<OLECHAR>(name)),
+                             " could not be read as a string (", frame::HResult{hr}, ")");
         throw CUpload::EUpload();
-    if (FAILED(::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR)))
-        throw CUpload::EUpload();
+    }
     return frame::Bstr::ToWide(value.Get()->bstrVal);
 }
 
@@ -42,9 +47,28 @@ WideString LowerCase(WideString text)
 frame::ComPtr<IRequestDictionary> ServerVariables(IRequest* request)
 {
     frame::ComPtr<IRequestDictionary> variables;
-    if (!request || FAILED(request->get_ServerVariables(variables.Receive())) || !variables)
+    const HRESULT hr = request ? request->get_ServerVariables(variables.Receive()) : E_POINTER;
+    if (FAILED(hr) || !variables) {
+        frame::ReportFailure("Save: Request.ServerVariables failed (", frame::HResult{hr}, ")");
         throw CUpload::EUpload();
+    }
     return variables;
+}
+
+// Request.TotalBytes; throws CUpload::EUpload, naming the cause, when it cannot be read.
+LONG TotalBytes(IRequest* request)
+{
+    if (!request) {
+        frame::ReportFailure("Save: no Request object (OnStartPage was not called, or OnEndPage already was)");
+        throw CUpload::EUpload();
+    }
+    LONG totalBytes = 0;
+    const HRESULT hr = request->get_TotalBytes(&totalBytes);
+    if (FAILED(hr)) {
+        frame::ReportFailure("Save: Request.TotalBytes failed (", frame::HResult{hr}, ")");
+        throw CUpload::EUpload();
+    }
+    return totalBytes;
 }
 
 bool StartsWith(const WideString& text, std::basic_string_view<OLECHAR> prefix)
@@ -65,9 +89,9 @@ void CUpload::FinalRelease() noexcept
 
 STDMETHODIMP CUpload::OnStartPage(IUnknown* piUnk)
 {
-    if (!piUnk)
-        return E_POINTER;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!piUnk)
+            return E_POINTER;
         frame::ObjectLockGuard lock(*this);
         frame::ComPtr<IScriptingContext> context;
         if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
@@ -100,21 +124,22 @@ STDMETHODIMP CUpload::OnEndPage()
 
 STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
     // Neither the object lock nor any member: answers while a Save runs on this object.
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
         const bool known = CKestruneModule::Instance().UploadManager().Contains(frame::Bstr::ToWide(ID));
         *pVal = known ? VARIANT_TRUE : VARIANT_FALSE;
+        return S_OK;
     });
 }
 
 STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    *pVal = nullptr;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
         if (!files_)
             return E_FAIL;
@@ -124,10 +149,10 @@ STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 
 STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    *pVal = nullptr;
     return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
         if (!form_)
             return E_FAIL;
@@ -137,11 +162,13 @@ STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 
 STDMETHODIMP CUpload::get_CodePage(LONG* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    frame::ObjectLockGuard lock(*this);
-    *pVal = codePage_;
-    return S_OK;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        *pVal = codePage_;
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CUpload::put_CodePage(LONG newVal)
@@ -153,11 +180,13 @@ STDMETHODIMP CUpload::put_CodePage(LONG newVal)
 
 STDMETHODIMP CUpload::get_DetectCharRefs(TYesNoAuto* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    frame::ObjectLockGuard lock(*this);
-    std::memcpy(pVal, &detectCharRefs_, sizeof detectCharRefs_);
-    return S_OK;
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        std::memcpy(pVal, &detectCharRefs_, sizeof detectCharRefs_);
+        return S_OK;
+    });
 }
 
 STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
@@ -171,13 +200,17 @@ STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
 
 STDMETHODIMP CUpload::get_ID(BSTR* pVal)
 {
-    if (!pVal)
-        return E_INVALIDARG;
-    const HRESULT hr = frame::ComBoundary([&] {
+    return frame::ComBoundary([&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
-        frame::Bstr::CopyOut(id_, pVal);
+        try {
+            frame::Bstr::CopyOut(id_, pVal);
+        } catch (...) {
+            return E_FAIL;  // an allocation failure included
+        }
+        return S_OK;
     });
-    return SUCCEEDED(hr) ? hr : E_FAIL;
 }
 
 STDMETHODIMP CUpload::put_ID(BSTR newVal)
@@ -191,20 +224,27 @@ STDMETHODIMP CUpload::put_ID(BSTR newVal)
 
 STDMETHODIMP CUpload::Save(BSTR TempDir)
 {
-    frame::ObjectLockGuard lock(*this);
-    if (saveState_ != SaveState::NotRun)
-        return E_FAIL;
-    try {
-        RunSave(TempDir);
-        saveState_ = SaveState::Finished;
-        return S_OK;
-    } catch (const EEmptyQuery&) {
-        saveState_ = SaveState::Finished;
-        return S_OK;
-    } catch (...) {
-        saveState_ = SaveState::Failed;
-        return E_FAIL;
-    }
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        if (saveState_ != SaveState::NotRun) {
+            frame::ReportFailure("Save: this object has already run Save, which runs once");
+            return E_FAIL;
+        }
+        const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
+        try {
+            RunSave(TempDir);
+            saveState_ = SaveState::Finished;
+            return S_OK;
+        } catch (const EEmptyQuery&) {
+            saveState_ = SaveState::Finished;
+            return S_OK;
+        } catch (...) {
+            saveState_ = SaveState::Failed;
+            if (frame::FailureReasonsOnThisThread() == reasonsBefore)
+                frame::ReportFailure("Save: failed (out of memory, or the statistics of the upload could not be set up)");
+            return E_FAIL;
+        }
+    });
 }
 
 void CUpload::RunSave(BSTR tempDir)
@@ -218,9 +258,7 @@ void CUpload::RunSave(BSTR tempDir)
 
     CheckRequest();
 
-    LONG totalBytes = 0;
-    if (!request_ || FAILED(request_->get_TotalBytes(&totalBytes)))
-        throw EUpload();
+    const LONG totalBytes = TotalBytes(request_.Get());
 
     // Registered under ID (a generated one when ID is empty) until it goes out of scope, which
     // withdraws the upload on every path.
@@ -232,6 +270,7 @@ void CUpload::RunSave(BSTR tempDir)
     options.codePage = codePage_;
     options.charRefsMode = CharRefsMode();
 
+    const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
     try {
         ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater, &files.Object(), &texts.Object());
         updater.SetUploadResult(uprSuccess);
@@ -243,6 +282,8 @@ void CUpload::RunSave(BSTR tempDir)
         ReportResult(updater, uprFail);
         files->Clear();
         texts->Clear();
+        if (frame::FailureReasonsOnThisThread() == reasonsBefore)
+            ReportParseFailure(options.boundary);
         throw;
     }
 }
@@ -256,23 +297,42 @@ void CUpload::ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult resul
     }
 }
 
+void CUpload::ReportParseFailure(const std::string& boundary) noexcept
+{
+    if (boundary.empty()) {
+        frame::ReportFailure("Save: the Content-Type has no boundary parameter");
+        return;
+    }
+    try {
+        WideString bytes;  // the boundary's bytes, one unit each: enough to recognise it
+        for (char c : boundary)
+            bytes.push_back(static_cast<OLECHAR>(static_cast<unsigned char>(c)));
+        frame::ReportFailure("Save: the body could not be parsed as multipart/form-data with the boundary ",
+                             frame::Quoted(bytes));
+    } catch (...) {
+    }
+}
+
 void CUpload::CheckRequest()
 {
-    LONG totalBytes = 0;
-    if (!request_ || FAILED(request_->get_TotalBytes(&totalBytes)))
-        throw EUpload();
-    if (totalBytes <= 0)
+    if (TotalBytes(request_.Get()) <= 0)
         throw EEmptyQuery();
 
     const frame::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
-    if (LowerCase(LookUpServerVariable(variables.Get(), OLESTR("REQUEST_METHOD"))) != OLESTR("post"))
+    const WideString method = LookUpServerVariable(variables.Get(), OLESTR("REQUEST_METHOD"));
+    if (LowerCase(method) != OLESTR("post")) {
+        frame::ReportFailure("Save: the request method is ", frame::Quoted(method), ", not POST");
         throw EUpload();
+    }
 
-    const WideString header = LowerCase(LookUpServerVariable(variables.Get(), OLESTR("HTTP_Content_Type")));
-    const WideString cgi = LowerCase(LookUpServerVariable(variables.Get(), OLESTR("CONTENT_TYPE")));
+    const WideString header = LookUpServerVariable(variables.Get(), OLESTR("HTTP_Content_Type"));
+    const WideString cgi = LookUpServerVariable(variables.Get(), OLESTR("CONTENT_TYPE"));
     const std::basic_string_view<OLECHAR> multipart = OLESTR("multipart/form-data");
-    if (!StartsWith(header, multipart) && !StartsWith(cgi, multipart))
+    if (!StartsWith(LowerCase(header), multipart) && !StartsWith(LowerCase(cgi), multipart)) {
+        frame::ReportFailure("Save: the request is not multipart/form-data (Content-Type ",
+                             frame::Quoted(header.empty() ? cgi : header), ")");
         throw EUpload();
+    }
 }
 
 std::string CUpload::BoundaryFromContentType(const WideString& contentType)
@@ -282,11 +342,13 @@ std::string CUpload::BoundaryFromContentType(const WideString& contentType)
         return {};
     const int size = static_cast<int>(boundary.size());
     const int needed = ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, nullptr, 0, nullptr, nullptr);
-    if (needed <= 0)
+    std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
+    if (needed <= 0 ||
+        ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr, nullptr) != needed) {
+        frame::ReportFailure("Save: the boundary ", frame::Quoted(boundary),
+                             " cannot be converted to the thread's ANSI code page");
         throw EUpload();
-    std::string narrow(static_cast<std::size_t>(needed), '\0');
-    if (::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr, nullptr) != needed)
-        throw EUpload();
+    }
     return narrow;
 }
 
@@ -305,6 +367,8 @@ std::int32_t CUpload::CharRefsMode() const
     case ynaYes: return 0;
     case ynaNo: return 1;
     case ynaAuto: return 2;
-    default: throw EUpload();
+    default:
+        frame::ReportFailure("Save: DetectCharRefs is ", detectCharRefs_, "; it must be 0 (no), 1 (yes) or 2 (auto)");
+        throw EUpload();
     }
 }

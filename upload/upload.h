@@ -57,6 +57,9 @@ private:
     void RunSave(BSTR tempDir);
     /// Tells the statistics how the parse ended; a failure to do so is dropped.
     static void ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result) noexcept;
+    /// Names why the parse failed when no step of it did: a missing boundary, or a body that does
+    /// not match it.
+    static void ReportParseFailure(const std::string& boundary) noexcept;
     void CheckRequest();
     std::string ExtractBoundary();
     std::int32_t CharRefsMode() const;

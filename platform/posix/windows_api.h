@@ -12,3 +12,4 @@
 #include "platform/posix/files.h"
 #include "platform/posix/codepages.h"
 #include "platform/posix/registry.h"
+#include "platform/posix/debug_output.h"

@@ -261,6 +261,7 @@ check_pages() { # ARCH BUILD
 # entries: bodies of 20 to 100 MiB). KESTRUNE_HOSTILE_BIG=0 leaves the big ones out.
 check_hostile() { # ARCH BUILD
     local arch=$1 build=$2 pagerun="$2/tools/pagerun/pagerun.exe" maker="$2/tests/wine/hostile_request.exe"
+    if [[ -n $skipping ]]; then pass "$arch: hostile catalogue"; return; fi
     if [[ ! -f "$maker" ]]; then fail "$arch: hostile_request.exe built"; return; fi
     local big=() recipe name code
     [[ "${KESTRUNE_HOSTILE_BIG:-1}" == 1 ]] && big=(--big)
@@ -279,6 +280,47 @@ check_hostile() { # ARCH BUILD
         same "$arch: hostile $name" "$scratch/hostile.expected.lf" "$scratch/hostile.out.lf"
     done
     rm -f "$scratch/hostile.http"
+}
+
+# teardown.exe, many times: an upload followed at once by the end of the process, and an upload
+# followed by release, CoFreeUnusedLibraries and FreeLibrary. Every run must end within the time
+# limit (a hang at detach shows as exit code 124) with exit code 0; the unload runs leave no file.
+check_teardown() { # ARCH BUILD
+    local arch=$1 build=$2 exe="$2/tests/wine/teardown.exe" runs=${KESTRUNE_TEARDOWN_RUNS:-10}
+    local dll mode i code problem dir
+    if [[ -n $skipping ]]; then
+        for mode in exit unload; do pass "$arch: teardown $mode"; done
+        return
+    fi
+    if [[ ! -f "$exe" ]]; then fail "$arch: teardown.exe built"; return; fi
+    dll=$(winpath "$build/frame/Kestrune.dll")
+    for mode in exit unload; do
+        dir="$scratch/teardown-$mode"
+        mkdir -p "$dir"
+        problem=""
+        for ((i = 1; i <= runs; i++)); do
+            if [[ $mode == exit ]]; then
+                timeout 30 "$WINE_LOADER" "$exe" exit "$(winpath "$dir")" >"$scratch/teardown.log" 2>&1
+            else
+                timeout 30 "$WINE_LOADER" "$exe" unload "$(winpath "$dir")" "$dll" >"$scratch/teardown.log" 2>&1
+            fi
+            code=$?
+            if [[ $code -ne 0 ]]; then
+                problem="run $i of $runs ended with exit code $code (124: still running after 30 s)"
+                break
+            fi
+        done
+        if [[ -z "$problem" && $mode == unload && -n "$(ls -A "$dir")" ]]; then
+            problem="temporary files left behind: $(ls "$dir" | head -3 | tr '\n' ' ')"
+        fi
+        rm -rf "$dir"
+        if [[ -z "$problem" ]]; then
+            pass "$arch: $runs runs of teardown $mode end at once with exit code 0"
+        else
+            echo "$problem" >>"$scratch/teardown.log"
+            fail "$arch: $runs runs of teardown $mode end at once with exit code 0" "$scratch/teardown.log"
+        fi
+    done
 }
 
 wine_start_prefix "$build32/wineprefix" || { rm -rf "$scratch"; die "no Wine prefix"; }
@@ -314,6 +356,7 @@ client_checks() { # ARCH BUILD
     check_unit_tests "$1" "$2"
     check_pages "$1" "$2"
     check_hostile "$1" "$2"
+    check_teardown "$1" "$2"
 }
 for arch in x86 x64; do
     build=$build32

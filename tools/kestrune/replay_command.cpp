@@ -2,10 +2,12 @@
 
 #include "frame/bstr.h"
 #include "frame/com_ptr.h"
+#include "frame/failure_reason.h"
 #include "frame/guid.h"
 #include "frame/variant.h"
 #include "host/page_host.h"
 #include "platform/win.h"
+#include "platform/posix/debug_output.h"
 #include "tools/kestrune/json_writer.h"
 #include "tools/kestrune/progress_bar.h"
 #include "tools/kestrune/sha256.h"
@@ -16,6 +18,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <unistd.h>
 #include <random>
 #include <sstream>
@@ -117,6 +120,40 @@ private:
     std::filesystem::path path_;
 };
 
+// While it lives, keeps the last failure reason the component sends to the debugger's output:
+// the text after "Kestrune: ", without the line break.
+class LastFailureReason {
+public:
+    LastFailureReason()
+    {
+        platform::SetDebugOutputHook([this](const WCHAR* text) {
+            std::u16string line(text);
+            const std::u16string prefix(frame::kFailureReasonPrefix.begin(), frame::kFailureReasonPrefix.end());
+            if (!line.starts_with(prefix))
+                return;
+            line.erase(0, prefix.size());
+            while (!line.empty() && (line.back() == u'\n' || line.back() == u'\r'))
+                line.pop_back();
+            std::lock_guard<std::mutex> hold(lock_);
+            last_ = std::move(line);
+        });
+    }
+    ~LastFailureReason() { platform::SetDebugOutputHook(nullptr); }
+    LastFailureReason(const LastFailureReason&) = delete;
+    LastFailureReason& operator=(const LastFailureReason&) = delete;
+
+    /// The reason kept since the last call, if any.
+    std::optional<std::u16string> Take()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return std::exchange(last_, std::nullopt);
+    }
+
+private:
+    std::mutex lock_;
+    std::optional<std::u16string> last_;
+};
+
 // CoInitializeEx for the run's lifetime.
 class ComApartment {
 public:
@@ -180,7 +217,7 @@ void WriteForm(JsonWriter& json, IUpload* upload)
     json.EndArray();
 }
 
-void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options)
+void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options, LastFailureReason& reasons)
 {
     json.Key("files");
     json.BeginArray();
@@ -223,6 +260,7 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
                 json.Null();
 
             std::optional<std::string> saveError;
+            std::optional<std::u16string> saveReason;
             std::optional<WideString> savedAs;
             if (options.saveDir) {
                 const WideString safe = safeName.ToWide();
@@ -232,7 +270,9 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
                     const std::filesystem::path target = *options.saveDir / std::filesystem::path(Utf16(safe));
                     const WideString wideTarget = WideFromPath(target);
                     const bool existed = std::filesystem::exists(target);
+                    reasons.Take();
                     const HRESULT hr = file->SaveAs(frame::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
+                    saveReason = reasons.Take();
                     if (SUCCEEDED(hr))
                         savedAs = wideTarget;
                     else if (existed && !options.overwrite)
@@ -249,6 +289,10 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
             if (saveError) {
                 json.Key("saveError");
                 json.Utf8String(*saveError);
+                if (saveReason) {
+                    json.Key("reason");
+                    json.String(*saveReason);
+                }
             }
             json.EndObject();
         }
@@ -383,11 +427,14 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
         if (!id.empty())
             upload->put_ID(frame::Bstr(id).Get());
 
+        LastFailureReason reasons;
+        std::optional<std::u16string> saveReason;
         {
             std::unique_ptr<CProgressBar> bar;
             if (showBar)
                 bar = std::make_unique<CProgressBar>(id, stderr);
             saved = upload->Save(frame::Bstr(tempDir).Get());
+            saveReason = reasons.Take();
             if (bar)
                 bar->Finish();
         }
@@ -400,13 +447,17 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
         json.Utf8String(HexResult(saved));
         json.Key("ok");
         json.Bool(saved == S_OK);
+        if (saveReason) {
+            json.Key("reason");
+            json.String(*saveReason);
+        }
         json.EndObject();
         frame::Bstr finalId;
         upload->get_ID(finalId.Receive());
         json.Key("id");
         json.String(Utf16(finalId));
         WriteForm(json, upload.Get());
-        WriteFiles(json, upload.Get(), options);
+        WriteFiles(json, upload.Get(), options, reasons);
         json.EndObject();
         out << "\n";
         upload->OnEndPage();

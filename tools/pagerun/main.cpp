@@ -1,7 +1,8 @@
 // pagerun.exe PAGE.vbs [REQUEST.http]
 //
 // Runs a VBScript page under the VBScript engine with the page objects Request, Response and
-// ScriptingContext (from a captured HTTP request, or an empty GET when none is given).
+// ScriptingContext (from a captured HTTP request, or an empty GET when none is given), and
+// ErrorInfo, which leaves an error object on the thread as another failing component would.
 // Response.Write goes to standard output as UTF-8, byte for byte; a script error goes to standard
 // error with its line and HRESULT, and the exit code is 1. Usage and file errors exit with 2.
 #include "platform/win.h"
@@ -12,6 +13,7 @@
 
 #include "frame/com_ptr.h"
 #include "host/page_host.h"
+#include "tools/pagerun/error_info_object.h"
 #include "tools/pagerun/script_site.h"
 
 #include <fcntl.h>
@@ -126,6 +128,8 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
     site.AddItem(L"Request", request.Get());
     site.AddItem(L"Response", response.Get());
     site.AddItem(L"ScriptingContext", static_cast<IScriptingContext*>(context.Get()));
+    frame::ComPtr<pagerun::CErrorInfoObject> errorInfo(new pagerun::CErrorInfoObject());
+    site.AddItem(L"ErrorInfo", errorInfo.Get());
 
     CLSID vbscript;
     Check(::CLSIDFromProgID(L"VBScript", &vbscript), "CLSIDFromProgID(VBScript)");
@@ -136,7 +140,7 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
     Check(engine->QueryInterface(IID_IActiveScriptParse, parser.ReceiveVoid()), "IActiveScriptParse");
     Check(parser->InitNew(), "InitNew");
     Check(engine->SetScriptSite(&site), "SetScriptSite");
-    for (const wchar_t* name : {L"Request", L"Response", L"ScriptingContext"})
+    for (const wchar_t* name : {L"Request", L"Response", L"ScriptingContext", L"ErrorInfo"})
         Check(engine->AddNamedItem(name, SCRIPTITEM_ISVISIBLE), "AddNamedItem");
     Check(engine->SetScriptState(SCRIPTSTATE_STARTED), "SetScriptState");
 

@@ -8,6 +8,7 @@ namespace {
 
 std::u16string Ext(std::u16string_view s) { return utils::FileExtension(s); }
 std::u16string Safe(std::u16string_view s) { return utils::SafeFileName(s); }
+std::u16string Stored(std::u16string_view s) { return utils::StoredFileExtension(s); }
 
 TEST(FileExtension, IsWhatFollowsTheLastDotOfTheLastComponent)
 {
@@ -31,8 +32,8 @@ TEST(SafeFileName, KeepsTheLastComponentWithoutForbiddenCharacters)
     EXPECT_EQ(Safe(u"C:report.txt"), u"Creport.txt");
     EXPECT_EQ(Safe(u"<a*b>\"c\".txt"), u"abc.txt");
     EXPECT_EQ(Safe(u"tab\there\x1f\x7f.txt"), u"tabhere\x7f.txt");
-    // Nothing else is touched: blanks, dots, device names, non-ASCII.
-    EXPECT_EQ(Safe(u" .CON. "), u" .CON. ");
+    // Nothing else is touched: leading blanks and dots, device names, non-ASCII.
+    EXPECT_EQ(Safe(u" .CON"), u" .CON");
     EXPECT_EQ(Safe(u"résumé – 履歴書.doc"), u"résumé – 履歴書.doc");
     EXPECT_EQ(Safe(u"dir\\"), u"");
     EXPECT_EQ(Safe(u""), u"");
@@ -40,15 +41,82 @@ TEST(SafeFileName, KeepsTheLastComponentWithoutForbiddenCharacters)
     EXPECT_EQ(Safe(std::u16string_view(u"a\0b", 3)), u"a");
 }
 
+TEST(SafeFileName, DropsTrailingSpacesAndDotsAsWindowsWouldWhenStoringIt)
+{
+    EXPECT_EQ(Safe(u"shell.asp "), u"shell.asp");
+    EXPECT_EQ(Safe(u"shell.asp."), u"shell.asp");
+    EXPECT_EQ(Safe(u"C:\\up\\shell.asp . . "), u"shell.asp");
+    EXPECT_EQ(Safe(u" .CON. "), u" .CON");
+    // A forbidden character removed from the end can expose more of them.
+    EXPECT_EQ(Safe(u"shell.asp.:"), u"shell.asp");
+    EXPECT_EQ(Safe(u"shell.asp. \t"), u"shell.asp");
+    EXPECT_EQ(Safe(u". . ."), u"");
+    EXPECT_EQ(Safe(u"a. b"), u"a. b");
+}
+
 TEST(SafeFileName, CutsToTheFirst255AllowedCharacters)
 {
     const std::u16string allowed(300, u'x');
     EXPECT_EQ(Safe(allowed), std::u16string(255, u'x'));
+    // The cut does not leave a trailing blank behind either.
+    EXPECT_EQ(Safe(std::u16string(254, u'x') + u"  yz"), std::u16string(254, u'x'));
     // Dropped characters do not count toward the limit.
     std::u16string mixed;
     for (int i = 0; i < 300; ++i)
         mixed += u"y:";
     EXPECT_EQ(Safe(mixed), std::u16string(255, u'y'));
+}
+
+TEST(SafeFileName, ALongNameKeepsItsExtensionWhole)
+{
+    // What stands before the last dot is shortened, here losing its ".asp".
+    const std::u16string name = Safe(std::u16string(251, u'x') + u".asp.jpg");
+    EXPECT_EQ(name.size(), 255u);
+    EXPECT_EQ(name, std::u16string(251, u'x') + u".jpg");
+    EXPECT_EQ(Safe(std::u16string(240, u'x') + u".asp.jpg" + std::u16string(10, u' ')), std::u16string(240, u'x') + u".asp.jpg");
+    EXPECT_EQ(Safe(std::u16string(400, u'n') + u".html"), std::u16string(250, u'n') + u".html");
+    // An extension of 253 units leaves one unit of the name before it.
+    const std::u16string ext253(253, u'e');
+    EXPECT_EQ(Safe(u"abc." + ext253), u"a." + ext253);
+    // One that leaves no room is never shortened into another extension: the name keeps its end.
+    const std::u16string ext300 = u"asp" + std::u16string(297, u'e');
+    EXPECT_EQ(Safe(std::u16string(250, u'x') + u"." + ext300), ext300.substr(45));
+    EXPECT_EQ(Safe(u"a." + std::u16string(254, u'e')), u"." + std::u16string(254, u'e'));
+}
+
+TEST(StoredFileExtension, IsTheExtensionOfTheSafeName)
+{
+    EXPECT_EQ(Stored(u"C:\\Users\\guest\\My Files\\photo.jpeg"), u"jpeg");
+    EXPECT_EQ(Stored(u"report.final.PDF"), u"PDF");
+    EXPECT_EQ(Stored(u"C:\\dir.old\\readme"), u"");
+    EXPECT_EQ(Stored(u"archive."), u"");
+    EXPECT_EQ(Stored(u".htaccess"), u"htaccess");
+    EXPECT_EQ(Stored(u"shell.asp "), u"asp");
+    EXPECT_EQ(Stored(u"shell.asp."), u"asp");
+    EXPECT_EQ(Stored(u"shell.as|p"), u"asp");
+    EXPECT_EQ(Stored(u"shell.asp:"), u"asp");
+    EXPECT_EQ(Stored(std::u16string(251, u'x') + u".asp.jpg"), u"jpg");
+    EXPECT_EQ(Stored(std::u16string(250, u'x') + u".asp" + std::u16string(297, u'e')), u"");
+
+    // Over names built from the characters that matter at the end of a name: the safe name never
+    // ends where Windows would cut it, and it ends in exactly the extension reported.
+    const std::u16string pieces[] = {u"a", u".", u" ", u":", u"asp", u"\\", u"|", u"\t"};
+    for (const auto& p1 : pieces)
+        for (const auto& p2 : pieces)
+            for (const auto& p3 : pieces)
+                for (const auto& p4 : pieces) {
+                    const std::u16string name = u"x" + p1 + p2 + p3 + p4;
+                    const std::u16string safe = Safe(name);
+                    const std::u16string extension = Stored(name);
+                    SCOPED_TRACE(std::string(name.begin(), name.end()));
+                    EXPECT_TRUE(safe.empty() || !utils::IsDroppedAtNameEnd(safe.back()));
+                    if (extension.empty())
+                        EXPECT_EQ(safe.find(u'.'), std::u16string::npos);
+                    else
+                        EXPECT_TRUE(safe.ends_with(u"." + extension));
+                    for (char16_t c : extension)
+                        EXPECT_FALSE(utils::IsUnsafeFileNameChar(c) || c == u'.');
+                }
 }
 
 } // namespace

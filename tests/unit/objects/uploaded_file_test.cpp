@@ -79,6 +79,45 @@ TEST(UploadedFile, ExtensionAndSafeNameOfAPathWithoutOneAreEmptyStringsNotNull)
     EXPECT_EQ(s.Length(), 0u);
 }
 
+// A page that checks Extension and stores the file under SafeFileName stores what it checked.
+TEST(UploadedFile, ExtensionIsTheExtensionOfTheNameSafeFileNameStores)
+{
+    struct Case {
+        WideString clientPath;
+        WideString extension;
+        WideString safeName;
+    };
+    const WideString longStem(251, OLECHAR('x'));
+    const Case cases[] = {
+        {longStem + OLESTR(".asp.jpg"), OLESTR("jpg"), longStem + OLESTR(".jpg")},
+        {OLESTR("C:\\up\\shell.asp "), OLESTR("asp"), OLESTR("shell.asp")},
+        {OLESTR("shell.asp."), OLESTR("asp"), OLESTR("shell.asp")},
+        {OLESTR("shell.as|p"), OLESTR("asp"), OLESTR("shell.asp")},
+        {OLESTR("photo.jpeg"), OLESTR("jpeg"), OLESTR("photo.jpeg")},
+    };
+    TestTempDir dir;
+    int n = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(n);
+        const std::string temp = "tmp" + std::to_string(n++);
+        auto file = MakeFile(c.clientPath, dir.Write(temp, "content"));
+        frame::Bstr extension, safe;
+        ASSERT_EQ(file->get_Extension(extension.Receive()), S_OK);
+        ASSERT_EQ(file->get_SafeFileName(safe.Receive()), S_OK);
+        EXPECT_EQ(extension.ToWide(), c.extension);
+        EXPECT_EQ(safe.ToWide(), c.safeName);
+        frame::Bstr viaMethod;
+        ASSERT_EQ(file->GetSafeName(frame::Bstr(c.clientPath).Get(), viaMethod.Receive()), S_OK);
+        EXPECT_EQ(viaMethod.ToWide(), c.safeName);
+
+        const WideString target = dir.Wide() + OLESTR("\\") + safe.ToWide();
+        ASSERT_EQ(file->SaveAs(frame::Bstr(target).Get(), VARIANT_FALSE), S_OK);
+        EXPECT_EQ(testing_support::ReadWithPlatform(target), "content");
+        ASSERT_EQ(::DeleteFileW(target.c_str()), TRUE);
+    }
+    EXPECT_TRUE(dir.Files().empty());
+}
+
 TEST(UploadedFile, NullOutPointersAreInvalidArguments)
 {
     TestTempDir dir;

@@ -1,5 +1,6 @@
 // Small COM objects for the platform tests: a reference-counted IDispatch that may have a default
-// value (DISPID_VALUE) and that counts its live references.
+// value (DISPID_VALUE) and that counts its live references, and an error object with a fixed
+// description, standing for one left on the thread by another component.
 #pragma once
 
 #include "platform/win.h"
@@ -63,6 +64,58 @@ private:
     LONG refs_ = 1;
     const OLECHAR* default_;
     int invocations_ = 0;
+};
+
+class CountedErrorInfo : public IErrorInfo {
+public:
+    explicit CountedErrorInfo(const OLECHAR* description) : description_(description) {}
+    virtual ~CountedErrorInfo() = default;
+
+    ULONG References() const { return refs_; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override
+    {
+        if (!ppv)
+            return E_POINTER;
+        if (IsEqualGUID(riid, IID_IUnknown) || IsEqualGUID(riid, IID_IErrorInfo)) {
+            *ppv = static_cast<IErrorInfo*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *ppv = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refs_); }  // on the stack
+    HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override
+    {
+        *guid = GUID{};
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetSource(BSTR* source) override
+    {
+        *source = SysAllocString(OLESTR("another component"));
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetDescription(BSTR* description) override
+    {
+        *description = SysAllocString(description_);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* file) override
+    {
+        *file = nullptr;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* context) override
+    {
+        *context = 0;
+        return S_OK;
+    }
+
+private:
+    LONG refs_ = 1;
+    const OLECHAR* description_;
 };
 
 } // namespace platform_test

@@ -88,6 +88,8 @@ TEST(Replay, SaveDirKeepsFilesAndReportsNameClashesPerFile)
     const TRun clash = Replay(args);
     EXPECT_EQ(clash.code, 0);
     EXPECT_NE(clash.out.find("\"savedAs\":null,\"saveError\":\"a file of that name exists"), std::string::npos) << clash.out;
+    EXPECT_NE(clash.out.find("(--overwrite replaces it)\",\"reason\":\"MoveFileExW from "), std::string::npos) << clash.out;
+    EXPECT_NE(clash.out.find("pixel.png\\\" failed with Win32 error 183\"}"), std::string::npos) << clash.out;
     EXPECT_EQ(temp.Count(), 0u);
 
     std::vector<std::string> overwrite = args;
@@ -103,8 +105,17 @@ TEST(Replay, AFailedSaveExitsWithOneAndReportsTheResult)
     ScratchDir temp("temp3");
     const TRun run = Replay({kRequests + "urlencoded_form.http", "--temp-dir", temp.Path().string(), "--compact"});
     EXPECT_EQ(run.code, 1);
-    EXPECT_EQ(run.out.rfind("{\"save\":{\"hresult\":\"0x80004005\",\"ok\":false},", 0), 0u) << run.out;
+    // The reason is what the component told the debugger's output.
+    EXPECT_EQ(run.out.rfind("{\"save\":{\"hresult\":\"0x80004005\",\"ok\":false,\"reason\":\"Save: the request is not "
+                            "multipart/form-data (Content-Type \\\"application/x-www-form-urlencoded\\\")\"},", 0),
+              0u) << run.out;
     EXPECT_NE(run.out.find("\"form\":[],\"files\":[]"), std::string::npos);
+
+    const TRun missing = Replay({kExamples + "/sample-upload.http", "--temp-dir", (temp.Path() / "missing").string(), "--compact"});
+    EXPECT_EQ(missing.code, 1);
+    EXPECT_NE(missing.out.find("\"reason\":\"temporary file: CreateFileW of "), std::string::npos) << missing.out;
+    EXPECT_NE(missing.out.find(" failed with Win32 error 3\"}"), std::string::npos) << missing.out;
+    EXPECT_EQ(temp.Count(), 0u);
 }
 
 TEST(Replay, SettingsReachTheUploadObject)

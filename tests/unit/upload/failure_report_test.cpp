@@ -1,0 +1,260 @@
+// What a failure leaves besides its HRESULT: no stale error object on the thread (scripts would see
+// its description), and one line naming the cause on the debugger's output.
+#include "frame/bstr.h"
+#include "frame/com_object.h"
+#include "frame/variant.h"
+#include "host/memory_body_source.h"
+#include "host/page_host.h"
+#include "results/text_field.h"
+#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/platform/test_objects.h"
+#include "tests/unit/progress/progress_test_support.h"
+#include "upload/upload.h"
+
+#ifndef _WIN32
+#include "platform/posix/debug_output.h"
+#endif
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing_support::TestTempDir;
+using UploadPtr = frame::ComPtr<frame::ComObject<CUpload>>;
+
+UploadPtr Bound(const frame::ComPtr<host::CScriptingContext>& page)
+{
+    UploadPtr upload;
+    EXPECT_EQ(frame::CreateComObject(upload), S_OK);
+    if (page) {
+        EXPECT_EQ(upload->OnStartPage(page.Get()), S_OK);
+    }
+    return upload;
+}
+
+HRESULT Save(CUpload& upload, const WideString& dir) { return upload.Save(frame::Bstr(dir).Get()); }
+
+class FailureReport : public ::testing::Test {
+protected:
+    progress_test::MtaScope apartment_;
+};
+
+// Leaves a stale error object on the thread, runs call, and tells whether it was still there.
+struct StaleErrorInfoProbe {
+    platform_test::CountedErrorInfo stale{OLESTR("left by another component")};
+
+    bool SurvivesA(const std::function<HRESULT()>& call, HRESULT expected)
+    {
+        EXPECT_EQ(::SetErrorInfo(0, &stale), S_OK);
+        EXPECT_EQ(call(), expected);
+        IErrorInfo* info = nullptr;
+        const bool survived = ::GetErrorInfo(0, &info) == S_OK;
+        if (info)
+            info->Release();
+        EXPECT_EQ(stale.References(), 1u);
+        return survived;
+    }
+};
+
+TEST_F(FailureReport, EveryFailingMemberClearsTheThreadsErrorObject)
+{
+    TestTempDir dir;
+    StaleErrorInfoProbe probe;
+    auto upload = Bound({});
+    frame::ComPtr<IUploadedFileCollection> files;
+    EXPECT_FALSE(probe.SurvivesA([&] { return upload->get_Files(files.Receive()); }, E_FAIL));
+    EXPECT_FALSE(probe.SurvivesA([&] { return upload->get_CodePage(nullptr); }, E_INVALIDARG));
+    EXPECT_FALSE(probe.SurvivesA([&] { return upload->OnStartPage(nullptr); }, E_POINTER));
+    EXPECT_FALSE(probe.SurvivesA([&] { return upload->IsUploadInitialized(nullptr, nullptr); }, E_INVALIDARG));
+    EXPECT_FALSE(probe.SurvivesA([&] { return Save(*upload.Get(), dir.Wide()); }, E_FAIL));
+    EXPECT_FALSE(probe.SurvivesA([&] { return Save(*upload.Get(), dir.Wide()); }, E_FAIL));
+    // A call that succeeds leaves the thread's error object alone.
+    EXPECT_TRUE(probe.SurvivesA([&] { return upload->put_CodePage(65001); }, S_OK));
+
+    ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
+    frame::Variant index;
+    index.Get()->vt = VT_I4;
+    index.Get()->lVal = 3;
+    frame::Variant item;
+    EXPECT_FALSE(probe.SurvivesA([&] { return files->Item(*index.Get(), item.Get()); }, E_INVALIDARG));
+    EXPECT_FALSE(probe.SurvivesA([&] { return files->get_Count(nullptr); }, E_INVALIDARG));
+    EXPECT_FALSE(probe.SurvivesA([&] { return files->get__NewEnum(nullptr); }, E_INVALIDARG));
+
+    auto progress = progress_test::NewProgress(WideString());
+    LONG n = 0;
+    EXPECT_FALSE(probe.SurvivesA([&] { return progress->get_TotalBytes(&n); }, E_FAIL));
+    EXPECT_FALSE(probe.SurvivesA([&] { return progress->CancelUpload(); }, E_FAIL));
+    EXPECT_FALSE(probe.SurvivesA([&] { return progress->get_UploadStatusString(nullptr); }, E_INVALIDARG));
+
+    frame::ComPtr<frame::ComObject<CTextField>> field;
+    ASSERT_EQ(frame::CreateComObject(field), S_OK);
+    field->Init(nullptr, nullptr, frame::Bstr(OLESTR("n")).Detach());
+    EXPECT_FALSE(probe.SurvivesA([&] { return field->get_Value(nullptr); }, E_INVALIDARG));
+    EXPECT_FALSE(probe.SurvivesA([&] { return field->get_Length(nullptr); }, E_INVALIDARG));
+}
+
+#ifndef _WIN32
+const std::string kBody =
+    "--AaB03x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n"
+    "--AaB03x\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\r\n\r\n" + std::string(20000, 'y') +
+    "\r\n--AaB03x--\r\n";
+
+frame::ComPtr<host::CScriptingContext> Page(const std::string& method, const std::string& contentType,
+                                           const std::string& body, ULONGLONG failAt = ~0ull)
+{
+    auto source = std::make_unique<host::CMemoryBodySource>(body);
+    if (failAt != ~0ull)
+        source->FailAt(failAt, E_ACCESSDENIED);
+    return host::CreatePage(host::MakeRequestHead(method, {{"Content-Type", contentType}}, body.size()), std::move(source));
+}
+
+// Every line sent to the debugger's output while it lives, as narrow text.
+class CapturedReasons {
+public:
+    CapturedReasons()
+    {
+        platform::SetDebugOutputHook([this](const WCHAR* text) {
+            std::string line;
+            for (; *text; ++text)
+                line.push_back(*text < 0x80 ? static_cast<char>(*text) : '?');
+            std::lock_guard<std::mutex> hold(lock_);
+            lines_.push_back(line);
+        });
+    }
+    ~CapturedReasons() { platform::SetDebugOutputHook(nullptr); }
+
+    std::vector<std::string> Take()
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        return std::exchange(lines_, {});
+    }
+
+private:
+    std::mutex lock_;
+    std::vector<std::string> lines_;
+};
+
+// A script may store any 32-bit value; C++ cannot pass one outside the enumeration without the
+// undefined-behaviour check noticing, so this call is exempt from it.
+__attribute__((no_sanitize("undefined"))) HRESULT PutRawDetectCharRefs(CUpload& upload, std::int32_t raw)
+{
+    TYesNoAuto value;
+    std::memcpy(&value, &raw, sizeof raw);
+    return upload.put_DetectCharRefs(value);
+}
+
+std::vector<std::string> One(const std::string& reason) { return {"Kestrune: " + reason + "\n"}; }
+
+TEST_F(FailureReport, EachSaveFailureNamesItsCauseInOneLine)
+{
+    TestTempDir dir;
+    CapturedReasons reasons;
+    const std::string multipart = "multipart/form-data; boundary=AaB03x";
+
+    auto rejected = Bound(Page("POST", "application/x-www-form-urlencoded", "a=1"));
+    EXPECT_EQ(Save(*rejected.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: the request is not multipart/form-data (Content-Type \"application/x-www-form-urlencoded\")"));
+    EXPECT_EQ(Save(*rejected.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: this object has already run Save, which runs once"));
+
+    auto get = Bound(Page("GET", multipart, kBody));
+    EXPECT_EQ(Save(*get.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: the request method is \"GET\", not POST"));
+
+    auto unbound = Bound({});
+    EXPECT_EQ(Save(*unbound.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: no Request object (OnStartPage was not called, or OnEndPage already was)"));
+
+    auto noBoundary = Bound(Page("POST", "multipart/form-data", kBody));
+    EXPECT_EQ(Save(*noBoundary.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: the Content-Type has no boundary parameter"));
+
+    auto badMode = Bound(Page("POST", multipart, kBody));
+    ASSERT_EQ(PutRawDetectCharRefs(*badMode.Get(), 7), S_OK);
+    EXPECT_EQ(Save(*badMode.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: DetectCharRefs is 7; it must be 0 (no), 1 (yes) or 2 (auto)"));
+
+    auto readFails = Bound(Page("POST", multipart, kBody, 9000));
+    EXPECT_EQ(Save(*readFails.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: Request.BinaryRead failed (0x80070005)"));
+
+    auto noTempDir = Bound(Page("POST", multipart, kBody));
+    EXPECT_EQ(Save(*noTempDir.Get(), WideString()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("temporary file: no directory given (Save's TempDir is empty)"));
+
+    auto missingDir = Bound(Page("POST", multipart, kBody));
+    EXPECT_EQ(Save(*missingDir.Get(), dir.Wide("missing")), E_FAIL);
+    const auto lines = reasons.Take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("Kestrune: temporary file: CreateFileW of \"")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("\" failed with Win32 error 3\n")) << lines[0];
+
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+TEST_F(FailureReport, ATakenIdIsNamedAndASuccessSaysNothing)
+{
+    TestTempDir dir;
+    CapturedReasons reasons;
+    const std::string multipart = "multipart/form-data; boundary=AaB03x";
+    auto first = Bound(Page("POST", multipart, kBody));
+    ASSERT_EQ(first->put_ID(frame::Bstr(OLESTR("reason-taken-id")).Get()), S_OK);
+    EXPECT_EQ(Save(*first.Get(), dir.Wide()), S_OK);
+    auto empty = Bound(Page("POST", multipart, ""));
+    EXPECT_EQ(Save(*empty.Get(), dir.Wide()), S_OK);
+    EXPECT_TRUE(reasons.Take().empty());
+
+    auto second = Bound(Page("POST", multipart, kBody));
+    ASSERT_EQ(second->put_ID(frame::Bstr(OLESTR("reason-taken-id")).Get()), S_OK);
+    EXPECT_EQ(Save(*second.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: the upload ID \"reason-taken-id\" is already registered (an upload under it "
+                                  "runs, or ended less than 10 minutes ago)"));
+}
+
+TEST_F(FailureReport, AFailedSaveAsNamesTheWin32Error)
+{
+    TestTempDir dir;
+    CapturedReasons reasons;
+    auto upload = Bound(Page("POST", "multipart/form-data; boundary=AaB03x", kBody));
+    ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
+    frame::ComPtr<IUploadedFileCollection> files;
+    ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
+    frame::Variant index;
+    index.Get()->vt = VT_I4;
+    index.Get()->lVal = 1;
+    frame::Variant item;
+    ASSERT_EQ(files->Item(*index.Get(), item.Get()), S_OK);
+    frame::ComPtr<IUploadedFile> file;
+    ASSERT_EQ(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_IUploadedFile, file), S_OK);
+
+    const WideString taken = dir.Write("taken.bin", "already here");
+    EXPECT_EQ(file->SaveAs(frame::Bstr(taken).Get(), VARIANT_FALSE), E_FAIL);
+    const auto lines = reasons.Take();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_TRUE(lines[0].starts_with("Kestrune: MoveFileExW from \"")) << lines[0];
+    EXPECT_TRUE(lines[0].ends_with("taken.bin\" failed with Win32 error 183\n")) << lines[0];
+
+    // A value from the request is quoted on one line, cut, whatever it holds.
+    auto odd = Bound(Page("POST", "text/plain\t" + std::string(400, 'z'), "x"));
+    EXPECT_EQ(Save(*odd.Get(), dir.Wide()), E_FAIL);
+    const auto cut = reasons.Take();
+    ASSERT_EQ(cut.size(), 1u);
+    EXPECT_EQ(cut[0], "Kestrune: Save: the request is not multipart/form-data (Content-Type \"text/plain?" +
+                          std::string(289, 'z') + "\"...)\n");
+
+    item.Clear();
+    file.Reset();
+    files.Reset();
+    upload.Reset();
+    ASSERT_EQ(::DeleteFileW(taken.c_str()), TRUE);
+    EXPECT_TRUE(dir.Files().empty());
+}
+#endif
+
+} // namespace
