@@ -337,6 +337,13 @@ HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
     return S_OK;
 }
 
+void CRequest::InjectReadFault(TReadFault fault)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    fault_ = fault;
+    calls_ = 0;
+}
+
 STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
 {
     return frame::ComBoundary([&]() -> HRESULT {
@@ -348,11 +355,16 @@ STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
             return hr;
         SAFEARRAY* array = nullptr;
         ULONG delivered = 0;
+        TReadFault::Kind misbehave = TReadFault::Kind::None;
         {
             std::lock_guard<std::mutex> guard(lock_);
             if (formCollection_)
                 return E_FAIL; // the body went to Form
             binaryReadUsed_ = true;
+            if (++calls_ == fault_.call)
+                misbehave = fault_.kind;
+            if (misbehave == TReadFault::Kind::Fail)
+                return fault_.failure;
             hr = ReadBody(asked, &array, &delivered);
             if (FAILED(hr))
                 return hr;
@@ -367,7 +379,11 @@ STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
         ::VariantClear(&count);
         count.vt = VT_I4;
         count.lVal = static_cast<LONG>(delivered);
-        pvarReturn->vt = VT_ARRAY | VT_UI1;
+        if (misbehave == TReadFault::Kind::CountType) {
+            count.vt = VT_I2;
+            count.iVal = static_cast<SHORT>(delivered);
+        }
+        pvarReturn->vt = misbehave == TReadFault::Kind::DataType ? VT_ARRAY | VT_I1 : VT_ARRAY | VT_UI1;
         pvarReturn->parray = array;
         return S_OK;
     });

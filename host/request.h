@@ -9,6 +9,7 @@
 //
 //   frame::ComPtr<CRequest> request = CRequest::Create(head, std::move(body));
 //   request->SetReadObserver([&](LONGLONG asked, LONG got) { log.push_back({asked, got}); });
+//   request->InjectReadFault({CRequest::TReadFault::Kind::Fail, 3, E_ACCESSDENIED});   // for tests
 #pragma once
 
 #include "frame/com_ptr.h"
@@ -46,6 +47,17 @@ public:
     static constexpr LONG kMaxFormBytes = 16 * 1024 * 1024;
 
     void SetReadObserver(TReadObserver observer);
+
+    /// A misbehaviour of BinaryRead for tests: at the call numbered `call` (1 = the first), Fail
+    /// answers `failure` without reading; CountType reads but answers the count as VT_I2;
+    /// DataType reads but labels the array VT_ARRAY|VT_I1. Kind::None (the default) behaves.
+    struct TReadFault {
+        enum class Kind { None, Fail, CountType, DataType };
+        Kind kind = Kind::None;
+        unsigned call = 0;
+        HRESULT failure = E_FAIL;
+    };
+    void InjectReadFault(TReadFault fault);
 
     /// Body bytes handed out by BinaryRead so far.
     LONG BytesDelivered() const;
@@ -89,6 +101,8 @@ private:
     frame::ComPtr<CServerVariables> queryCollection_;
     frame::ComPtr<CServerVariables> formCollection_;
     bool binaryReadUsed_ = false;
+    TReadFault fault_;
+    unsigned calls_ = 0;
 };
 
 } // namespace host

@@ -2,7 +2,7 @@
 // How a finished form field shows itself to the field receiver: a text field or a file field,
 // read only. The receiver must copy what it needs during the call; the field dies after it.
 
-#include <vector>
+#include <string_view>
 
 #include "platform/win.h"
 #include "results/detached_temp_file.h"
@@ -23,7 +23,7 @@ public:
 class CTextFieldData : public CBaseFieldData {
 public:
     /// The raw content bytes as received.
-    virtual const std::vector<char>& GetData() const = 0;
+    virtual std::string_view GetData() const = 0;
     /// The content converted to text.
     virtual const WideString& GetValue() const = 0;
 };

@@ -41,7 +41,7 @@ void CFieldImpl::StartData(const WideString& tempDir) {
         tempFile_ = std::make_unique<utils::CTempFile>(tempDir);
         if (updater_ != nullptr) updater_->SetCurrentFileName(fileName_);
     } else {
-        content_.reserve(1024);
+        content_.Reserve(1024);
     }
     phase_ = kContent;
 }
@@ -52,7 +52,7 @@ void CFieldImpl::Receive(const char* data, std::int32_t count) {
     if (tempFile_) {
         tempFile_->Write(data, static_cast<std::uint32_t>(count));
     } else {
-        content_.insert(content_.end(), data, data + count);
+        content_.Append(data, static_cast<std::size_t>(count));
     }
 }
 
@@ -61,7 +61,7 @@ void CFieldImpl::Finish(CFieldReceiver& receiver) {
     if (IsFileField()) {
         receiver.ReceiveFileField(*this);
     } else {
-        value_ = content_.empty() ? WideString() : converter_->Convert(std::string(content_.begin(), content_.end()));
+        value_ = content_.Empty() ? WideString() : converter_->Convert(content_.View());
         receiver.ReceiveTextField(*this);
     }
     phase_ = kFinished;

@@ -8,6 +8,7 @@
 
 #include "parser/field_data.h"
 #include "parser/field_header_impl.h"
+#include "parser/byte_buffer.h"
 #include "parser/post_text_cvrt.h"
 #include "parser/search_engine.h"
 #include "parser/upload_statistics_updater.h"
@@ -44,7 +45,7 @@ public:
     WideString GetName() const override { return fieldName_; }
     WideString GetContentType() const override { return contentType_; }
     WideString GetContentTransferEncoding() const override { return contentTransferEncoding_; }
-    const std::vector<char>& GetData() const override { return content_; }
+    std::string_view GetData() const override { return content_.View(); }
     const WideString& GetValue() const override { return value_; }
     WideString GetFileName() const override { return fileName_; }
     utils::CDetachedTempFile DetachTempFile() override;
@@ -58,7 +59,7 @@ private:
     WideString fileName_;
     WideString contentType_;
     WideString contentTransferEncoding_;
-    std::vector<char> content_;
+    CByteBuffer content_;
     WideString value_;
     std::unique_ptr<utils::CTempFile> tempFile_;
     IUploadStatisticsUpdater* updater_;

@@ -30,7 +30,7 @@ std::int32_t CHeaderLexer::ReadHeaderStart(std::string& name, std::string& value
     CStrReceiver text;
     engine_.ReadWhile(text, headerName_);
     name = text.Str();
-    if (name.empty() || !engine_.Peek(':')) return kMalformed;
+    if (name.empty() || text.Overflowed() || !engine_.Peek(':')) return kMalformed;
     engine_.ReadByte();
     switch (ClassifyHeaderName(name)) {
         case kNameDisposition: {
@@ -39,12 +39,12 @@ std::int32_t CHeaderLexer::ReadHeaderStart(std::string& name, std::string& value
             text.Clear();
             engine_.ReadWhile(text, token_);
             value = text.Str();
-            return value.empty() ? kMalformed : kDisposition;
+            return value.empty() || text.Overflowed() ? kMalformed : kDisposition;
         }
         case kNameContentType: {
             text.Clear();
             engine_.ReadUntil(text, kCrLf, 2);
-            value = text.Str();
+            value = text.Overflowed() ? std::string() : text.Str();  // an empty type is ignored
             const auto first = value.find_first_not_of(" \t");
             if (first == std::string::npos) {
                 value.clear();
@@ -68,7 +68,7 @@ std::int32_t CHeaderLexer::ReadParameter(std::string& name, std::string& value) 
     CStrReceiver text;
     engine_.ReadWhile(text, token_);
     name = text.Str();
-    if (name.empty() || !engine_.Peek('=')) return 1;
+    if (name.empty() || text.Overflowed() || !engine_.Peek('=')) return 1;
     engine_.ReadByte();
     text.Clear();
     if (engine_.Peek('"')) {
@@ -78,6 +78,7 @@ std::int32_t CHeaderLexer::ReadParameter(std::string& name, std::string& value) 
     } else {
         engine_.ReadWhile(text, token_);
     }
+    if (text.Overflowed()) return 1;
     value = text.Str();
     return 0;
 }

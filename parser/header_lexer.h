@@ -22,6 +22,8 @@ public:
     /// Disposition leaves the position after its type token; Content-Type consumes the line.
     std::int32_t ReadHeaderStart(std::string& name, std::string& value);
     /// Reads "; name=value" (value a token or a quoted string): 0 on success, 1 on a syntax error.
+    /// In both, a name or value longer than CStrReceiver::kMaxLength counts as a syntax error
+    /// (a Content-Type value as empty); it is read to its end but not kept.
     std::int32_t ReadParameter(std::string& name, std::string& value);
     /// 0 Content-Disposition, 1 Content-Type, 2 anything else (case-insensitive, ASCII only).
     static std::int32_t ClassifyHeaderName(const std::string& name);

@@ -3,6 +3,7 @@
 // conversions from the upload's code page and character-reference settings.
 
 #include <string>
+#include <string_view>
 
 #include "parser/parser_options.h"
 #include "platform/win.h"
@@ -17,7 +18,7 @@ public:
     explicit CPostTextCvrt(const TParserOptions* options) : options_(options) {}
 
     /// Converts `text`; never fails on account of the text (the last resort widens byte by byte).
-    WideString Convert(const std::string& text) const;
+    WideString Convert(std::string_view text) const;
 
 private:
     const TParserOptions* options_;

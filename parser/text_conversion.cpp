@@ -1,5 +1,8 @@
 #include "parser/text_conversion.h"
 
+#include <algorithm>
+#include <climits>
+#include <cstring>
 #include <cwchar>
 #include <locale>
 #include <vector>
@@ -16,7 +19,7 @@ bool IsHighByte(char ch) { return static_cast<unsigned char>(ch) >= 0x80; }
 
 // Length of the valid UTF-8 sequence starting at text[i] and its code point, or 0 when the
 // sequence is malformed, overlong, an encoded surrogate, above U+10FFFF or cut short.
-std::size_t ValidSequence(const std::string& text, std::size_t i, char32_t& codePoint) {
+std::size_t ValidSequence(std::string_view text, std::size_t i, char32_t& codePoint) {
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
     std::size_t length;
@@ -46,8 +49,12 @@ std::size_t ValidSequence(const std::string& text, std::size_t i, char32_t& code
 
 // Decodes a run of valid one- to three-byte sequences through the facet. Every character of
 // such a run fits one 16-bit unit, which the facet computes correctly whatever wchar_t's width.
+// Runs are at most kRunBytes long (see Utf8ToWide), so the scratch buffer stays small.
+constexpr std::size_t kRunBytes = 16384;
+
 void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std::vector<wchar_t>& scratch,
                   WideString& out) {
+    if (from == fromEnd) return;
     scratch.resize(static_cast<std::size_t>(fromEnd - from));
     std::mbstate_t state{};
     const char* fromNext = from;
@@ -55,7 +62,19 @@ void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std
     const auto result =
         facet.in(state, from, fromEnd, fromNext, scratch.data(), scratch.data() + scratch.size(), toNext);
     if (result != std::codecvt_base::ok || fromNext != fromEnd) throw EStrConversion();
-    for (const wchar_t* p = scratch.data(); p != toNext; ++p) out.push_back(static_cast<OLECHAR>(*p));
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(toNext - scratch.data()));
+    std::transform(scratch.data(), toNext, out.begin() + static_cast<std::ptrdiff_t>(at),
+                   [](wchar_t ch) { return static_cast<OLECHAR>(ch); });
+}
+
+// Appends text[a, b) with each element widened to one unit.
+template <typename Char, typename Widen>
+void AppendWidened(std::basic_string_view<Char> text, std::size_t a, std::size_t b, Widen widen, WideString& out) {
+    const std::size_t at = out.size();
+    out.resize(at + (b - a));
+    std::transform(text.begin() + static_cast<std::ptrdiff_t>(a), text.begin() + static_cast<std::ptrdiff_t>(b),
+                   out.begin() + static_cast<std::ptrdiff_t>(at), widen);
 }
 
 void AppendSurrogatePair(char32_t codePoint, WideString& out) {
@@ -67,20 +86,22 @@ void AppendSurrogatePair(char32_t codePoint, WideString& out) {
 // Character reference decoding shared by narrow ASCII and wide text: only &#digits; with a value
 // from 1 to 65534 is replaced; everything else stays as written.
 template <typename Char, typename Widen>
-WideString DecodeRefs(const std::basic_string<Char>& text, Widen widen) {
+WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen) {
     WideString out;
     out.reserve(text.size());
     const std::size_t n = text.size();
     std::size_t copied = 0;
     std::size_t from = 0;
-    const auto appendText = [&](std::size_t a, std::size_t b) {
-        for (std::size_t k = a; k < b; ++k) out.push_back(widen(text[k]));
-    };
+    const auto appendText = [&](std::size_t a, std::size_t b) { AppendWidened(text, a, b, widen, out); };
     const auto isDigit = [](Char ch) { return ch >= Char('0') && ch <= Char('9'); };
     for (;;) {
         std::size_t p = from;
-        while (p + 1 < n && !(text[p] == Char('&') && text[p + 1] == Char('#'))) ++p;
-        if (p + 1 >= n) break;
+        for (;;) {
+            p = text.find(Char('&'), p);
+            if (p == text.npos || p + 1 >= n || text[p + 1] == Char('#')) break;
+            ++p;
+        }
+        if (p == text.npos || p + 1 >= n) break;
         std::size_t q = p + 2;
         // The value saturates: anything above the decodable range stays in the text, exactly as
         // an overflowing conversion would leave it.
@@ -109,19 +130,26 @@ OLECHAR ByteValue(char ch) { return static_cast<OLECHAR>(static_cast<unsigned ch
 
 }  // namespace
 
-bool IsAscii(const std::string& text) {
-    for (const char ch : text) {
-        if (ch == '\0') return true;
-        if (IsHighByte(ch)) return false;
+bool IsAscii(std::string_view text) {
+    // Word by word: a word with no high byte can hold a zero byte only among ASCII bytes, and
+    // only the bytes before the first zero byte count.
+    std::size_t i = 0;
+    for (std::uint64_t word; i + sizeof word <= text.size(); i += sizeof word) {
+        std::memcpy(&word, text.data() + i, sizeof word);
+        if (word & 0x8080808080808080ull) break;
+        if ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) return true;  // has a zero byte
+    }
+    for (; i < text.size(); ++i) {
+        if (text[i] == '\0') return true;
+        if (IsHighByte(text[i])) return false;
     }
     return true;
 }
 
-WideString AsciiToWide(const std::string& text) {
+WideString AsciiToWide(std::string_view text) {
     if (!IsAscii(text)) throw EStrConversion();
     WideString out;
-    out.reserve(text.size());
-    for (const char ch : text) out.push_back(ByteValue(ch));
+    AppendWidened(text, 0, text.size(), ByteValue, out);
     return out;
 }
 
@@ -134,7 +162,7 @@ void AsciiToLower(std::string& text) {
     }
 }
 
-WideString Utf8ToWide(const std::string& text) {
+WideString Utf8ToWide(std::string_view text) {
     const std::locale locale(std::locale::classic(), new detail::utf8_codecvt_facet);
     const auto& facet = std::use_facet<Facet>(locale);
     WideString out;
@@ -150,6 +178,9 @@ WideString Utf8ToWide(const std::string& text) {
             DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out);
             AppendSurrogatePair(codePoint, out);
             runStart = i + length;
+        } else if (i - runStart >= kRunBytes) {
+            DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out);
+            runStart = i;
         }
         i += length;
     }
@@ -157,30 +188,36 @@ WideString Utf8ToWide(const std::string& text) {
     return out;
 }
 
-WideString CodePageToWide(const std::string& text, std::int32_t codePage) {
+WideString CodePageToWide(std::string_view text, std::int32_t codePage) {
     const UINT page = static_cast<UINT>(codePage);
-    const int needed = MultiByteToWideChar(page, 0, text.c_str(), -1, nullptr, 0);
+    const std::size_t length = std::min(text.find('\0'), text.size());  // the bytes before the first zero byte
+    if (length == 0) {
+        // Nothing to convert, but an unknown code page still fails.
+        if (MultiByteToWideChar(page, 0, "", -1, nullptr, 0) <= 0) throw EStrConversion();
+        return WideString();
+    }
+    if (length > static_cast<std::size_t>(INT_MAX)) throw EStrConversion();
+    const int bytes = static_cast<int>(length);
+    const int needed = MultiByteToWideChar(page, 0, text.data(), bytes, nullptr, 0);
     if (needed <= 0) throw EStrConversion();
     WideString out(static_cast<std::size_t>(needed), OLECHAR(0));
-    const int written = MultiByteToWideChar(page, 0, text.c_str(), -1, out.data(), needed);
+    const int written = MultiByteToWideChar(page, 0, text.data(), bytes, out.data(), needed);
     if (written != needed) throw EStrConversion();
-    out.resize(static_cast<std::size_t>(written) - 1);  // the count includes the terminating NUL
     return out;
 }
 
-WideString AsciiRefsToWide(const std::string& text) {
+WideString AsciiRefsToWide(std::string_view text) {
     if (!IsAscii(text)) throw EStrConversion();
     return DecodeRefs(text, ByteValue);
 }
 
-WideString DecodeCharRefs(const WideString& text) {
+WideString DecodeCharRefs(std::basic_string_view<OLECHAR> text) {
     return DecodeRefs(text, [](OLECHAR ch) { return ch; });
 }
 
-WideString WidenBytes(const std::string& text) {
+WideString WidenBytes(std::string_view text) {
     WideString out;
-    out.reserve(text.size());
-    for (const char ch : text) out.push_back(ByteValue(ch));
+    AppendWidened(text, 0, text.size(), ByteValue, out);
     return out;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "platform/win.h"
 
@@ -12,21 +13,21 @@ namespace textconv {
 class EStrConversion {};
 
 /// True when no byte before the first zero byte is 0x80 or above.
-bool IsAscii(const std::string& text);
+bool IsAscii(std::string_view text);
 /// Each byte to the 16-bit unit of the same value; fails unless IsAscii.
-WideString AsciiToWide(const std::string& text);
+WideString AsciiToWide(std::string_view text);
 /// Lower-cases A-Z in place; fails on any byte of 0x80 or above.
 void AsciiToLower(std::string& text);
 /// Strict UTF-8 over the whole string; characters beyond U+FFFF become surrogate pairs.
 /// Overlong forms, encoded surrogates, values above U+10FFFF and cut sequences fail.
-WideString Utf8ToWide(const std::string& text);
+WideString Utf8ToWide(std::string_view text);
 /// The bytes before the first zero byte, through the platform's conversion for `codePage`.
-WideString CodePageToWide(const std::string& text, std::int32_t codePage);
+WideString CodePageToWide(std::string_view text, std::int32_t codePage);
 /// ASCII text with decimal character references (&#233;) decoded; fails unless IsAscii.
-WideString AsciiRefsToWide(const std::string& text);
+WideString AsciiRefsToWide(std::string_view text);
 /// Decodes decimal character references in wide text; never fails.
-WideString DecodeCharRefs(const WideString& text);
+WideString DecodeCharRefs(std::basic_string_view<OLECHAR> text);
 /// One unit per byte, byte value kept (0x80-0xFF become U+0080-U+00FF); never fails.
-WideString WidenBytes(const std::string& text);
+WideString WidenBytes(std::string_view text);
 
 }  // namespace textconv

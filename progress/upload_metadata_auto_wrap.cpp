@@ -19,6 +19,7 @@ CUploadMetadataAutoWrap::CUploadMetadataAutoWrap(WideString& id, std::int32_t to
         module.UploadManager().Register(id, raw);
     }
     try {
+        registeredId_ = id;
         frame::ComPtr<ITimerSubscriber> subscriber;
         Check(frame::QueryInterfaceTo(stats_.Get(), IID_ITimerSubscriber, subscriber));
         ITimerSubscriber* raw = subscriber.Get();
@@ -31,14 +32,9 @@ CUploadMetadataAutoWrap::CUploadMetadataAutoWrap(WideString& id, std::int32_t to
 
 CUploadMetadataAutoWrap::~CUploadMetadataAutoWrap()
 {
-    WideString id;
-    try {
-        frame::Bstr text;
-        if (SUCCEEDED(stats_->get_ID(text.Receive())))
-            id = text.ToWide();
-    } catch (...) {
-        id.clear();
-    }
+    // The ID kept since registration, not one read back from the statistics object: reading
+    // allocates, and a failed read must not leave the upload subscribed and registered forever.
+    const WideString& id = registeredId_;
     if (!id.empty()) {
         CKestruneModule& module = CKestruneModule::Instance();
         // Leave the timer first: no sample is taken after Save has ended.

@@ -43,4 +43,5 @@ private:
     static void Check(HRESULT hr);
 
     frame::ComPtr<IUploadStatisticsControl> stats_;
+    WideString registeredId_; // the ID the upload is registered and subscribed under
 };

@@ -6,6 +6,8 @@
 #include "frame/com_error.h"
 #include "platform/win.h"
 
+#include <utility>
+
 namespace utils {
 
 /// A copy of `source` of the same length; null gives null. Throws frame::ComError(E_OUTOFMEMORY).
@@ -17,6 +19,15 @@ inline frame::Bstr ExactBstrCopy(BSTR source)
     if (!copy)
         throw frame::ComError(E_OUTOFMEMORY);
     return frame::Bstr::Attach(copy);
+}
+
+/// What ExactBstrCopy(owned) would give, taking `owned` itself when it already is that (a whole
+/// number of characters), so a large string is not copied. Throws frame::ComError(E_OUTOFMEMORY).
+inline frame::Bstr ExactBstrAdopt(frame::Bstr&& owned)
+{
+    if (!owned.Get() || ::SysStringByteLen(owned.Get()) == ::SysStringLen(owned.Get()) * sizeof(OLECHAR))
+        return std::move(owned);
+    return ExactBstrCopy(owned.Get());
 }
 
 /// Writes an exact copy of `source` to *out: S_OK, E_INVALIDARG for a null out pointer,

@@ -9,9 +9,10 @@ void CTextField::Init(BSTR value, BSTR contentType, BSTR fieldName)
     frame::Bstr ownedType = frame::Bstr::Attach(contentType);
     frame::Bstr ownedName = frame::Bstr::Attach(fieldName);
     frame::ObjectLockGuard lock(*this);
-    value_ = utils::ExactBstrCopy(ownedValue.Get());
-    contentType_ = utils::ExactBstrCopy(ownedType.Get());
-    fieldName_ = utils::ExactBstrCopy(ownedName.Get());
+    // Keeping a string that is already exact saves a second copy of a value of many megabytes.
+    value_ = utils::ExactBstrAdopt(std::move(ownedValue));
+    contentType_ = utils::ExactBstrAdopt(std::move(ownedType));
+    fieldName_ = utils::ExactBstrAdopt(std::move(ownedName));
 }
 
 STDMETHODIMP CTextField::get_Value(BSTR* pVal)

@@ -17,7 +17,7 @@ public:
         KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
         KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))
 
-    /// Stores exact copies of the three strings. Takes ownership of them: they are freed when Init
+    /// Stores exact copies of the three strings (keeping a string that already is one). Takes ownership of them: they are freed when Init
     /// returns, on success and on failure. A failed copy throws frame::ComError(E_OUTOFMEMORY); the
     /// strings copied before it keep their new values.
     void Init(BSTR value, BSTR contentType, BSTR fieldName);

@@ -22,8 +22,9 @@ namespace {
 WideString LookUpServerVariable(IRequestDictionary* variables, const OLECHAR* name)
 {
     frame::Variant key;
-    key.Get()->vt = VT_BSTR;
+    // The type only once the string exists: a failed allocation must leave nothing to free.
     key.Get()->bstrVal = frame::Bstr(name).Detach();
+    key.Get()->vt = VT_BSTR;
     frame::Variant value;
     HRESULT hr = variables->get_Item(*key.Get(), value.Get());
     if (SUCCEEDED(hr))

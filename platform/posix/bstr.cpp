@@ -1,5 +1,6 @@
 // BSTR allocation: a 4-byte byte-length prefix, the characters, and a terminating NUL character.
 #include "platform/posix/automation.h"
+#include "platform/posix/fault_injection.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -12,7 +13,7 @@ constexpr UINT kMaxBytes = 0x7FFFFFF0u;
 /// Allocates room for byteLength bytes; copies them from source when given, zeroes otherwise.
 BSTR AllocateBytes(const void* source, UINT byteLength)
 {
-    if (byteLength > kMaxBytes)
+    if (byteLength > kMaxBytes || platform::faults::detail::ShouldFail(platform::faults::Point::BstrAlloc))
         return nullptr;
     // An odd byte length still ends in a whole NUL character: pad to the next character first.
     const size_t padded = (static_cast<size_t>(byteLength) + 1) & ~size_t{1};

@@ -2,6 +2,7 @@
 // share modes enforced between the handles of this process, and the path operations with their
 // Windows error codes. Paths are UTF-16; '\' is accepted as a separator.
 #include "platform/posix/codepages.h"
+#include "platform/posix/fault_injection.h"
 #include "platform/posix/files.h"
 #include "platform/posix/kernel_objects.h"
 
@@ -291,6 +292,10 @@ HANDLE CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
                    DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes, HANDLE)
 {
     DWORD error = ERROR_SUCCESS;
+    if (platform::faults::detail::ShouldFail(platform::faults::Point::FileCreate, &error)) {
+        SetLastError(error);
+        return INVALID_HANDLE_VALUE;
+    }
     bool existed = false;
     auto file = OpenFile(lpFileName, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes, &error,
                          &existed);
@@ -316,9 +321,12 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
     if (!file->record.access.write)
         return Fail(ERROR_ACCESS_DENIED);
     const char* data = static_cast<const char*>(lpBuffer);
+    DWORD allowed = nNumberOfBytesToWrite;
+    DWORD injected = ERROR_SUCCESS;
+    const bool writeAll = platform::faults::detail::AllowWrite(nNumberOfBytesToWrite, &allowed, &injected);
     DWORD done = 0;
-    while (done < nNumberOfBytesToWrite) {
-        ssize_t n = ::write(file->fd, data + done, nNumberOfBytesToWrite - done);
+    while (done < allowed) {
+        ssize_t n = ::write(file->fd, data + done, allowed - done);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0) {
@@ -327,6 +335,11 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDW
             return Fail(ErrorFromErrno(errno));
         }
         done += static_cast<DWORD>(n);
+    }
+    if (!writeAll) {
+        if (lpNumberOfBytesWritten)
+            *lpNumberOfBytesWritten = done;
+        return Fail(injected);
     }
     if (file->writeThrough)
         fdatasync(file->fd);
@@ -408,6 +421,8 @@ BOOL DeleteFileW(LPCWSTR lpFileName)
 {
     if (!lpFileName)
         return Fail(ERROR_INVALID_PARAMETER);
+    if (DWORD injected; platform::faults::detail::ShouldFail(platform::faults::Point::FileDelete, &injected))
+        return Fail(injected);
     std::string path = NativePath(lpFileName);
     struct stat st;
     if (lstat(path.c_str(), &st) != 0)
@@ -427,6 +442,8 @@ BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlag
         return Fail(ERROR_INVALID_PARAMETER);
     if (dwFlags & MOVEFILE_DELAY_UNTIL_REBOOT)
         return Fail(ERROR_NOT_SUPPORTED);
+    if (DWORD injected; platform::faults::detail::ShouldFail(platform::faults::Point::FileMove, &injected))
+        return Fail(injected);
     std::string from = NativePath(lpExistingFileName);
     std::string to = NativePath(lpNewFileName);
     struct stat src;
@@ -474,6 +491,8 @@ BOOL CopyFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, BOOL bFailIfEx
 {
     if (!lpExistingFileName || !lpNewFileName)
         return Fail(ERROR_INVALID_PARAMETER);
+    if (DWORD injected; platform::faults::detail::ShouldFail(platform::faults::Point::FileCopy, &injected))
+        return Fail(injected);
     std::string from = NativePath(lpExistingFileName);
     std::string to = NativePath(lpNewFileName);
     struct stat src;

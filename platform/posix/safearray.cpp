@@ -1,6 +1,7 @@
 // SAFEARRAY: descriptor with the bounds stored last dimension first (as on Windows), the element
 // type kept in a header before the descriptor, locking that blocks destruction.
 #include "platform/posix/automation.h"
+#include "platform/posix/fault_injection.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -119,6 +120,8 @@ SAFEARRAY* SafeArrayCreate(VARTYPE vt, UINT cDims, SAFEARRAYBOUND* rgsabound)
 {
     ULONG size = ElementSize(vt);
     if (cDims == 0 || cDims > 0xFFFF || !rgsabound || size == 0)
+        return nullptr;
+    if (platform::faults::detail::ShouldFail(platform::faults::Point::SafeArrayAlloc))
         return nullptr;
     size_t count = 1;
     for (UINT i = 0; i < cDims; ++i) {

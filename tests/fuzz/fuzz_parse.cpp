@@ -47,8 +47,10 @@ bool ReferenceContents(const std::string& body, const std::string& boundary, std
             if (blank == std::string::npos) return true;
             contentStart = blank + 4;
         }
+        // A delimiter inside the header block, or one whose CR LF is the blank line's own, cannot
+        // be predicted: it ends the part or starts its content depending on the headers.
         const std::size_t inHeaders = body.find(delimiter, lineEnd);
-        if (inHeaders != std::string::npos && inHeaders < contentStart - 2) return false;
+        if (inHeaders != std::string::npos && inHeaders <= contentStart - 2) return false;
         const std::size_t next = body.find(delimiter, contentStart);
         if (next == std::string::npos) return true;
         e = next + delimiter.size();

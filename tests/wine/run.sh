@@ -256,6 +256,32 @@ check_pages() { # ARCH BUILD
     done < <(find "$here/pages" -name '*.vbs' -print0 | sort -z)
 }
 
+# The hostile-request catalogue: each recipe expanded into a request by hostile_request.exe and run
+# by pagerun.exe through hostile/outcome.vbs (about 17 s per architecture, most of it for the big
+# entries: bodies of 20 to 100 MiB). KESTRUNE_HOSTILE_BIG=0 leaves the big ones out.
+check_hostile() { # ARCH BUILD
+    local arch=$1 build=$2 pagerun="$2/tools/pagerun/pagerun.exe" maker="$2/tests/wine/hostile_request.exe"
+    if [[ -n $skipping ]]; then pass "$arch: hostile catalogue"; return; fi
+    if [[ ! -f "$maker" ]]; then fail "$arch: hostile_request.exe built"; return; fi
+    local big=() recipe name code
+    [[ "${KESTRUNE_HOSTILE_BIG:-1}" == 1 ]] && big=(--big)
+    for recipe in "$source_dir"/tests/data/hostile/*.recipe; do
+        name=$(basename "$recipe" .recipe)
+        wine "$maker" "${big[@]}" "$(winpath "$recipe")" "$(winpath "$scratch/hostile.http")" \
+            >"$scratch/hostile.expected" 2>"$scratch/hostile.err"
+        code=$?
+        [[ $code -eq 3 ]] && continue
+        if [[ $code -ne 0 ]]; then fail "$arch: hostile $name (request not made)" "$scratch/hostile.err"; continue; fi
+        (cd "$scratch" && wine "$pagerun" "$(winpath "$here/hostile/outcome.vbs")" "$(winpath "$scratch/hostile.http")" \
+            >"$scratch/hostile.out" 2>"$scratch/hostile.err")
+        tr -d '\r' <"$scratch/hostile.expected" >"$scratch/hostile.expected.lf"
+        tr -d '\r' <"$scratch/hostile.out" >"$scratch/hostile.out.lf"
+        cat "$scratch/hostile.err" >>"$scratch/hostile.out.lf"
+        same "$arch: hostile $name" "$scratch/hostile.expected.lf" "$scratch/hostile.out.lf"
+    done
+    rm -f "$scratch/hostile.http"
+}
+
 # teardown.exe, many times: an upload followed at once by the end of the process, and an upload
 # followed by release, CoFreeUnusedLibraries and FreeLibrary. Every run must end within the time
 # limit (a hang at detach shows as exit code 124) with exit code 0; the unload runs leave no file.
@@ -329,6 +355,7 @@ client_checks() { # ARCH BUILD
     check_probe "$1" "$2"
     check_unit_tests "$1" "$2"
     check_pages "$1" "$2"
+    check_hostile "$1" "$2"
     check_teardown "$1" "$2"
 }
 for arch in x86 x64; do

@@ -22,7 +22,7 @@ public:
     WideString GetName() const override { return name_; }
     WideString GetContentType() const override { return OLESTR("text/plain"); }
     WideString GetContentTransferEncoding() const override { return {}; }
-    const std::vector<char>& GetData() const override { return data_; }
+    std::string_view GetData() const override { return {data_.data(), data_.size()}; }
     const WideString& GetValue() const override { return value_; }
 
 private:
