@@ -26,3 +26,6 @@ aspserve_prepare || exit 2
 trap 'aspserve_stop; rm -rf "$work/site" "$work/files"' EXIT
 aspserve_start "$work/site" "$port" "$work/server.log" || exit 2
 node "$here/upload_test.mjs" "http://127.0.0.1:$port" "$work/files/big.bin" "$work/site" "$work/mid-upload.png"
+status=$?
+aspserve_summary
+exit $status

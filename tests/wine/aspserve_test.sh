@@ -183,4 +183,5 @@ trap - EXIT
 rm -rf "$work"
 [[ ! -e "$work" ]] || fail "the test's folder is removed"
 echo "$passed passed, $failed failed"
+aspserve_summary
 [[ $failed -eq 0 ]]
