@@ -2,7 +2,6 @@
 
 #include "frame/guid.h"
 #include "frame/module_lock.h"
-#include "frame/object_map.h"
 #include "frame/type_info_cache.h"
 
 #include <new>
@@ -71,7 +70,8 @@ HRESULT CKestruneModule::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) 
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    const auto map = frame::ObjectMap();
+    constexpr auto map = frame::ObjectMap();
+    static_assert(map.size() == std::tuple_size_v<decltype(factories_)>, "one cached class object per entry");
     for (size_t i = 0; i < map.size(); ++i) {
         const frame::ObjectMapEntry& entry = map[i];
         if (!frame::SameGuid(clsid, *entry.clsid))
