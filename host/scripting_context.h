@@ -19,7 +19,6 @@ public:
 
     /// The request object itself, for what tests and tools set on it or ask it.
     CRequest& Request() const noexcept { return *request_.Get(); }
-    CResponse& Response() const noexcept { return *response_.Get(); }
 
     STDMETHODIMP get_Request(IRequest** ppRequest) override;
     STDMETHODIMP get_Response(IResponse** ppResponse) override;

@@ -24,10 +24,6 @@ public:
     /// kOtherHeader; case-insensitive.
     static THeaderKind ClassifyHeaderName(const std::string& name);
 
-    const CSearchEngine::TCharTable& HeaderNameClass() const { return headerName_; }
-    const CSearchEngine::TCharTable& WhiteSpaceClass() const { return whiteSpace_; }
-    const CSearchEngine::TCharTable& TokenClass() const { return token_; }
-
     static constexpr char kCrLf[2] = {'\r', '\n'};
 
 private:
