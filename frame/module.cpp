@@ -89,7 +89,8 @@ HRESULT CKestruneModule::GetClassObject(REFCLSID clsid, REFIID iid, void** ppv) 
     if (!ppv)
         return E_POINTER;
     *ppv = nullptr;
-    const auto map = frame::ObjectMap();
+    constexpr auto map = frame::ObjectMap();
+    static_assert(map.size() == std::tuple_size_v<decltype(factories_)>, "one cached class object per entry");
     for (size_t i = 0; i < map.size(); ++i) {
         const frame::ObjectMapEntry& entry = map[i];
         if (!frame::SameGuid(clsid, *entry.clsid))

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "frame/class_factory.h"
+#include "frame/object_map.h"
 #include "platform/win.h"
 #include "progress/progress_timer.h"
 #include "progress/upload_manager.h"
@@ -65,5 +66,6 @@ private:
     HMODULE module_ = nullptr;
     CUploadManager uploadManager_;
     CProgressTimer progressTimer_;
-    std::array<frame::CClassFactory*, 7> factories_{};
+    // The cached class object of each object-map entry, at the entry's position; null until asked for.
+    std::array<frame::CClassFactory*, frame::ObjectMap().size()> factories_{};
 };

@@ -20,7 +20,6 @@ public:
 
     /// The request object itself, for what tests and tools set on it or ask it.
     CRequest& Request() const noexcept { return *request_.Get(); }
-    CResponse& Response() const noexcept { return *response_.Get(); }
 
     /// The Server object get_Server hands out (an object implementing IServer); call before
     /// the page runs, and with null after it to break the reference cycle.

@@ -1,6 +1,7 @@
 #include "parser/field_header_impl.h"
 
 #include "parser/data_source_base.h"
+#include "parser/header_lexer.h"
 #include "parser/text_conversion.h"
 
 namespace parser {
@@ -13,19 +14,20 @@ CFieldHeaderImpl::CFieldHeaderImpl(const std::string& name, const std::string& v
                                    const CPostTextCvrt* converter)
     : converter_(converter) {
     try {
-        std::string lowerName = name;
         std::string lowerValue = value;
-        textconv::AsciiToLower(lowerName);
         textconv::AsciiToLower(lowerValue);
         value_ = textconv::AsciiToWide(value);
-        if (lowerName == "content-disposition") {
-            kind_ = kContentDisposition;
-            if (lowerValue != "form-data") throw EFieldHeaderBaseError();
-        } else if (lowerName == "content-type") {
-            kind_ = kContentType;
-            if (value.empty()) throw EFieldHeaderBaseError();
-        } else {
-            throw EFieldHeaderBaseError();
+        switch (CHeaderLexer::ClassifyHeaderName(name)) {
+            case kContentDisposition:
+                kind_ = kContentDisposition;
+                if (lowerValue != "form-data") throw EFieldHeaderBaseError();
+                break;
+            case kContentType:
+                kind_ = kContentType;
+                if (value.empty()) throw EFieldHeaderBaseError();
+                break;
+            default:
+                throw EFieldHeaderBaseError();
         }
     } catch (const ECancelled&) {
         throw;

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "parser/header_kind.h"
 #include "parser/post_text_cvrt.h"
 #include "platform/win.h"
 
@@ -16,8 +17,6 @@ public:
     /// One parameter is unusable (empty or repeated name/filename).
     class EFieldHeaderBaseErrorRecoverable {};
 
-    enum : std::int32_t { kContentDisposition = 0, kContentType = 1 };
-
     /// Validates a header as read by the lexer: Content-Disposition must be of type form-data,
     /// Content-Type must not be empty; values must be ASCII.
     CFieldHeaderImpl(const std::string& name, const std::string& value, const CPostTextCvrt* converter);
@@ -27,7 +26,8 @@ public:
     /// True when the value is set and, for Content-Disposition, the name too.
     bool IsComplete() const;
 
-    std::int32_t Kind() const { return kind_; }
+    /// kContentDisposition or kContentType.
+    THeaderKind Kind() const { return kind_; }
     const WideString& Name() const { return name_; }
     const WideString& FileName() const { return fileName_; }
     const WideString& Value() const { return value_; }
@@ -35,7 +35,7 @@ public:
 private:
     void SetOnce(WideString& target, const std::string& value);
 
-    std::int32_t kind_ = kContentDisposition;
+    THeaderKind kind_ = kContentDisposition;
     WideString name_;
     WideString fileName_;
     WideString value_;

@@ -13,7 +13,7 @@ CFieldImpl::~CFieldImpl() = default;
 void CFieldImpl::AddHeader(const CFieldHeaderImpl& header) {
     try {
         if (phase_ != kHeaders || !header.IsComplete()) throw EFieldBaseErrorRecoverable();
-        if (header.Kind() == CFieldHeaderImpl::kContentDisposition) {
+        if (header.Kind() == kContentDisposition) {
             if (headerFlags_ & kHasDisposition) throw EFieldBaseErrorRecoverable();
             fieldName_ = header.Name();
             fileName_ = header.FileName();

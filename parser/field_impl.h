@@ -40,7 +40,6 @@ public:
     void Finish(CFieldReceiver& receiver);
 
     bool IsFileField() const { return !fileName_.empty(); }
-    std::int32_t Phase() const { return phase_; }
 
     WideString GetName() const override { return fieldName_; }
     WideString GetContentType() const override { return contentType_; }

@@ -14,34 +14,34 @@ CHeaderLexer::CHeaderLexer(CSearchEngine& engine) : engine_(engine) {
     for (int b = 0x21; b <= 0x7F; ++b) token_[b] = std::strchr(kSeparators, b) == nullptr;
 }
 
-std::int32_t CHeaderLexer::ClassifyHeaderName(const std::string& name) {
+THeaderKind CHeaderLexer::ClassifyHeaderName(const std::string& name) {
     std::string lower = name;
     try {
         textconv::AsciiToLower(lower);
     } catch (const textconv::EStrConversion&) {
-        return kNameOther;
+        return kOtherHeader;
     }
-    if (lower == "content-disposition") return kNameDisposition;
-    if (lower == "content-type") return kNameContentType;
-    return kNameOther;
+    if (lower == "content-disposition") return kContentDisposition;
+    if (lower == "content-type") return kContentType;
+    return kOtherHeader;
 }
 
-std::int32_t CHeaderLexer::ReadHeaderStart(std::string& name, std::string& value) {
+THeaderKind CHeaderLexer::ReadHeaderStart(std::string& name, std::string& value) {
     CStrReceiver text;
     engine_.ReadWhile(text, headerName_);
     name = text.Str();
-    if (name.empty() || text.Overflowed() || !engine_.Peek(':')) return kMalformed;
+    if (name.empty() || text.Overflowed() || !engine_.Peek(':')) return kMalformedLine;
     engine_.ReadByte();
     switch (ClassifyHeaderName(name)) {
-        case kNameDisposition: {
+        case kContentDisposition: {
             CFictReceiver blanks;
             engine_.ReadWhile(blanks, whiteSpace_);
             text.Clear();
             engine_.ReadWhile(text, token_);
             value = text.Str();
-            return value.empty() || text.Overflowed() ? kMalformed : kDisposition;
+            return value.empty() || text.Overflowed() ? kMalformedLine : kContentDisposition;
         }
-        case kNameContentType: {
+        case kContentType: {
             text.Clear();
             engine_.ReadUntil(text, kCrLf, 2);
             value = text.Overflowed() ? std::string() : text.Str();  // an empty type is ignored
@@ -55,7 +55,7 @@ std::int32_t CHeaderLexer::ReadHeaderStart(std::string& name, std::string& value
             return kContentType;
         }
         default:
-            return kUnknown;
+            return kOtherHeader;
     }
 }
 

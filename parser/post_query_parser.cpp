@@ -122,16 +122,16 @@ std::int32_t CPostQueryParser::ParseHeaderLine(CFieldImpl& field) {
     }
     std::string name;
     std::string value;
-    const std::int32_t code = lexer_.ReadHeaderStart(name, value);
-    if (code == CHeaderLexer::kUnknown) {
+    const THeaderKind kind = lexer_.ReadHeaderStart(name, value);
+    if (kind == kOtherHeader) {
         SkipLine();
         return kLineUsed;
     }
-    if (code == CHeaderLexer::kMalformed) {
+    if (kind == kMalformedLine) {
         SkipLine();
         return kDropPart;
     }
-    const bool disposition = code == CHeaderLexer::kDisposition;
+    const bool disposition = kind == kContentDisposition;
     std::optional<CFieldHeaderImpl> header;
     try {
         header.emplace(name, value, &converter_);

@@ -17,28 +17,25 @@
 
 #include <unordered_map>
 
-class CProgressTimer {
+class CProgressTimer : private CWorkerThread::IJob {
 public:
     class EProgressTimer {};
-    class EProgressTimerInt {};
+    /// Leaves the worker's loop (idle time-out).
+    class EProgressTimerInt : public CWorkerThread::ELeaveLoop {};
 
     static constexpr DWORD TickMs = 500;
     static constexpr DWORD IdleLifeMs = 60000;
-    // Note: the reverse of the upload manager's two private messages.
+    // The worker's private thread messages (Part 5.3; the upload manager's are the other way round).
     static constexpr UINT QuitMessage = WM_USER + 1;
     static constexpr UINT SubscribersChangedMessage = WM_USER + 2;
 
-    CProgressTimer() = default;
-    CProgressTimer(const CProgressTimer&) = delete;
-    CProgressTimer& operator=(const CProgressTimer&) = delete;
-
     /// Prepares the timer at process attach; E_FAIL when the ready event cannot be created.
-    HRESULT Init() noexcept;
+    HRESULT Init() noexcept { return worker_.Init(); }
     /// Drops every subscriber at module unload; never waits for the worker. Without mayCallCom the
     /// registrations are abandoned, not revoked from the Global Interface Table.
     void Term(bool mayCallCom) noexcept;
     /// True while a worker thread exists.
-    bool IsRunning() noexcept;
+    bool IsRunning() noexcept { return worker_.IsRunning(); }
 
     /// Subscribes subscriber under id and makes sure the worker runs. Throws EProgressTimer for an
     /// empty ID, a null pointer, an ID already subscribed, or a worker that cannot be started.
@@ -48,15 +45,15 @@ public:
     void Unsubscribe(const WideString& id, bool mustExist);
 
     /// Asks the worker to quit and waits until it has ended. Not for use at loader time.
-    void StopWorker() noexcept;
+    void StopWorker() noexcept { worker_.Stop(); }
 
 private:
-    static unsigned __stdcall ThreadProc(void* self);
-    unsigned WorkerMain() noexcept;
-    void RunLoop();
+    // The worker (CWorkerThread::IJob): it calls the subscribers on every tick.
+    void WorkerStarting(CWorkerThread::TRun& run) override;
+    void WorkerWake(CWorkerThread::TRun& run, bool timerFired, bool changed) override;
     void CallSubscribers() noexcept;
 
     frame::CriticalSection lock_;
     std::unordered_map<WideString, CGitRegistration> subscribers_;
-    CWorkerThread worker_;
+    CWorkerThread worker_{lock_, *this, SubscribersChangedMessage, QuitMessage};
 };

@@ -5,11 +5,7 @@
 #include "results/file_operations.h"
 
 #include <algorithm>
-
-HRESULT CUploadManager::Init() noexcept
-{
-    return worker_.Init() ? S_OK : E_FAIL;
-}
+#include <utility>
 
 void CUploadManager::Term(bool mayCallCom) noexcept
 {
@@ -21,12 +17,6 @@ void CUploadManager::Term(bool mayCallCom) noexcept
     expiryList_.clear();
     registry_.clear();
     worker_.Term();
-}
-
-bool CUploadManager::IsRunning() noexcept
-{
-    frame::CriticalSectionLock hold(lock_);
-    return worker_.IsRunning();
 }
 
 void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
@@ -85,7 +75,7 @@ void CUploadManager::Remove(const WideString& id)
                                         [&](const auto& pending) { return pending.second == id; });
     if (scheduled != expiryList_.end()) {
         expiryList_.erase(scheduled);
-        ::PostThreadMessageW(worker_.ThreadId(), ScheduleChangedMessage, 0, 0);
+        worker_.PostChanged();
     }
 }
 
@@ -97,161 +87,49 @@ void CUploadManager::Unregister(const WideString& id)
     if (std::any_of(expiryList_.begin(), expiryList_.end(), [&](const auto& pending) { return pending.second == id; }))
         return;  // the first schedule stands
     expiryList_.emplace_back(::GetTickCount() + RetentionMs, id);
-    EnsureWorker();
-    ::PostThreadMessageW(worker_.ThreadId(), ScheduleChangedMessage, 0, 0);
+    if (!worker_.Start())
+        throw EUploadManager();
+    worker_.PostChanged();
 }
 
-void CUploadManager::StopWorker() noexcept
+void CUploadManager::WorkerStarting(CWorkerThread::TRun&)
 {
-    for (;;) {
-        {
-            frame::CriticalSectionLock hold(lock_);
-            if (!worker_.IsRunning())
-                return;
-            if (const DWORD id = worker_.ThreadId())
-                ::PostThreadMessageW(id, QuitMessage, 0, 0);
-        }
-        ::Sleep(1);
-    }
-}
-
-void CUploadManager::EnsureWorker()
-{
-    if (!worker_.Start(&CUploadManager::ThreadProc, this))
+    // The loop looks at the schedule as soon as it starts.
+    if (!::PostThreadMessageW(::GetCurrentThreadId(), ScheduleChangedMessage, 0, 0))
         throw EUploadManager();
 }
 
-unsigned __stdcall CUploadManager::ThreadProc(void* self)
+void CUploadManager::WorkerWake(CWorkerThread::TRun& run, bool, bool)
 {
-    return static_cast<CUploadManager*>(self)->WorkerMain();
-}
-
-unsigned CUploadManager::WorkerMain() noexcept
-{
-    // Startup: nothing here touches lock_, which the starter holds while it waits for the report.
-    bool comInitialised = false;
-    try {
-        MSG msg;
-        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
-        if (!::PostThreadMessageW(::GetCurrentThreadId(), 0, 0, 0) || !::WaitMessage())
-            throw EUploadManager();
-        const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        comInitialised = SUCCEEDED(hr);
-        if (hr != S_OK)
-            throw EUploadManager();
-        // The loop looks at the schedule as soon as it starts.
-        if (!::PostThreadMessageW(::GetCurrentThreadId(), ScheduleChangedMessage, 0, 0))
-            throw EUploadManager();
-    } catch (...) {
-        if (comInitialised)
-            ::CoUninitialize();
-        worker_.ReportStartup(false);
-        return 1;
-    }
-    worker_.ReportStartup(true);
-
-    unsigned exitCode = 0;
-    try {
-        RunLoop();
-    } catch (...) {
-        exitCode = 1;
-    }
-    ::CoUninitialize();
-    return exitCode;
-}
-
-void CUploadManager::RunLoop()
-{
-    UINT_PTR timer = 0;
-    bool idle = false;
-    DWORD idleDeadline = 0;
-    bool forgotten = false;
-
-    const auto killTimer = [&timer] {
-        if (const UINT_PTR t = std::exchange(timer, 0); t && !::KillTimer(nullptr, t))
-            throw EUploadManager();
-    };
-    const auto armTimer = [&timer](DWORD delay) {
-        timer = ::SetTimer(nullptr, 0, delay, nullptr);
-        if (!timer)
+    // The timer is one-shot in effect: whatever woke the worker, it is armed anew below.
+    if (const UINT_PTR t = std::exchange(run.timer, 0); t && !::KillTimer(nullptr, t))
+        throw EUploadManager();
+    const auto armTimer = [&run](DWORD delay) {
+        run.timer = ::SetTimer(nullptr, 0, delay, nullptr);
+        if (!run.timer)
             throw EUploadManager();
     };
 
-    try {
-        for (;;) {
-            MSG msg;
-            const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
-            if (got == 0 || got == -1)
-                throw EUploadManager();
+    const bool wasEmpty = expiryList_.empty();
+    while (!expiryList_.empty() && static_cast<LONG>(expiryList_.front().first - ::GetTickCount()) <= 0) {
+        // Revoking the registration may destroy the statistics object here.
+        registry_.erase(expiryList_.front().second);
+        expiryList_.pop_front();
+    }
 
-            frame::CriticalSectionLock hold(lock_);
-            try {
-                bool quit = false, fired = false, changed = false;
-                do {
-                    switch (msg.message) {
-                    case WM_QUIT:
-                    case QuitMessage:
-                        quit = true;
-                        break;
-                    case WM_TIMER:
-                        killTimer();  // one-shot in effect
-                        fired = true;
-                        break;
-                    case ScheduleChangedMessage:
-                        changed = true;
-                        break;
-                    default:
-                        ::TranslateMessage(&msg);
-                        ::DispatchMessageW(&msg);
-                        break;
-                    }
-                } while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
-
-                if (quit)
-                    throw EUploadManagerInt();
-                if (!fired && !changed)
-                    continue;
-
-                killTimer();
-                const bool wasEmpty = expiryList_.empty();
-                while (!expiryList_.empty() && static_cast<LONG>(expiryList_.front().first - ::GetTickCount()) <= 0) {
-                    // Revoking the registration may destroy the statistics object here.
-                    registry_.erase(expiryList_.front().second);
-                    expiryList_.pop_front();
-                }
-
-                const DWORD now = ::GetTickCount();
-                if (!expiryList_.empty()) {
-                    idle = false;
-                    const LONG delay = static_cast<LONG>(expiryList_.front().first - now);
-                    armTimer(delay < static_cast<LONG>(MinRearmMs) ? MinRearmMs : static_cast<DWORD>(delay));
-                } else if (idle && wasEmpty) {
-                    const LONG remaining = static_cast<LONG>(idleDeadline - now);
-                    if (remaining <= 0)
-                        throw EUploadManagerInt();
-                    armTimer(static_cast<DWORD>(remaining));
-                } else {
-                    idle = true;
-                    idleDeadline = now + IdleLifeMs;
-                    armTimer(IdleLifeMs);
-                }
-            } catch (...) {
-                // Leaving, normally or not: from now on no worker is recorded.
-                worker_.Forget();
-                forgotten = true;
-                throw;
-            }
-        }
-    } catch (const EUploadManagerInt&) {
-        if (timer)
-            ::KillTimer(nullptr, std::exchange(timer, 0));
-    } catch (...) {
-        if (timer)
-            ::KillTimer(nullptr, std::exchange(timer, 0));
-        if (!forgotten) {
-            frame::CriticalSectionLock hold(lock_);
-            worker_.Forget();
-        }
-        throw;
+    const DWORD now = ::GetTickCount();
+    if (!expiryList_.empty()) {
+        run.idle = false;
+        const LONG delay = static_cast<LONG>(expiryList_.front().first - now);
+        armTimer(delay < static_cast<LONG>(MinRearmMs) ? MinRearmMs : static_cast<DWORD>(delay));
+    } else if (run.idle && wasEmpty) {
+        const LONG remaining = static_cast<LONG>(run.idleDeadline - now);
+        if (remaining <= 0)
+            throw EUploadManagerInt();
+        armTimer(static_cast<DWORD>(remaining));
+    } else {
+        run.idle = true;
+        run.idleDeadline = now + IdleLifeMs;
+        armTimer(IdleLifeMs);
     }
 }

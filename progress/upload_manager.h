@@ -21,29 +21,27 @@
 #include <unordered_map>
 #include <utility>
 
-class CUploadManager {
+class CUploadManager : private CWorkerThread::IJob {
 public:
     class EUploadManager {};
-    class EUploadManagerInt {};
+    /// Leaves the worker's loop (idle time-out).
+    class EUploadManagerInt : public CWorkerThread::ELeaveLoop {};
 
     static constexpr DWORD RetentionMs = 600000;    // an ended upload stays findable this long
     static constexpr DWORD IdleLifeMs = 60000;      // the worker ends after this long without work
     static constexpr DWORD MinRearmMs = 500;        // shortest delay of the worker's timer
+    // The worker's private thread messages (Part 5.2; the progress timer's are the other way round).
     static constexpr UINT ScheduleChangedMessage = WM_USER + 1;
     static constexpr UINT QuitMessage = WM_USER + 2;
 
-    CUploadManager() = default;
-    CUploadManager(const CUploadManager&) = delete;
-    CUploadManager& operator=(const CUploadManager&) = delete;
-
     /// Prepares the manager at process attach; E_FAIL when the ready event cannot be created.
-    HRESULT Init() noexcept;
+    HRESULT Init() noexcept { return worker_.Init(); }
     /// Drops every entry at module unload. Never waits for the worker (the loader lock may be
     /// held); DllCanUnloadNow keeps the module loaded while one runs. Without mayCallCom the
     /// registrations are abandoned, not revoked from the Global Interface Table.
     void Term(bool mayCallCom) noexcept;
     /// True while a worker thread exists.
-    bool IsRunning() noexcept;
+    bool IsRunning() noexcept { return worker_.IsRunning(); }
 
     /// Registers metadata under id; an empty id is replaced by a new GUID string first.
     /// Throws EUploadManager for a null pointer, a taken ID or a failing statistics object.
@@ -58,16 +56,15 @@ public:
     void Unregister(const WideString& id);
 
     /// Asks the worker to quit and waits until it has ended. Not for use at loader time.
-    void StopWorker() noexcept;
+    void StopWorker() noexcept { worker_.Stop(); }
 
 private:
-    static unsigned __stdcall ThreadProc(void* self);
-    unsigned WorkerMain() noexcept;
-    void RunLoop();
-    void EnsureWorker();
+    // The worker (CWorkerThread::IJob): it carries out the delayed removals.
+    void WorkerStarting(CWorkerThread::TRun& run) override;
+    void WorkerWake(CWorkerThread::TRun& run, bool timerFired, bool changed) override;
 
     frame::CriticalSection lock_;
     std::unordered_map<WideString, CGitRegistration> registry_;
     std::list<std::pair<DWORD, WideString>> expiryList_;
-    CWorkerThread worker_;
+    CWorkerThread worker_{lock_, *this, ScheduleChangedMessage, QuitMessage};
 };

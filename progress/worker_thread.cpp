@@ -1,13 +1,22 @@
 #include "progress/worker_thread.h"
 
 #include <algorithm>
+#include <utility>
 
-bool CWorkerThread::Init() noexcept
+namespace {
+
+/// A failure of the worker's own machinery (its queue, apartment or timer): the worker ends with
+/// exit code 1. Nobody outside the worker sees it.
+class EWorkerFailed {};
+
+} // namespace
+
+HRESULT CWorkerThread::Init() noexcept
 {
     thread_ = nullptr;
     threadId_ = 0;
     readyEvent_ = ::CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    return readyEvent_ != nullptr;
+    return readyEvent_ ? S_OK : E_FAIL;
 }
 
 void CWorkerThread::Term() noexcept
@@ -26,27 +35,36 @@ void CWorkerThread::Term() noexcept
 
 bool CWorkerThread::IsRunning() noexcept
 {
+    frame::CriticalSectionLock hold(lock_);
     if (thread_)
         return true;
     PruneEnded();
     return !ended_.empty();
 }
 
-bool CWorkerThread::Start(Procedure procedure, void* argument)
+bool CWorkerThread::Start()
 {
+    // One worker at a time. A recorded worker has not left: it leaves only under the owner's lock,
+    // held here, and looks at the owner's state when it next takes it.
     if (thread_)
         return true;
     PruneEnded();
     startupOk_.store(false);
 
+    // The run-time library's thread start, not CreateThread, so that the C and C++ run-time is
+    // set up for the new thread. Handle and id are recorded at once, under the owner's lock: the
+    // owner posts to the id as soon as Start returns.
     unsigned id = 0;
-    const uintptr_t handle = ::_beginthreadex(nullptr, 0, procedure, argument, 0, &id);
+    const uintptr_t handle = ::_beginthreadex(nullptr, 0, &CWorkerThread::ThreadProc, this, 0, &id);
     if (!handle)
         return false;
     thread_ = reinterpret_cast<HANDLE>(handle);
     threadId_ = id;
 
-    // Wait for the startup report; a thread that ends without one counts as a failed start.
+    // Wait, with the owner's lock held, until the worker reports its start-up: only then does its
+    // message queue exist, so the owner's next post reaches it. This cannot deadlock, since the
+    // worker takes the lock only after its report. The wait wakes now and then to notice a worker
+    // that ended without a report, which counts as a failed start.
     bool reported = false;
     for (;;) {
         const DWORD wait = ::WaitForSingleObject(readyEvent_, 50);
@@ -62,13 +80,140 @@ bool CWorkerThread::Start(Procedure procedure, void* argument)
     if (reported && startupOk_.load())
         return true;
 
-    // The worker failed before it touched the owner's lock: it is ending (or has ended).
+    // The worker failed before it touched the owner's lock: it is ending (or has ended). Join it
+    // and record nothing, so that the next Start tries afresh.
     ::WaitForSingleObject(thread_, INFINITE);
     ::CloseHandle(thread_);
     thread_ = nullptr;
     threadId_ = 0;
     ::ResetEvent(readyEvent_);
     return false;
+}
+
+void CWorkerThread::PostChanged() const noexcept
+{
+    ::PostThreadMessageW(threadId_, changedMessage_, 0, 0);
+}
+
+void CWorkerThread::Stop() noexcept
+{
+    for (;;) {
+        {
+            frame::CriticalSectionLock hold(lock_);
+            if (!IsRunning())
+                return;
+            if (threadId_)
+                ::PostThreadMessageW(threadId_, quitMessage_, 0, 0);
+        }
+        ::Sleep(1);
+    }
+}
+
+unsigned __stdcall CWorkerThread::ThreadProc(void* self)
+{
+    return static_cast<CWorkerThread*>(self)->Main();
+}
+
+unsigned CWorkerThread::Main() noexcept
+{
+    // Start-up. The starter waits in Start with the owner's lock held, so nothing here may take
+    // that lock. Every step that can fail comes before the report: a worker that cannot work
+    // reports so and ends, and Start records no worker instead of one that will never run.
+    TRun run;
+    bool comInitialised = false;
+    try {
+        MSG msg;
+        // A thread has no message queue until it first asks for a message. Create it now: until
+        // it exists, the owner's posts to this thread (the changed message right after Start,
+        // the quit message of Stop) would fail and be lost.
+        ::PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE);
+        // Prove that the queue takes posted messages and that the thread can wait on it: post a
+        // null message to ourselves and wait until it is there. The null message stays queued;
+        // the loop fetches it later as a wake that carries no work.
+        if (!::PostThreadMessageW(::GetCurrentThreadId(), 0, 0, 0) || !::WaitMessage())
+            throw EWorkerFailed();
+        // The owner reaches statistics objects through the Global Interface Table, which works
+        // only in an apartment. The multithreaded one: the statistics objects are Neutral, so the
+        // worker calls straight into them on its own thread and nothing is ever marshalled to it
+        // through its message loop. Any answer but S_OK (S_FALSE: this thread already had an
+        // apartment) is a failure.
+        const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        comInitialised = SUCCEEDED(hr);
+        if (hr != S_OK)
+            throw EWorkerFailed();
+        // The owner's own step (its first message, or its periodic timer: a thread timer belongs
+        // to the thread that sets it, so it is set here).
+        job_.WorkerStarting(run);
+    } catch (...) {
+        if (run.timer)
+            ::KillTimer(nullptr, run.timer);
+        if (comInitialised)
+            ::CoUninitialize();
+        ReportStartup(false);
+        return 1;
+    }
+    // Release the starter. Only from here on does the worker take the owner's lock.
+    ReportStartup(true);
+
+    unsigned exitCode = 0;
+    try {
+        Loop(run);
+    } catch (...) {
+        exitCode = 1;
+    }
+    if (run.timer && !::KillTimer(nullptr, run.timer))
+        exitCode = 1;
+    ::CoUninitialize();
+    return exitCode;
+}
+
+void CWorkerThread::Loop(TRun& run)
+{
+    bool forgotten = false;
+    try {
+        for (;;) {
+            MSG msg;
+            const BOOL got = ::GetMessageW(&msg, nullptr, 0, 0);
+            if (got == 0 || got == -1)
+                throw EWorkerFailed();
+
+            frame::CriticalSectionLock hold(lock_);
+            try {
+                // Everything queued so far makes one wake: timer messages that piled up while the
+                // worker was busy lead to one pass, not several.
+                bool quit = false, timerFired = false, changed = false;
+                do {
+                    if (msg.message == WM_QUIT || msg.message == quitMessage_) {
+                        quit = true;
+                    } else if (msg.message == WM_TIMER) {
+                        timerFired = true;
+                    } else if (msg.message == changedMessage_) {
+                        changed = true;
+                    } else {
+                        ::TranslateMessage(&msg);
+                        ::DispatchMessageW(&msg);
+                    }
+                } while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE));
+
+                if (quit)
+                    throw ELeaveLoop();
+                if (timerFired || changed)
+                    job_.WorkerWake(run, timerFired, changed);
+            } catch (...) {
+                // Leaving, normally or not, with the lock held: from now on no worker is recorded.
+                Forget();
+                forgotten = true;
+                throw;
+            }
+        }
+    } catch (const ELeaveLoop&) {
+    } catch (...) {
+        if (!forgotten) {
+            frame::CriticalSectionLock hold(lock_);
+            Forget();
+        }
+        throw;
+    }
 }
 
 void CWorkerThread::ReportStartup(bool ok) noexcept

@@ -1,19 +1,19 @@
-// CWorkerThread: the bookkeeping of one on-demand worker thread (handle, thread id, ready event)
-// shared by the upload manager and the progress timer.
+// CWorkerThread: the on-demand worker thread of the upload manager (Part 5.2) and of the progress
+// timer (Part 5.3). Both workers are the same thread: started by the first piece of work, with a
+// message queue and the multithreaded COM apartment, woken by thread messages and thread timers,
+// and ended by a quit message or once their owner has been idle long enough. This class is that
+// thread: its start-up, its message loop and its end. The owner (its IJob) adds what it does on
+// start-up and on each wake, and decides when it is idle.
 //
-// The owner calls every member except ReportStartup with its own lock held:
+//   CWorkerThread worker_{lock_, *this, ChangedMessage, QuitMessage};   // member of the owner
+//   if (!worker_.Start()) throw EOwner();   // owner's lock held
+//   worker_.PostChanged();
 //
-//   if (!worker_.Start(&CUploadManager::ThreadProc, this)) throw EUploadManager();
-//   PostThreadMessageW(worker_.ThreadId(), ...);
-//
-// The worker thread sets itself up (message queue, COM apartment, timers) without touching the
-// owner's lock, then calls ReportStartup(true) -- or ReportStartup(false) and returns. Start
-// waits for that report, so a worker that fails while starting never leaves the starter hanging
-// nor stays recorded as running. When the worker leaves its loop it calls Forget (owner's lock
-// held). IsRunning stays true until a forgotten worker has really ended, so the module is not
-// unloaded under a thread that is still returning.
+// Init runs at process attach; Start, PostChanged and Term are called with the owner's lock held;
+// IsRunning and Stop take it themselves. The worker takes that lock for each wake and calls the owner under it.
 #pragma once
 
+#include "frame/critical_section.h"
 #include "platform/win.h"
 
 #include <atomic>
@@ -21,38 +21,75 @@
 
 class CWorkerThread {
 public:
-    using Procedure = unsigned(__stdcall*)(void*);
+    /// Base of the owners' "leave the loop" exceptions (CUploadManager::EUploadManagerInt,
+    /// CProgressTimer::EProgressTimerInt): thrown by IJob::Wake, it ends the worker normally.
+    class ELeaveLoop {};
 
-    CWorkerThread() noexcept = default;
+    /// The state of one worker's run. It lives on the worker's own stack, so a worker that is
+    /// still returning never shares it with the next one.
+    struct TRun {
+        UINT_PTR timer = 0;     ///< the worker's thread timer, 0 when none; killed when the worker ends
+        bool idle = false;      ///< the idle period has begun
+        DWORD idleDeadline = 0; ///< the tick at which the idle period ends
+    };
+
+    /// What the owner does on its worker.
+    class IJob {
+    public:
+        /// Last step of the start-up, on the worker, before the starter is released; the owner's
+        /// lock is not held (the starter holds it). An exception fails the start.
+        virtual void WorkerStarting(TRun& run) = 0;
+        /// One wake: the timer fired and/or the owner posted its changed message (at least one of
+        /// the two). The owner's lock is held. An ELeaveLoop ends the worker normally; any other
+        /// exception ends it with exit code 1.
+        virtual void WorkerWake(TRun& run, bool timerFired, bool changed) = 0;
+
+    protected:
+        ~IJob() = default;
+    };
+
+    /// lock: the owner's lock; changedMessage and quitMessage: the owner's private thread messages.
+    CWorkerThread(frame::CriticalSection& lock, IJob& job, UINT changedMessage, UINT quitMessage) noexcept
+        : lock_(lock), job_(job), changedMessage_(changedMessage), quitMessage_(quitMessage)
+    {}
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
-    /// Clears the fields and creates the ready event (manual reset, not signalled).
-    bool Init() noexcept;
+    /// Clears the fields and creates the ready event (manual reset, not signalled); E_FAIL when
+    /// the event cannot be created.
+    HRESULT Init() noexcept;
     /// Closes the event and every handle; never waits for a thread (it may run at loader time).
     void Term() noexcept;
 
-    /// True while a worker is recorded or a forgotten one has not ended yet.
+    /// True while a worker is recorded or a forgotten one has not ended yet. Takes the owner's lock.
     bool IsRunning() noexcept;
-    /// The recorded worker's thread id, 0 when none.
-    DWORD ThreadId() const noexcept { return threadId_; }
 
-    /// Starts a worker unless one is recorded, and waits for its startup report. False when the
-    /// thread could not be created or failed while starting; nothing is recorded then.
-    bool Start(Procedure procedure, void* argument);
+    /// Starts a worker unless one is recorded, and waits until it is ready. False when the thread
+    /// could not be created or failed while starting; nothing is recorded then.
+    bool Start();
+    /// Posts the changed message to the worker; the result is ignored (with no worker the post
+    /// fails, which is fine: a new worker looks at its owner's state anyway).
+    void PostChanged() const noexcept;
 
-    /// Called by the worker once its setup succeeded or failed; wakes the starter.
-    void ReportStartup(bool ok) noexcept;
-
-    /// Called by the worker as it leaves: no worker is recorded any more, the event is reset.
-    void Forget() noexcept;
+    /// Asks the worker to quit and waits until it has ended. Owner's lock not held; not for use at
+    /// loader time.
+    void Stop() noexcept;
 
 private:
+    static unsigned __stdcall ThreadProc(void* self);
+    unsigned Main() noexcept;
+    void Loop(TRun& run);
+    void ReportStartup(bool ok) noexcept;
+    void Forget() noexcept;
     void PruneEnded() noexcept;
 
+    frame::CriticalSection& lock_;
+    IJob& job_;
+    const UINT changedMessage_;
+    const UINT quitMessage_;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
     HANDLE readyEvent_ = nullptr;
     std::atomic<bool> startupOk_{false};
-    std::vector<HANDLE> ended_;  // forgotten workers whose threads may still be returning
+    std::vector<HANDLE> ended_; // forgotten workers whose threads may still be returning
 };

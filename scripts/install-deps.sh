@@ -4,7 +4,7 @@ set -euo pipefail
 export DEBIAN_FRONTEND=noninteractive
 packages=(
   build-essential cmake ninja-build pkg-config
-  g++ clang libclang-rt-14-dev
+  g++ clang libclang-rt-14-dev clang-format
   libgtest-dev googletest libgmock-dev
   libboost-dev libboost-program-options-dev
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix

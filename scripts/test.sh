@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Runs every test: installs what is missing, then the native suite under AddressSanitizer +
-# UndefinedBehaviorSanitizer, the threaded tests under ThreadSanitizer, a short fuzzing run, and
-# the Windows builds (x86 and x64) under Wine: the unit suite and the acceptance tests, then
-# aspserve.exe serving the sample pages to curl (concurrent uploads) and to chromium.
-# Usage: scripts/test.sh [--quick]   (--quick: native ASan/UBSan suite only)
+# Runs every test: installs what is missing, checks the code style (.clang-format), then runs the
+# native suite under AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
+# ThreadSanitizer, a short fuzzing run, and the Windows builds (x86 and x64) under Wine: the unit
+# suite and the acceptance tests, then aspserve.exe serving the sample pages to curl (concurrent
+# uploads) and to chromium.
+# Usage: scripts/test.sh [--quick]   (--quick: the style check and the native ASan/UBSan suite only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -37,6 +38,9 @@ build() {  # build PRESET [TARGET...]
     cmake --build "build/$preset" -j"$jobs" --target "$@"
   fi
 }
+
+# Cheap, so first: every tracked C/C++ file follows .clang-format.
+stage "code style (clang-format)" bash scripts/check-format.sh
 
 native_suite() {
   build native-debug || return 1

@@ -12,6 +12,9 @@
 
 namespace {
 
+// The tables keep eight entries a line, so a byte's entry is easy to find.
+// clang-format off
+
 // Code page 1250, bytes 0x80..0xFF.
 constexpr char16_t kCp1250[128] = {
     0x20ac, 0x0081, 0x201a, 0x0083, 0x201e, 0x2026, 0x2020, 0x2021,
@@ -71,6 +74,8 @@ constexpr char16_t kCp1252[128] = {
     0x00f0, 0x00f1, 0x00f2, 0x00f3, 0x00f4, 0x00f5, 0x00f6, 0x00f7,
     0x00f8, 0x00f9, 0x00fa, 0x00fb, 0x00fc, 0x00fd, 0x00fe, 0x00ff,
 };
+// clang-format on
+
 enum class Page { Table, Ascii, Latin1, Utf8, Unknown };
 
 struct CodePage {

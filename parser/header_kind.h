@@ -1,0 +1,18 @@
+#pragma once
+// THeaderKind: what one part header line is (Part 2.3), the one classification of header names
+// in the parser. CHeaderLexer::ReadHeaderStart answers any of the four; a header's name, as
+// CHeaderLexer::ClassifyHeaderName sees it and as CFieldHeaderImpl keeps it, is one of the two
+// recognised kinds or kOtherHeader.
+
+#include <cstdint>
+
+namespace parser {
+
+enum THeaderKind : std::int32_t {
+    kContentDisposition = 0, ///< Content-Disposition: the field's name and file name
+    kContentType = 1,        ///< Content-Type: the part's media type
+    kMalformedLine = 2,      ///< not a header line: no name, no colon, or a disposition without its type
+    kOtherHeader = 3,        ///< any other header (Content-Transfer-Encoding included): ignored
+};
+
+} // namespace parser
