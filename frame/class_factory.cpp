@@ -8,8 +8,7 @@ namespace frame {
 
 CClassFactory::CClassFactory(InstanceCreator creator, bool aggregatable) noexcept
     : creator_(creator), aggregatable_(aggregatable)
-{
-}
+{}
 
 STDMETHODIMP CClassFactory::QueryInterface(REFIID iid, void** ppv)
 {
@@ -24,7 +23,10 @@ STDMETHODIMP CClassFactory::QueryInterface(REFIID iid, void** ppv)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CClassFactory::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
+STDMETHODIMP_(ULONG) CClassFactory::AddRef()
+{
+    return static_cast<ULONG>(::InterlockedIncrement(&refs_));
+}
 
 STDMETHODIMP_(ULONG) CClassFactory::Release()
 {

@@ -51,8 +51,11 @@ struct InterfaceEntry {
     bool delegated = false;
 };
 
-#define KESTRUNE_INTERFACE(Class, Itf)                                                                  \
-    ::frame::InterfaceEntry<Class> { &IID_##Itf, [](Class* self) -> IUnknown* { return static_cast<Itf*>(self); } }
+#define KESTRUNE_INTERFACE(Class, Itf)                                               \
+    ::frame::InterfaceEntry<Class>                                                   \
+    {                                                                                \
+        &IID_##Itf, [](Class* self) -> IUnknown* { return static_cast<Itf*>(self); } \
+    }
 
 #define KESTRUNE_INTERFACE_AS(Class, Itf, Via)                                                          \
     ::frame::InterfaceEntry<Class>                                                                      \
@@ -62,17 +65,17 @@ struct InterfaceEntry {
 
 // An interface answered by an aggregated inner object held in `member` (a ComPtr<IUnknown>); while
 // the member is empty the interface is not offered. Never the first entry.
-#define KESTRUNE_INTERFACE_AGGREGATE(Class, Itf, member)                                                \
-    ::frame::InterfaceEntry<Class>                                                                      \
-    {                                                                                                   \
-        &IID_##Itf, [](Class* self) -> IUnknown* { return self->member.Get(); }, true                   \
+#define KESTRUNE_INTERFACE_AGGREGATE(Class, Itf, member)                              \
+    ::frame::InterfaceEntry<Class>                                                    \
+    {                                                                                 \
+        &IID_##Itf, [](Class* self) -> IUnknown* { return self->member.Get(); }, true \
     }
 
-#define KESTRUNE_INTERFACE_TABLE(Class, ...)                                                            \
-    static std::span<const ::frame::InterfaceEntry<Class>> InterfaceTable() noexcept                    \
-    {                                                                                                   \
-        static const ::frame::InterfaceEntry<Class> entries[] = {__VA_ARGS__};                          \
-        return entries;                                                                                 \
+#define KESTRUNE_INTERFACE_TABLE(Class, ...)                                         \
+    static std::span<const ::frame::InterfaceEntry<Class>> InterfaceTable() noexcept \
+    {                                                                                \
+        static const ::frame::InterfaceEntry<Class> entries[] = {__VA_ARGS__};       \
+        return entries;                                                              \
     }
 
 /// State shared by every object: the object lock, the module lock and the controlling unknown.

@@ -48,12 +48,30 @@ void AppendReason(WideString& line, const Quoted& quoted);
 void AppendReason(WideString& line, Win32Error error);
 void AppendReason(WideString& line, HResult result);
 void AppendReason(WideString& line, long long number);
-inline void AppendReason(WideString& line, const char* ascii) { AppendReason(line, std::string_view(ascii)); }
-inline void AppendReason(WideString& line, int number) { AppendReason(line, static_cast<long long>(number)); }
-inline void AppendReason(WideString& line, long number) { AppendReason(line, static_cast<long long>(number)); }
-inline void AppendReason(WideString& line, unsigned long number) { AppendReason(line, static_cast<long long>(number)); }
-inline void AppendReason(WideString& line, unsigned number) { AppendReason(line, static_cast<long long>(number)); }
-inline void AppendReason(WideString& line, unsigned long long number) { AppendReason(line, static_cast<long long>(number)); }
+inline void AppendReason(WideString& line, const char* ascii)
+{
+    AppendReason(line, std::string_view(ascii));
+}
+inline void AppendReason(WideString& line, int number)
+{
+    AppendReason(line, static_cast<long long>(number));
+}
+inline void AppendReason(WideString& line, long number)
+{
+    AppendReason(line, static_cast<long long>(number));
+}
+inline void AppendReason(WideString& line, unsigned long number)
+{
+    AppendReason(line, static_cast<long long>(number));
+}
+inline void AppendReason(WideString& line, unsigned number)
+{
+    AppendReason(line, static_cast<long long>(number));
+}
+inline void AppendReason(WideString& line, unsigned long long number)
+{
+    AppendReason(line, static_cast<long long>(number));
+}
 void EmitReason(WideString& line) noexcept;
 } // namespace detail
 

@@ -10,7 +10,10 @@
 
 namespace frame {
 
-inline bool SameGuid(const GUID& a, const GUID& b) noexcept { return std::memcmp(&a, &b, sizeof(GUID)) == 0; }
+inline bool SameGuid(const GUID& a, const GUID& b) noexcept
+{
+    return std::memcmp(&a, &b, sizeof(GUID)) == 0;
+}
 
 /// The registry form of a GUID, with braces.
 WideString GuidToString(const GUID& guid);

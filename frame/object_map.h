@@ -17,10 +17,10 @@ namespace frame {
 
 struct ObjectMapEntry {
     const CLSID* clsid;
-    const OLECHAR* name;             // coclass name: ProgIDs are Kestrune.<name> and Kestrune.<name>.1
-    InstanceCreator creator;         // null: registration only, no class object
+    const OLECHAR* name;     // coclass name: ProgIDs are Kestrune.<name> and Kestrune.<name>.1
+    InstanceCreator creator; // null: registration only, no class object
     bool aggregatable;
-    bool programmable;               // writes the Programmable key
+    bool programmable; // writes the Programmable key
     const OLECHAR* threadingModel;
 };
 

@@ -31,11 +31,20 @@ private:
     LCID saved_;
 };
 
-WideString ClsidKey(const ObjectMapEntry& entry) { return OLESTR("CLSID\\") + GuidToString(*entry.clsid); }
+WideString ClsidKey(const ObjectMapEntry& entry)
+{
+    return OLESTR("CLSID\\") + GuidToString(*entry.clsid);
+}
 
-WideString VersionIndependentProgId(const ObjectMapEntry& entry) { return kProgIdPrefix + entry.name; }
+WideString VersionIndependentProgId(const ObjectMapEntry& entry)
+{
+    return kProgIdPrefix + entry.name;
+}
 
-WideString VersionedProgId(const ObjectMapEntry& entry) { return VersionIndependentProgId(entry) + OLESTR(".1"); }
+WideString VersionedProgId(const ObjectMapEntry& entry)
+{
+    return VersionIndependentProgId(entry) + OLESTR(".1");
+}
 
 void RegisterAppId()
 {

@@ -4,7 +4,10 @@ namespace host {
 
 namespace {
 
-OLECHAR AsciiLower(OLECHAR c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<OLECHAR>(c - 'A' + 'a') : c; }
+OLECHAR AsciiLower(OLECHAR c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
+}
 
 } // namespace
 

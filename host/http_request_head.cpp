@@ -15,7 +15,10 @@ constexpr LONG kMaxContentLength = 2147483647;
 
 using EBadRequest = THttpRequestHead::EBadRequest;
 
-char AsciiLower(char c) noexcept { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char AsciiLower(char c) noexcept
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool IsTokenChar(unsigned char c) noexcept
 {
@@ -34,7 +37,10 @@ bool IsToken(std::string_view s) noexcept
     return true;
 }
 
-bool IsBlank(char c) noexcept { return c == ' ' || c == '\t'; }
+bool IsBlank(char c) noexcept
+{
+    return c == ' ' || c == '\t';
+}
 
 std::string_view Trim(std::string_view s) noexcept
 {
@@ -217,6 +223,9 @@ std::string THttpRequestHead::QueryString() const
     return question == std::string::npos ? std::string() : target.substr(question + 1);
 }
 
-std::string THttpRequestHead::Path() const { return target.substr(0, target.find('?')); }
+std::string THttpRequestHead::Path() const
+{
+    return target.substr(0, target.find('?'));
+}
 
 } // namespace host

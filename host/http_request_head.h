@@ -30,9 +30,9 @@ struct THttpRequestHead {
 
     using THeader = std::pair<std::string, std::string>;
 
-    std::string method;          ///< e.g. "POST", as sent
-    std::string target;          ///< e.g. "/upload.asp?x=1"
-    std::string protocol;        ///< e.g. "HTTP/1.1"
+    std::string method;           ///< e.g. "POST", as sent
+    std::string target;           ///< e.g. "/upload.asp?x=1"
+    std::string protocol;         ///< e.g. "HTTP/1.1"
     std::vector<THeader> headers; ///< names as sent, values trimmed, in arrival order
 
     /// Reads the request line and the header fields from in, leaving in at the first body byte.

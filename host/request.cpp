@@ -130,8 +130,7 @@ CRequest::CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, s
     : CHostObject(IID_IRequest, kMembers), variables_(std::move(variables)), totalBytes_(totalBytes),
       body_(std::move(body)), queryString_(std::move(queryString)), urlEncodedBody_(urlEncodedBody),
       codePage_([] { return ::GetACP(); })
-{
-}
+{}
 
 frame::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
                                          std::vector<CServerVariables::TVariable> server)
@@ -140,8 +139,9 @@ frame::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::uniq
     frame::ComPtr<CServerVariables> variables = CServerVariables::Create(head, std::move(server));
     const std::string type = head.Header("Content-Type").value_or("");
     const std::string_view urlEncoded = "application/x-www-form-urlencoded";
-    const bool urlEncodedBody = type.size() >= urlEncoded.size() &&
-                                EqualsIgnoringAsciiCase(std::string_view(type).substr(0, urlEncoded.size()), urlEncoded);
+    const bool urlEncodedBody =
+        type.size() >= urlEncoded.size() &&
+        EqualsIgnoringAsciiCase(std::string_view(type).substr(0, urlEncoded.size()), urlEncoded);
     return frame::ComPtr<CRequest>(
         new CRequest(std::move(variables), totalBytes, std::move(body), head.QueryString(), urlEncodedBody));
 }
@@ -273,9 +273,18 @@ STDMETHODIMP CRequest::get_Form(IRequestDictionary** ppDictReturn)
         return S_OK;
     });
 }
-STDMETHODIMP CRequest::get_Body(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
-STDMETHODIMP CRequest::get_ClientCertificate(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
-STDMETHODIMP CRequest::get_Cookies(IRequestDictionary** ppDictReturn) { return NotImplemented(ppDictReturn); }
+STDMETHODIMP CRequest::get_Body(IRequestDictionary** ppDictReturn)
+{
+    return NotImplemented(ppDictReturn);
+}
+STDMETHODIMP CRequest::get_ClientCertificate(IRequestDictionary** ppDictReturn)
+{
+    return NotImplemented(ppDictReturn);
+}
+STDMETHODIMP CRequest::get_Cookies(IRequestDictionary** ppDictReturn)
+{
+    return NotImplemented(ppDictReturn);
+}
 
 STDMETHODIMP CRequest::get_ServerVariables(IRequestDictionary** ppDictReturn)
 {
@@ -425,8 +434,7 @@ HRESULT CRequest::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result
         copy.CopyIndirectFrom(count);
         return BinaryRead(copy.Get(), result);
     }
-    default:
-        return E_NOTIMPL;
+    default: return E_NOTIMPL;
     }
 }
 

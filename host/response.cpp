@@ -80,7 +80,10 @@ std::string Narrow(const OLECHAR* text, std::size_t length, UINT codePage)
     return out;
 }
 
-std::string Narrow(BSTR text, UINT codePage) { return Narrow(text, text ? ::SysStringLen(text) : 0, codePage); }
+std::string Narrow(BSTR text, UINT codePage)
+{
+    return Narrow(text, text ? ::SysStringLen(text) : 0, codePage);
+}
 
 // A BSTR copy of text in codePage, for the property getters.
 HRESULT CopyOut(const std::string& text, UINT codePage, BSTR* out) noexcept
@@ -105,7 +108,10 @@ bool IsTokenText(const std::string& name) noexcept
     return true;
 }
 
-bool HasLineBreak(const std::string& value) noexcept { return value.find_first_of("\r\n") != std::string::npos; }
+bool HasLineBreak(const std::string& value) noexcept
+{
+    return value.find_first_of("\r\n") != std::string::npos;
+}
 
 HRESULT StringFrom(const VARIANT& value, BSTR* text) noexcept
 {
@@ -121,8 +127,7 @@ HRESULT StringFrom(const VARIANT& value, BSTR* text) noexcept
 
 CResponse::CResponse(TResponseSink sink, CResponseChannel* channel, UINT codePage)
     : CHostObject(IID_IResponse, kMembers), sink_(std::move(sink)), channel_(channel), codePage_(codePage)
-{
-}
+{}
 
 frame::ComPtr<CResponse> CResponse::Create(TResponseSink sink)
 {
@@ -351,7 +356,10 @@ STDMETHODIMP CResponse::AddHeader(BSTR bstrHeaderName, BSTR bstrHeaderValue)
     });
 }
 
-STDMETHODIMP CResponse::Add(BSTR bstrHeaderValue, BSTR bstrHeaderName) { return AddHeader(bstrHeaderName, bstrHeaderValue); }
+STDMETHODIMP CResponse::Add(BSTR bstrHeaderValue, BSTR bstrHeaderName)
+{
+    return AddHeader(bstrHeaderName, bstrHeaderValue);
+}
 
 STDMETHODIMP CResponse::Clear()
 {
@@ -388,7 +396,8 @@ STDMETHODIMP CResponse::Redirect(BSTR bstrURL)
         status_ = "302 Object moved";
         headers_.emplace_back("Location", url);
         buffer_ = "<head><title>Object moved</title></head><body><h1>Object Moved</h1>This object may be found "
-                  "<a href=\"" + url + "\">here</a>.</body>";
+                  "<a href=\"" +
+                  url + "\">here</a>.</body>";
         ended_ = true;
         return kPageEnded;
     });
@@ -444,12 +453,8 @@ HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* resul
     };
     HRESULT hr = S_OK;
     switch (id) {
-    case kWrite:
-        hr = args.Expect(1, 1);
-        return FAILED(hr) ? hr : Write(args[0]);
-    case kBinaryWrite:
-        hr = args.Expect(1, 1);
-        return FAILED(hr) ? hr : BinaryWrite(args[0]);
+    case kWrite: hr = args.Expect(1, 1); return FAILED(hr) ? hr : Write(args[0]);
+    case kBinaryWrite: hr = args.Expect(1, 1); return FAILED(hr) ? hr : BinaryWrite(args[0]);
     case kWriteBlock: {
         LONG index = 0;
         if (FAILED(hr = args.Expect(1, 1)) || FAILED(hr = IndexFrom(args[0], &index)))
@@ -539,18 +544,39 @@ STDMETHODIMP CResponse::get_Expires(VARIANT* pvarExpiresMinutesRet)
         ::VariantInit(pvarExpiresMinutesRet);
     return E_NOTIMPL;
 }
-STDMETHODIMP CResponse::put_Expires(LONG) { return E_NOTIMPL; }
+STDMETHODIMP CResponse::put_Expires(LONG)
+{
+    return E_NOTIMPL;
+}
 STDMETHODIMP CResponse::get_ExpiresAbsolute(VARIANT* pvarExpiresRet)
 {
     if (pvarExpiresRet)
         ::VariantInit(pvarExpiresRet);
     return E_NOTIMPL;
 }
-STDMETHODIMP CResponse::put_ExpiresAbsolute(DATE) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::get_Cookies(IRequestDictionary** ppCookies) { return NotImplemented(ppCookies); }
-STDMETHODIMP CResponse::AppendToLog(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::Pics(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CResponse::get_CacheControl(BSTR* pbstrCacheControl) { return NotImplemented(pbstrCacheControl); }
-STDMETHODIMP CResponse::put_CacheControl(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CResponse::put_ExpiresAbsolute(DATE)
+{
+    return E_NOTIMPL;
+}
+STDMETHODIMP CResponse::get_Cookies(IRequestDictionary** ppCookies)
+{
+    return NotImplemented(ppCookies);
+}
+STDMETHODIMP CResponse::AppendToLog(BSTR)
+{
+    return E_NOTIMPL;
+}
+STDMETHODIMP CResponse::Pics(BSTR)
+{
+    return E_NOTIMPL;
+}
+STDMETHODIMP CResponse::get_CacheControl(BSTR* pbstrCacheControl)
+{
+    return NotImplemented(pbstrCacheControl);
+}
+STDMETHODIMP CResponse::put_CacheControl(BSTR)
+{
+    return E_NOTIMPL;
+}
 
 } // namespace host

@@ -7,11 +7,8 @@ namespace {
 enum : DISPID { kRequest = 1, kResponse, kServer, kSession, kApplication };
 
 const TDispMember kMembers[] = {
-    {OLESTR("Request"), kRequest},
-    {OLESTR("Response"), kResponse},
-    {OLESTR("Server"), kServer},
-    {OLESTR("Session"), kSession},
-    {OLESTR("Application"), kApplication},
+    {OLESTR("Request"), kRequest}, {OLESTR("Response"), kResponse},       {OLESTR("Server"), kServer},
+    {OLESTR("Session"), kSession}, {OLESTR("Application"), kApplication},
 };
 
 template <class T>
@@ -26,8 +23,7 @@ HRESULT NotImplemented(T** out) noexcept
 
 CScriptingContext::CScriptingContext(frame::ComPtr<CRequest> request, frame::ComPtr<CResponse> response)
     : CHostObject(IID_IScriptingContext, kMembers), request_(std::move(request)), response_(std::move(response))
-{
-}
+{}
 
 frame::ComPtr<CScriptingContext> CScriptingContext::Create(frame::ComPtr<CRequest> request,
                                                            frame::ComPtr<CResponse> response)
@@ -69,7 +65,10 @@ STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer)
     *ppServer = reinterpret_cast<IServer*>(server_.Get());
     return S_OK;
 }
-STDMETHODIMP CScriptingContext::get_Session(ISessionObject** ppSession) { return NotImplemented(ppSession); }
+STDMETHODIMP CScriptingContext::get_Session(ISessionObject** ppSession)
+{
+    return NotImplemented(ppSession);
+}
 STDMETHODIMP CScriptingContext::get_Application(IApplicationObject** ppApplication)
 {
     return NotImplemented(ppApplication);

@@ -21,7 +21,10 @@ const TDispMember kMembers[] = {
     {OLESTR("Key"), kKey},
 };
 
-OLECHAR AsciiUpper(OLECHAR c) noexcept { return (c >= 'a' && c <= 'z') ? static_cast<OLECHAR>(c - 'a' + 'A') : c; }
+OLECHAR AsciiUpper(OLECHAR c) noexcept
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<OLECHAR>(c - 'a' + 'A') : c;
+}
 
 bool SameName(const WideString& a, const WideString& b) noexcept
 {
@@ -63,8 +66,7 @@ WideString Ascii(const std::string& text)
 
 CServerVariables::CServerVariables(std::vector<TVariable> variables)
     : CHostObject(IID_IRequestDictionary, kMembers), variables_(std::move(variables))
-{
-}
+{}
 
 frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head, std::vector<TVariable> server)
 {
@@ -197,8 +199,7 @@ HRESULT CServerVariables::InvokeMember(DISPID id, const CDispArgs& args, VARIANT
         }
         return hr;
     }
-    default:
-        return E_NOTIMPL;
+    default: return E_NOTIMPL;
     }
 }
 

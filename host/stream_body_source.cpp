@@ -30,6 +30,9 @@ HRESULT CStreamBodySource::Read(BYTE* buffer, ULONG wanted, ULONG* delivered)
     return S_OK;
 }
 
-ULONGLONG CStreamBodySource::Available() const noexcept { return available_; }
+ULONGLONG CStreamBodySource::Available() const noexcept
+{
+    return available_;
+}
 
 } // namespace host

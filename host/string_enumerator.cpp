@@ -6,10 +6,10 @@
 
 namespace host {
 
-CStringEnumerator::CStringEnumerator(std::shared_ptr<const std::vector<WideString>> items, std::size_t position) noexcept
+CStringEnumerator::CStringEnumerator(std::shared_ptr<const std::vector<WideString>> items,
+                                     std::size_t position) noexcept
     : items_(std::move(items)), position_(position)
-{
-}
+{}
 
 frame::ComPtr<IEnumVARIANT> CStringEnumerator::Create(std::vector<WideString> items)
 {
@@ -30,7 +30,10 @@ STDMETHODIMP CStringEnumerator::QueryInterface(REFIID iid, void** ppv)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CStringEnumerator::AddRef() { return ++refs_; }
+STDMETHODIMP_(ULONG) CStringEnumerator::AddRef()
+{
+    return ++refs_;
+}
 
 STDMETHODIMP_(ULONG) CStringEnumerator::Release()
 {

@@ -16,9 +16,9 @@ const TDispMember kMembers[] = {
 
 } // namespace
 
-CStringList::CStringList(std::vector<WideString> items) : CHostObject(IID_IStringList, kMembers), items_(std::move(items))
-{
-}
+CStringList::CStringList(std::vector<WideString> items)
+    : CHostObject(IID_IStringList, kMembers), items_(std::move(items))
+{}
 
 frame::ComPtr<CStringList> CStringList::Create(std::vector<WideString> items)
 {
@@ -100,8 +100,7 @@ HRESULT CStringList::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* res
         }
         return hr;
     }
-    default:
-        return E_NOTIMPL;
+    default: return E_NOTIMPL;
     }
 }
 

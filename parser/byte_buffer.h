@@ -27,20 +27,26 @@ public:
     CByteBuffer& operator=(const CByteBuffer&) = delete;
 
     /// Makes room for at least `capacity` bytes in all.
-    void Reserve(std::size_t capacity) {
-        if (capacity <= capacity_) return;
+    void Reserve(std::size_t capacity)
+    {
+        if (capacity <= capacity_)
+            return;
         void* grown = std::realloc(data_, capacity);
-        if (grown == nullptr) throw std::bad_alloc();
+        if (grown == nullptr)
+            throw std::bad_alloc();
         data_ = static_cast<char*>(grown);
         capacity_ = capacity;
     }
 
     /// Appends `count` bytes.
-    void Append(const char* data, std::size_t count) {
+    void Append(const char* data, std::size_t count)
+    {
         if (count > capacity_ - size_) {
-            if (count > SIZE_MAX / 2 - size_) throw std::bad_alloc();
+            if (count > SIZE_MAX / 2 - size_)
+                throw std::bad_alloc();
             std::size_t capacity = capacity_ == 0 ? 1024 : capacity_;
-            while (capacity < size_ + count) capacity *= 2;
+            while (capacity < size_ + count)
+                capacity *= 2;
             Reserve(capacity);
         }
         std::memcpy(data_ + size_, data, count);
@@ -56,4 +62,4 @@ private:
     std::size_t capacity_ = 0;
 };
 
-}  // namespace parser
+} // namespace parser

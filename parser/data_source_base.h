@@ -41,4 +41,4 @@ public:
     std::uint32_t end = 0;
 };
 
-}  // namespace parser
+} // namespace parser

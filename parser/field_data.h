@@ -44,4 +44,4 @@ public:
     virtual ~CFieldReceiver() = default;
 };
 
-}  // namespace parser
+} // namespace parser

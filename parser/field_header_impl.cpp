@@ -10,24 +10,25 @@ namespace {
 using ECancelled = CDataSourceBase::EUserCancelledUpload;
 }
 
-CFieldHeaderImpl::CFieldHeaderImpl(const std::string& name, const std::string& value,
-                                   const CPostTextCvrt* converter)
-    : converter_(converter) {
+CFieldHeaderImpl::CFieldHeaderImpl(const std::string& name, const std::string& value, const CPostTextCvrt* converter)
+    : converter_(converter)
+{
     try {
         std::string lowerValue = value;
         textconv::AsciiToLower(lowerValue);
         value_ = textconv::AsciiToWide(value);
         switch (CHeaderLexer::ClassifyHeaderName(name)) {
-            case kContentDisposition:
-                kind_ = kContentDisposition;
-                if (lowerValue != "form-data") throw EFieldHeaderBaseError();
-                break;
-            case kContentType:
-                kind_ = kContentType;
-                if (value.empty()) throw EFieldHeaderBaseError();
-                break;
-            default:
+        case kContentDisposition:
+            kind_ = kContentDisposition;
+            if (lowerValue != "form-data")
                 throw EFieldHeaderBaseError();
+            break;
+        case kContentType:
+            kind_ = kContentType;
+            if (value.empty())
+                throw EFieldHeaderBaseError();
+            break;
+        default: throw EFieldHeaderBaseError();
         }
     } catch (const ECancelled&) {
         throw;
@@ -36,13 +37,17 @@ CFieldHeaderImpl::CFieldHeaderImpl(const std::string& name, const std::string& v
     }
 }
 
-void CFieldHeaderImpl::SetOnce(WideString& target, const std::string& value) {
-    if (value.empty() || !target.empty()) throw EFieldHeaderBaseErrorRecoverable();
+void CFieldHeaderImpl::SetOnce(WideString& target, const std::string& value)
+{
+    if (value.empty() || !target.empty())
+        throw EFieldHeaderBaseErrorRecoverable();
     target = converter_->Convert(value);
 }
 
-void CFieldHeaderImpl::SetParameter(const std::string& name, const std::string& value) {
-    if (kind_ != kContentDisposition) return;
+void CFieldHeaderImpl::SetParameter(const std::string& name, const std::string& value)
+{
+    if (kind_ != kContentDisposition)
+        return;
     try {
         std::string lowerName = name;
         textconv::AsciiToLower(lowerName);
@@ -60,9 +65,11 @@ void CFieldHeaderImpl::SetParameter(const std::string& name, const std::string& 
     }
 }
 
-bool CFieldHeaderImpl::IsComplete() const {
-    if (value_.empty()) return false;
+bool CFieldHeaderImpl::IsComplete() const
+{
+    if (value_.empty())
+        return false;
     return kind_ != kContentDisposition || !name_.empty();
 }
 
-}  // namespace parser
+} // namespace parser

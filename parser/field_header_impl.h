@@ -42,4 +42,4 @@ private:
     const CPostTextCvrt* converter_;
 };
 
-}  // namespace parser
+} // namespace parser

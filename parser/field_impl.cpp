@@ -5,21 +5,26 @@
 namespace parser {
 
 CFieldImpl::CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater)
-    : updater_(updater), converter_(converter) {}
+    : updater_(updater), converter_(converter)
+{}
 
 // Destroying the temporary file object deletes a file that was never detached.
 CFieldImpl::~CFieldImpl() = default;
 
-void CFieldImpl::AddHeader(const CFieldHeaderImpl& header) {
+void CFieldImpl::AddHeader(const CFieldHeaderImpl& header)
+{
     try {
-        if (phase_ != kHeaders || !header.IsComplete()) throw EFieldBaseErrorRecoverable();
+        if (phase_ != kHeaders || !header.IsComplete())
+            throw EFieldBaseErrorRecoverable();
         if (header.Kind() == kContentDisposition) {
-            if (headerFlags_ & kHasDisposition) throw EFieldBaseErrorRecoverable();
+            if (headerFlags_ & kHasDisposition)
+                throw EFieldBaseErrorRecoverable();
             fieldName_ = header.Name();
             fileName_ = header.FileName();
             headerFlags_ |= kHasDisposition;
         } else {
-            if (headerFlags_ & kHasContentType) throw EFieldBaseErrorRecoverable();
+            if (headerFlags_ & kHasContentType)
+                throw EFieldBaseErrorRecoverable();
             contentType_ = header.Value();
             headerFlags_ |= kHasContentType;
         }
@@ -32,23 +37,28 @@ void CFieldImpl::AddHeader(const CFieldHeaderImpl& header) {
     }
 }
 
-void CFieldImpl::StartData(const WideString& tempDir) {
+void CFieldImpl::StartData(const WideString& tempDir)
+{
     if (phase_ != kHeaders || !(headerFlags_ & kHasDisposition) || fieldName_.empty() ||
         ((headerFlags_ & kHasContentType) && contentType_.empty())) {
         throw EFieldBaseErrorRecoverable();
     }
     if (IsFileField()) {
         tempFile_ = std::make_unique<utils::CTempFile>(tempDir);
-        if (updater_ != nullptr) updater_->SetCurrentFileName(fileName_);
+        if (updater_ != nullptr)
+            updater_->SetCurrentFileName(fileName_);
     } else {
         content_.Reserve(1024);
     }
     phase_ = kContent;
 }
 
-void CFieldImpl::Receive(const char* data, std::int32_t count) {
-    if (phase_ != kContent) throw EFieldBaseErrorRecoverable();
-    if (data == nullptr || count <= 0) return;
+void CFieldImpl::Receive(const char* data, std::int32_t count)
+{
+    if (phase_ != kContent)
+        throw EFieldBaseErrorRecoverable();
+    if (data == nullptr || count <= 0)
+        return;
     if (tempFile_) {
         tempFile_->Write(data, static_cast<std::uint32_t>(count));
     } else {
@@ -56,8 +66,10 @@ void CFieldImpl::Receive(const char* data, std::int32_t count) {
     }
 }
 
-void CFieldImpl::Finish(CFieldReceiver& receiver) {
-    if (phase_ != kContent) throw EFieldBaseErrorRecoverable();
+void CFieldImpl::Finish(CFieldReceiver& receiver)
+{
+    if (phase_ != kContent)
+        throw EFieldBaseErrorRecoverable();
     if (IsFileField()) {
         receiver.ReceiveFileField(*this);
     } else {
@@ -67,9 +79,11 @@ void CFieldImpl::Finish(CFieldReceiver& receiver) {
     phase_ = kFinished;
 }
 
-utils::CDetachedTempFile CFieldImpl::DetachTempFile() {
-    if (!tempFile_) throw EFieldBaseErrorRecoverable();
+utils::CDetachedTempFile CFieldImpl::DetachTempFile()
+{
+    if (!tempFile_)
+        throw EFieldBaseErrorRecoverable();
     return tempFile_->Detach();
 }
 
-}  // namespace parser
+} // namespace parser

@@ -65,4 +65,4 @@ private:
     const CPostTextCvrt* converter_;
 };
 
-}  // namespace parser
+} // namespace parser

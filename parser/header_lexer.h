@@ -35,4 +35,4 @@ private:
     CSearchEngine::TCharTable token_{};
 };
 
-}  // namespace parser
+} // namespace parser

@@ -6,7 +6,8 @@
 namespace parser {
 
 void ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFieldReceiver& receiver,
-                    IUploadStatisticsUpdater* updater) {
+                    IUploadStatisticsUpdater* updater)
+{
     try {
         CSearchEngine engine(source);
         CPostQueryParser parser(options, engine, receiver, updater);
@@ -18,4 +19,4 @@ void ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFie
     }
 }
 
-}  // namespace parser
+} // namespace parser

@@ -19,4 +19,4 @@ class EParser {};
 void ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFieldReceiver& receiver,
                     IUploadStatisticsUpdater* updater);
 
-}  // namespace parser
+} // namespace parser

@@ -12,24 +12,24 @@ namespace {
 using ENoMoreData = CDataSourceBase::ENoMoreData;
 using ECancelled = CDataSourceBase::EUserCancelledUpload;
 constexpr char kDashes[2] = {'-', '-'};
-}  // namespace
+} // namespace
 
 CPostQueryParser::CPostQueryParser(const TParserOptions& options, CSearchEngine& engine, CFieldReceiver& receiver,
                                    IUploadStatisticsUpdater* updater)
-    : engine_(&engine),
-      receiver_(&receiver),
-      updater_(updater),
-      options_(&options),
-      converter_(&options),
-      lexer_(engine) {
+    : engine_(&engine), receiver_(&receiver), updater_(updater), options_(&options), converter_(&options),
+      lexer_(engine)
+{
     const std::string& boundary = options.boundary;
-    if (boundary.empty()) throw EPostQueryParserError();
+    if (boundary.empty())
+        throw EPostQueryParserError();
     for (const char ch : boundary) {
-        if (ch == '\0' || static_cast<unsigned char>(ch) >= 0x80) throw EPostQueryParserError();
+        if (ch == '\0' || static_cast<unsigned char>(ch) >= 0x80)
+            throw EPostQueryParserError();
     }
     // A partial delimiter is kept in the buffer while more bytes are read; one that cannot be
     // kept whole could never be found, and the body would silently run into the content.
-    if (boundary.size() + 4 > static_cast<std::size_t>(engine.MaxKeptLiteralLength())) throw EPostQueryParserError();
+    if (boundary.size() + 4 > static_cast<std::size_t>(engine.MaxKeptLiteralLength()))
+        throw EPostQueryParserError();
     try {
         delimiter_ = "\r\n--" + boundary;
     } catch (...) {
@@ -38,12 +38,15 @@ CPostQueryParser::CPostQueryParser(const TParserOptions& options, CSearchEngine&
     boundaryLength_ = static_cast<std::int32_t>(boundary.size());
 }
 
-void CPostQueryParser::Parse() {
-    if (parsed_) throw EPostQueryParserErrorRecoverable();
+void CPostQueryParser::Parse()
+{
+    if (parsed_)
+        throw EPostQueryParserErrorRecoverable();
     parsed_ = true;
     try {
         EMode mode = EMode::First;
-        while (ParsePart(mode) != kEndOfBody) mode = EMode::Next;
+        while (ParsePart(mode) != kEndOfBody)
+            mode = EMode::Next;
     } catch (const ECancelled&) {
         throw;
     } catch (...) {
@@ -51,14 +54,17 @@ void CPostQueryParser::Parse() {
     }
 }
 
-std::int32_t CPostQueryParser::ParsePart(EMode mode) {
+std::int32_t CPostQueryParser::ParsePart(EMode mode)
+{
     CFieldImpl field(&converter_, updater_);
     try {
-        if (HandleDelimiter(mode) == 1) return kEndOfBody;
+        if (HandleDelimiter(mode) == 1)
+            return kEndOfBody;
         bool skip = false;
         for (;;) {
             const std::int32_t r = ParseHeaderLine(field);
-            if (r == kHeadersDone) break;
+            if (r == kHeadersDone)
+                break;
             if (r == kDropPart) {
                 skip = true;
                 break;
@@ -93,7 +99,8 @@ std::int32_t CPostQueryParser::ParsePart(EMode mode) {
     return kFieldDelivered;
 }
 
-std::int32_t CPostQueryParser::HandleDelimiter(EMode mode) {
+std::int32_t CPostQueryParser::HandleDelimiter(EMode mode)
+{
     if (mode == EMode::First) {
         // "--" boundary right at the start of the body, or else the first CR LF "--" boundary.
         if (!engine_->Match(Delimiter() + 2, DelimiterLength() - 2)) {
@@ -105,17 +112,20 @@ std::int32_t CPostQueryParser::HandleDelimiter(EMode mode) {
         engine_->Drain();
         return 1;
     }
-    if (!engine_->Match(CHeaderLexer::kCrLf, 2)) engine_->SkipPast(CHeaderLexer::kCrLf, 2);
+    if (!engine_->Match(CHeaderLexer::kCrLf, 2))
+        engine_->SkipPast(CHeaderLexer::kCrLf, 2);
     engine_->ReadByte();
     return 0;
 }
 
-void CPostQueryParser::SkipLine() {
+void CPostQueryParser::SkipLine()
+{
     engine_->SkipPast(CHeaderLexer::kCrLf, 2);
     engine_->ReadByte();
 }
 
-std::int32_t CPostQueryParser::ParseHeaderLine(CFieldImpl& field) {
+std::int32_t CPostQueryParser::ParseHeaderLine(CFieldImpl& field)
+{
     if (engine_->Match(CHeaderLexer::kCrLf, 2)) {
         engine_->ReadByte();
         return kHeadersDone;
@@ -136,10 +146,12 @@ std::int32_t CPostQueryParser::ParseHeaderLine(CFieldImpl& field) {
     try {
         header.emplace(name, value, &converter_);
     } catch (const CFieldHeaderImpl::EFieldHeaderBaseError&) {
-        if (disposition) SkipLine();
+        if (disposition)
+            SkipLine();
         return kLineIgnored;
     } catch (const CFieldHeaderImpl::EFieldHeaderBaseErrorRecoverable&) {
-        if (disposition) SkipLine();
+        if (disposition)
+            SkipLine();
         return kLineIgnored;
     }
     if (disposition) {
@@ -175,4 +187,4 @@ std::int32_t CPostQueryParser::ParseHeaderLine(CFieldImpl& field) {
     return kLineUsed;
 }
 
-}  // namespace parser
+} // namespace parser

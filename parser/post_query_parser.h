@@ -56,4 +56,4 @@ private:
     bool parsed_ = false;
 };
 
-}  // namespace parser
+} // namespace parser

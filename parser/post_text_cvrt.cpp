@@ -8,9 +8,11 @@ namespace {
 enum : std::int32_t { kDecodeRefs = 0, kKeepRefs = 1, kAutoRefs = 2 };
 }
 
-WideString CPostTextCvrt::Convert(std::string_view text) const {
+WideString CPostTextCvrt::Convert(std::string_view text) const
+{
     const std::int32_t mode = options_->charRefsMode;
-    if (mode < kDecodeRefs || mode > kAutoRefs) throw EPostTextCvrt();
+    if (mode < kDecodeRefs || mode > kAutoRefs)
+        throw EPostTextCvrt();
     const std::int32_t codePage = options_->codePage;
     try {
         if (codePage == 0) {
@@ -27,4 +29,4 @@ WideString CPostTextCvrt::Convert(std::string_view text) const {
     }
 }
 
-}  // namespace parser
+} // namespace parser

@@ -24,4 +24,4 @@ private:
     const TParserOptions* options_;
 };
 
-}  // namespace parser
+} // namespace parser

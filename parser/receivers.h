@@ -18,7 +18,8 @@ public:
     /// a null pointer raises EReceiverErrorRecoverable.
     void Receive(const char* data, std::int32_t count) override;
     /// Forgets everything received so far.
-    void Clear() {
+    void Clear()
+    {
         text_.clear();
         overflowed_ = false;
     }
@@ -46,4 +47,4 @@ public:
     void Receive(const char* data, std::int32_t count) override;
 };
 
-}  // namespace parser
+} // namespace parser

@@ -9,15 +9,17 @@ namespace {
 using ENoMoreData = CDataSourceBase::ENoMoreData;
 using EInternalError = CDataSourceBase::EInternalError;
 using EInternalErrorRecoverable = CDataSourceBase::EInternalErrorRecoverable;
-}  // namespace
+} // namespace
 
 CSearchEngine::CSearchEngine(CDataSourceBase& source)
-    : source_(source), buffer_(source.buffer), position_(source.position), end_(source.end) {}
+    : source_(source), buffer_(source.buffer), position_(source.position), end_(source.end)
+{}
 
 // Lets the end of input and the caller-recoverable class (with the cancellation) through and
 // turns everything else, receivers' own exceptions included, into EInternalError.
 template <typename Body>
-void CSearchEngine::Translated(Body&& body) {
+void CSearchEngine::Translated(Body&& body)
+{
     try {
         body();
     } catch (const ENoMoreData&) {
@@ -29,31 +31,43 @@ void CSearchEngine::Translated(Body&& body) {
     }
 }
 
-void CSearchEngine::CheckNotExhausted() const {
-    if (end_ == 0) throw ENoMoreData();
+void CSearchEngine::CheckNotExhausted() const
+{
+    if (end_ == 0)
+        throw ENoMoreData();
 }
 
-void CSearchEngine::Advance() {
-    if (++position_ == end_) source_.ReadChunk();
+void CSearchEngine::Advance()
+{
+    if (++position_ == end_)
+        source_.ReadChunk();
 }
 
-void CSearchEngine::HandOver(CReceiver& receiver, std::uint32_t from, std::uint32_t to) {
+void CSearchEngine::HandOver(CReceiver& receiver, std::uint32_t from, std::uint32_t to)
+{
     receiver.Receive(reinterpret_cast<const char*>(buffer_ + from), static_cast<std::int32_t>(to - from));
 }
 
-std::int32_t CSearchEngine::MaxKeptLiteralLength() const { return source_.capacity - 1; }
+std::int32_t CSearchEngine::MaxKeptLiteralLength() const
+{
+    return source_.capacity - 1;
+}
 
 // Knuth-Morris-Pratt failure function: entry i is the length of the longest proper prefix of
 // literal[0..i] that is also a suffix of it.
-const std::vector<std::int32_t>& CSearchEngine::PrefixTable(const char* literal, std::int32_t length) {
+const std::vector<std::int32_t>& CSearchEngine::PrefixTable(const char* literal, std::int32_t length)
+{
     const auto n = static_cast<std::size_t>(length);
-    if (cachedLiteral_.size() == n && std::memcmp(cachedLiteral_.data(), literal, n) == 0) return prefixTable_;
+    if (cachedLiteral_.size() == n && std::memcmp(cachedLiteral_.data(), literal, n) == 0)
+        return prefixTable_;
     cachedLiteral_.assign(literal, n);
     prefixTable_.assign(n, 0);
     std::int32_t k = 0;
     for (std::size_t i = 1; i < n; ++i) {
-        while (k > 0 && literal[i] != literal[k]) k = prefixTable_[k - 1];
-        if (literal[i] == literal[k]) ++k;
+        while (k > 0 && literal[i] != literal[k])
+            k = prefixTable_[k - 1];
+        if (literal[i] == literal[k])
+            ++k;
         prefixTable_[i] = k;
     }
     return prefixTable_;
@@ -62,26 +76,30 @@ const std::vector<std::int32_t>& CSearchEngine::PrefixTable(const char* literal,
 namespace {
 
 // Number of leading bytes that a and b have in common, at most n; compares a word at a time.
-std::uint32_t CommonPrefix(const unsigned char* a, const unsigned char* b, std::uint32_t n) {
+std::uint32_t CommonPrefix(const unsigned char* a, const unsigned char* b, std::uint32_t n)
+{
     std::uint32_t k = 0;
     while (n - k >= 8) {
         std::uint64_t x, y;
         std::memcpy(&x, a + k, 8);
         std::memcpy(&y, b + k, 8);
-        if (x != y) break;
+        if (x != y)
+            break;
         k += 8;
     }
-    while (k < n && a[k] == b[k]) ++k;
+    while (k < n && a[k] == b[k])
+        ++k;
     return k;
 }
 
-}  // namespace
+} // namespace
 
 // Runs the matcher over buffer[p, e), starting with q literal bytes already matched. Returns true
 // with p on the literal's last byte at the first occurrence that ends there; otherwise p == e and
 // q is the length of the longest buffer suffix that begins the literal.
 bool CSearchEngine::Scan(std::uint32_t& p, std::uint32_t e, std::int32_t& q, const unsigned char* literal,
-                         std::int32_t length, const std::vector<std::int32_t>& table) const {
+                         std::int32_t length, const std::vector<std::int32_t>& table) const
+{
     const auto n = static_cast<std::uint32_t>(length);
     while (p < e) {
         if (q == 0) {
@@ -101,30 +119,37 @@ bool CSearchEngine::Scan(std::uint32_t& p, std::uint32_t e, std::int32_t& q, con
             p -= 1;
             return true;
         }
-        if (p == e) return false;
+        if (p == e)
+            return false;
         // Mismatch at p: fall back along the borders of the matched part.
         const unsigned char c = buffer_[p];
-        while (q > 0 && c != literal[q]) q = table[q - 1];
-        if (c == literal[q] && static_cast<std::uint32_t>(++q) == n) return true;
+        while (q > 0 && c != literal[q])
+            q = table[q - 1];
+        if (c == literal[q] && static_cast<std::uint32_t>(++q) == n)
+            return true;
         ++p;
     }
     return false;
 }
 
-bool CSearchEngine::Peek(char ch) const {
+bool CSearchEngine::Peek(char ch) const
+{
     CheckNotExhausted();
     return buffer_[position_] == static_cast<unsigned char>(ch);
 }
 
-char CSearchEngine::ReadByte() {
+char CSearchEngine::ReadByte()
+{
     CheckNotExhausted();
     const char ch = static_cast<char>(buffer_[position_]);
     Advance();
     return ch;
 }
 
-bool CSearchEngine::Match(const char* literal, std::int32_t length) {
-    if (literal == nullptr || length < 1 || length > MaxKeptLiteralLength()) throw EInternalErrorRecoverable();
+bool CSearchEngine::Match(const char* literal, std::int32_t length)
+{
+    if (literal == nullptr || length < 1 || length > MaxKeptLiteralLength())
+        throw EInternalErrorRecoverable();
     bool matched = false;
     Translated([&] {
         CheckNotExhausted();
@@ -158,8 +183,10 @@ bool CSearchEngine::Match(const char* literal, std::int32_t length) {
 // Equivalent to scanning byte by byte with the streaming matcher that re-tests the longest
 // border after a mismatch: the position ends on the last byte of the first occurrence, and every
 // chunk boundary crossed on the way replaces the buffer with ReadChunk.
-void CSearchEngine::SkipPast(const char* literal, std::int32_t length) {
-    if (literal == nullptr || length < 2) throw EInternalErrorRecoverable();
+void CSearchEngine::SkipPast(const char* literal, std::int32_t length)
+{
+    if (literal == nullptr || length < 2)
+        throw EInternalErrorRecoverable();
     Translated([&] {
         CheckNotExhausted();
         const auto& table = PrefixTable(literal, length);
@@ -182,14 +209,16 @@ void CSearchEngine::SkipPast(const char* literal, std::int32_t length) {
 // match at the end of the buffer with Refill: when the scan reaches the end of the buffer, the
 // automaton's state is the length of the longest buffer suffix that begins the literal, which is
 // exactly the earliest candidate that search would still hold.
-void CSearchEngine::ReadUntil(CReceiver& receiver, const char* literal, std::int32_t length) {
-    if (literal == nullptr || length < 2 || length > MaxKeptLiteralLength()) throw EInternalErrorRecoverable();
+void CSearchEngine::ReadUntil(CReceiver& receiver, const char* literal, std::int32_t length)
+{
+    if (literal == nullptr || length < 2 || length > MaxKeptLiteralLength())
+        throw EInternalErrorRecoverable();
     Translated([&] {
         CheckNotExhausted();
         const auto& table = PrefixTable(literal, length);
         const auto* lit = reinterpret_cast<const unsigned char*>(literal);
-        std::uint32_t from = position_;  // first byte not yet handed over
-        std::int32_t q = 0;              // literal bytes matched right before p
+        std::uint32_t from = position_; // first byte not yet handed over
+        std::int32_t q = 0;             // literal bytes matched right before p
         for (;;) {
             std::uint32_t p = position_;
             const std::uint32_t e = end_;
@@ -221,14 +250,16 @@ void CSearchEngine::ReadUntil(CReceiver& receiver, const char* literal, std::int
     });
 }
 
-void CSearchEngine::ReadWhile(CReceiver& receiver, const TCharTable& table) {
+void CSearchEngine::ReadWhile(CReceiver& receiver, const TCharTable& table)
+{
     Translated([&] {
         CheckNotExhausted();
         std::uint32_t from = position_;
         for (;;) {
             std::uint32_t p = position_;
             const std::uint32_t e = end_;
-            while (p < e && table[buffer_[p]]) ++p;
+            while (p < e && table[buffer_[p]])
+                ++p;
             if (p < e) {
                 position_ = p;
                 HandOver(receiver, from, p);
@@ -242,7 +273,8 @@ void CSearchEngine::ReadWhile(CReceiver& receiver, const TCharTable& table) {
     });
 }
 
-void CSearchEngine::ReadUntilByte(CReceiver& receiver, char ch) {
+void CSearchEngine::ReadUntilByte(CReceiver& receiver, char ch)
+{
     Translated([&] {
         CheckNotExhausted();
         std::uint32_t from = position_;
@@ -263,10 +295,13 @@ void CSearchEngine::ReadUntilByte(CReceiver& receiver, char ch) {
     });
 }
 
-void CSearchEngine::Drain() {
-    if (end_ == 0) return;
+void CSearchEngine::Drain()
+{
+    if (end_ == 0)
+        return;
     try {
-        for (;;) source_.ReadChunk();
+        for (;;)
+            source_.ReadChunk();
     } catch (const ENoMoreData&) {
         return;
     } catch (const EInternalErrorRecoverable&) {
@@ -276,4 +311,4 @@ void CSearchEngine::Drain() {
     }
 }
 
-}  // namespace parser
+} // namespace parser

@@ -76,4 +76,4 @@ private:
     std::vector<std::int32_t> prefixTable_;
 };
 
-}  // namespace parser
+} // namespace parser

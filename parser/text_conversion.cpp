@@ -15,11 +15,15 @@ namespace {
 
 using Facet = std::codecvt<wchar_t, char, std::mbstate_t>;
 
-bool IsHighByte(char ch) { return static_cast<unsigned char>(ch) >= 0x80; }
+bool IsHighByte(char ch)
+{
+    return static_cast<unsigned char>(ch) >= 0x80;
+}
 
 // Length of the valid UTF-8 sequence starting at text[i] and its code point, or 0 when the
 // sequence is malformed, overlong, an encoded surrogate, above U+10FFFF or cut short.
-std::size_t ValidSequence(std::string_view text, std::size_t i, char32_t& codePoint) {
+std::size_t ValidSequence(std::string_view text, std::size_t i, char32_t& codePoint)
+{
     const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
     const unsigned char lead = byte(i);
     std::size_t length;
@@ -34,16 +38,20 @@ std::size_t ValidSequence(std::string_view text, std::size_t i, char32_t& codePo
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4, min = 0x10000, codePoint = lead & 0x07;
     } else {
-        return 0;  // continuation byte, C0/C1 (always overlong), 5- and 6-byte forms, F5-FF
+        return 0; // continuation byte, C0/C1 (always overlong), 5- and 6-byte forms, F5-FF
     }
-    if (text.size() - i < length) return 0;
+    if (text.size() - i < length)
+        return 0;
     for (std::size_t k = 1; k < length; ++k) {
         const unsigned char next = byte(i + k);
-        if ((next & 0xC0) != 0x80) return 0;
+        if ((next & 0xC0) != 0x80)
+            return 0;
         codePoint = (codePoint << 6) | (next & 0x3F);
     }
-    if (codePoint < min || codePoint > 0x10FFFF) return 0;
-    if (codePoint >= 0xD800 && codePoint <= 0xDFFF) return 0;
+    if (codePoint < min || codePoint > 0x10FFFF)
+        return 0;
+    if (codePoint >= 0xD800 && codePoint <= 0xDFFF)
+        return 0;
     return length;
 }
 
@@ -53,15 +61,18 @@ std::size_t ValidSequence(std::string_view text, std::size_t i, char32_t& codePo
 constexpr std::size_t kRunBytes = 16384;
 
 void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std::vector<wchar_t>& scratch,
-                  WideString& out) {
-    if (from == fromEnd) return;
+                  WideString& out)
+{
+    if (from == fromEnd)
+        return;
     scratch.resize(static_cast<std::size_t>(fromEnd - from));
     std::mbstate_t state{};
     const char* fromNext = from;
     wchar_t* toNext = scratch.data();
     const auto result =
         facet.in(state, from, fromEnd, fromNext, scratch.data(), scratch.data() + scratch.size(), toNext);
-    if (result != std::codecvt_base::ok || fromNext != fromEnd) throw EStrConversion();
+    if (result != std::codecvt_base::ok || fromNext != fromEnd)
+        throw EStrConversion();
     const std::size_t at = out.size();
     out.resize(at + static_cast<std::size_t>(toNext - scratch.data()));
     std::transform(scratch.data(), toNext, out.begin() + static_cast<std::ptrdiff_t>(at),
@@ -70,14 +81,16 @@ void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std
 
 // Appends text[a, b) with each element widened to one unit.
 template <typename Char, typename Widen>
-void AppendWidened(std::basic_string_view<Char> text, std::size_t a, std::size_t b, Widen widen, WideString& out) {
+void AppendWidened(std::basic_string_view<Char> text, std::size_t a, std::size_t b, Widen widen, WideString& out)
+{
     const std::size_t at = out.size();
     out.resize(at + (b - a));
     std::transform(text.begin() + static_cast<std::ptrdiff_t>(a), text.begin() + static_cast<std::ptrdiff_t>(b),
                    out.begin() + static_cast<std::ptrdiff_t>(at), widen);
 }
 
-void AppendSurrogatePair(char32_t codePoint, WideString& out) {
+void AppendSurrogatePair(char32_t codePoint, WideString& out)
+{
     const char32_t v = codePoint - 0x10000;
     out.push_back(static_cast<OLECHAR>(0xD800 + (v >> 10)));
     out.push_back(static_cast<OLECHAR>(0xDC00 + (v & 0x3FF)));
@@ -86,7 +99,8 @@ void AppendSurrogatePair(char32_t codePoint, WideString& out) {
 // Character reference decoding shared by narrow ASCII and wide text: only &#digits; with a value
 // from 1 to 65534 is replaced; everything else stays as written.
 template <typename Char, typename Widen>
-WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen) {
+WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen)
+{
     WideString out;
     out.reserve(text.size());
     const std::size_t n = text.size();
@@ -98,19 +112,23 @@ WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen) {
         std::size_t p = from;
         for (;;) {
             p = text.find(Char('&'), p);
-            if (p == text.npos || p + 1 >= n || text[p + 1] == Char('#')) break;
+            if (p == text.npos || p + 1 >= n || text[p + 1] == Char('#'))
+                break;
             ++p;
         }
-        if (p == text.npos || p + 1 >= n) break;
+        if (p == text.npos || p + 1 >= n)
+            break;
         std::size_t q = p + 2;
         // The value saturates: anything above the decodable range stays in the text, exactly as
         // an overflowing conversion would leave it.
         std::uint64_t value = 0;
         while (q < n && isDigit(text[q])) {
-            if (value <= 0xFFFFFFFFu) value = value * 10 + static_cast<std::uint64_t>(text[q] - Char('0'));
+            if (value <= 0xFFFFFFFFu)
+                value = value * 10 + static_cast<std::uint64_t>(text[q] - Char('0'));
             ++q;
         }
-        if (q == n) break;
+        if (q == n)
+            break;
         if (q == p + 2 || text[q] != Char(';')) {
             from = q;
             continue;
@@ -126,43 +144,57 @@ WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen) {
     return out;
 }
 
-OLECHAR ByteValue(char ch) { return static_cast<OLECHAR>(static_cast<unsigned char>(ch)); }
+OLECHAR ByteValue(char ch)
+{
+    return static_cast<OLECHAR>(static_cast<unsigned char>(ch));
+}
 
-}  // namespace
+} // namespace
 
-bool IsAscii(std::string_view text) {
+bool IsAscii(std::string_view text)
+{
     // Word by word: a word with no high byte can hold a zero byte only among ASCII bytes, and
     // only the bytes before the first zero byte count.
     std::size_t i = 0;
     for (std::uint64_t word; i + sizeof word <= text.size(); i += sizeof word) {
         std::memcpy(&word, text.data() + i, sizeof word);
-        if (word & 0x8080808080808080ull) break;
-        if ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull) return true;  // has a zero byte
+        if (word & 0x8080808080808080ull)
+            break;
+        if ((word - 0x0101010101010101ull) & ~word & 0x8080808080808080ull)
+            return true; // has a zero byte
     }
     for (; i < text.size(); ++i) {
-        if (text[i] == '\0') return true;
-        if (IsHighByte(text[i])) return false;
+        if (text[i] == '\0')
+            return true;
+        if (IsHighByte(text[i]))
+            return false;
     }
     return true;
 }
 
-WideString AsciiToWide(std::string_view text) {
-    if (!IsAscii(text)) throw EStrConversion();
+WideString AsciiToWide(std::string_view text)
+{
+    if (!IsAscii(text))
+        throw EStrConversion();
     WideString out;
     AppendWidened(text, 0, text.size(), ByteValue, out);
     return out;
 }
 
-void AsciiToLower(std::string& text) {
+void AsciiToLower(std::string& text)
+{
     for (const char ch : text) {
-        if (IsHighByte(ch)) throw EStrConversion();
+        if (IsHighByte(ch))
+            throw EStrConversion();
     }
     for (char& ch : text) {
-        if (ch >= 'A' && ch <= 'Z') ch = static_cast<char>(ch - 'A' + 'a');
+        if (ch >= 'A' && ch <= 'Z')
+            ch = static_cast<char>(ch - 'A' + 'a');
     }
 }
 
-WideString Utf8ToWide(std::string_view text) {
+WideString Utf8ToWide(std::string_view text)
+{
     const std::locale locale(std::locale::classic(), new detail::utf8_codecvt_facet);
     const auto& facet = std::use_facet<Facet>(locale);
     WideString out;
@@ -173,7 +205,8 @@ WideString Utf8ToWide(std::string_view text) {
     while (i < text.size()) {
         char32_t codePoint = 0;
         const std::size_t length = ValidSequence(text, i, codePoint);
-        if (length == 0) throw EStrConversion();
+        if (length == 0)
+            throw EStrConversion();
         if (length == 4) {
             DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out);
             AppendSurrogatePair(codePoint, out);
@@ -188,37 +221,46 @@ WideString Utf8ToWide(std::string_view text) {
     return out;
 }
 
-WideString CodePageToWide(std::string_view text, std::int32_t codePage) {
+WideString CodePageToWide(std::string_view text, std::int32_t codePage)
+{
     const UINT page = static_cast<UINT>(codePage);
-    const std::size_t length = std::min(text.find('\0'), text.size());  // the bytes before the first zero byte
+    const std::size_t length = std::min(text.find('\0'), text.size()); // the bytes before the first zero byte
     if (length == 0) {
         // Nothing to convert, but an unknown code page still fails.
-        if (MultiByteToWideChar(page, 0, "", -1, nullptr, 0) <= 0) throw EStrConversion();
+        if (MultiByteToWideChar(page, 0, "", -1, nullptr, 0) <= 0)
+            throw EStrConversion();
         return WideString();
     }
-    if (length > static_cast<std::size_t>(INT_MAX)) throw EStrConversion();
+    if (length > static_cast<std::size_t>(INT_MAX))
+        throw EStrConversion();
     const int bytes = static_cast<int>(length);
     const int needed = MultiByteToWideChar(page, 0, text.data(), bytes, nullptr, 0);
-    if (needed <= 0) throw EStrConversion();
+    if (needed <= 0)
+        throw EStrConversion();
     WideString out(static_cast<std::size_t>(needed), OLECHAR(0));
     const int written = MultiByteToWideChar(page, 0, text.data(), bytes, out.data(), needed);
-    if (written != needed) throw EStrConversion();
+    if (written != needed)
+        throw EStrConversion();
     return out;
 }
 
-WideString AsciiRefsToWide(std::string_view text) {
-    if (!IsAscii(text)) throw EStrConversion();
+WideString AsciiRefsToWide(std::string_view text)
+{
+    if (!IsAscii(text))
+        throw EStrConversion();
     return DecodeRefs(text, ByteValue);
 }
 
-WideString DecodeCharRefs(std::basic_string_view<OLECHAR> text) {
+WideString DecodeCharRefs(std::basic_string_view<OLECHAR> text)
+{
     return DecodeRefs(text, [](OLECHAR ch) { return ch; });
 }
 
-WideString WidenBytes(std::string_view text) {
+WideString WidenBytes(std::string_view text)
+{
     WideString out;
     AppendWidened(text, 0, text.size(), ByteValue, out);
     return out;
 }
 
-}  // namespace textconv
+} // namespace textconv

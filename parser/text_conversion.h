@@ -30,4 +30,4 @@ WideString DecodeCharRefs(std::basic_string_view<OLECHAR> text);
 /// One unit per byte, byte value kept (0x80-0xFF become U+0080-U+00FF); never fails.
 WideString WidenBytes(std::string_view text);
 
-}  // namespace textconv
+} // namespace textconv

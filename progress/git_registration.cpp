@@ -7,8 +7,8 @@ namespace {
 
 HRESULT GetGlobalInterfaceTable(frame::ComPtr<IGlobalInterfaceTable>& git) noexcept
 {
-    return ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_IGlobalInterfaceTable, git.ReceiveVoid());
+    return ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
+                              git.ReceiveVoid());
 }
 
 } // namespace

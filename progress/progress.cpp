@@ -27,18 +27,12 @@ HRESULT CProgress::Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::
 const OLECHAR* CProgress::StatusText(UploadState status) noexcept
 {
     switch (status) {
-    case Waiting:
-        return OLESTR("Upload has not started yet or a long time ago completed");
-    case Uploading:
-        return OLESTR("Upload in progress");
-    case Complete:
-        return OLESTR("Upload successfully completed");
-    case Error:
-        return OLESTR("Upload completed with an error");
-    case Cancelled:
-        return OLESTR("Upload cancelled due to a user request");
-    case Rejected:
-        return OLESTR("Upload rejected");
+    case Waiting: return OLESTR("Upload has not started yet or a long time ago completed");
+    case Uploading: return OLESTR("Upload in progress");
+    case Complete: return OLESTR("Upload successfully completed");
+    case Error: return OLESTR("Upload completed with an error");
+    case Cancelled: return OLESTR("Upload cancelled due to a user request");
+    case Rejected: return OLESTR("Upload rejected");
     }
     return nullptr;
 }
@@ -143,7 +137,7 @@ STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
             return hr;
         const OLECHAR* text = StatusText(status);
         if (!text)
-            return S_OK;  // out of range: the caller's value stays
+            return S_OK; // out of range: the caller's value stays
         BSTR copy = ::SysAllocString(text);
         if (!copy)
             return E_FAIL;
@@ -178,7 +172,7 @@ STDMETHODIMP CProgress::OnStartPage(IUnknown* piUnk)
             return E_FAIL;
         frame::ComPtr<IRequest> request;
         const HRESULT hr = context->get_Request(request.Receive());
-        return FAILED(hr) ? hr : S_OK;  // nothing is kept
+        return FAILED(hr) ? hr : S_OK; // nothing is kept
     });
 }
 

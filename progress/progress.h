@@ -19,10 +19,9 @@ class CProgress : public frame::ComObjectRoot,
 public:
     class EProgress {};
 
-    KESTRUNE_INTERFACE_TABLE(CProgress,
-        KESTRUNE_INTERFACE(CProgress, IProgress),
-        KESTRUNE_INTERFACE_AS(CProgress, IDispatch, IProgress),
-        KESTRUNE_INTERFACE(CProgress, ISupportErrorInfo))
+    KESTRUNE_INTERFACE_TABLE(CProgress, KESTRUNE_INTERFACE(CProgress, IProgress),
+                             KESTRUNE_INTERFACE_AS(CProgress, IDispatch, IProgress),
+                             KESTRUNE_INTERFACE(CProgress, ISupportErrorInfo))
 
     /// The text a page shows for a status; null for a value outside the enumeration.
     static const OLECHAR* StatusText(UploadState status) noexcept;

@@ -22,7 +22,7 @@ void CProgressTimer::Subscribe(const WideString& id, ITimerSubscriber*& subscrib
     frame::CriticalSectionLock hold(lock_);
     CGitRegistration registration = CGitRegistration::Register(subscriber, IID_ITimerSubscriber);
     if (!subscribers_.try_emplace(id, std::move(registration)).second)
-        throw EProgressTimer();  // "Such element already present"; the new registration is revoked
+        throw EProgressTimer(); // "Such element already present"; the new registration is revoked
     if (!worker_.Start()) {
         // Nobody would ever unsubscribe it: keeping it would hold the statistics object and
         // block the ID for good.
@@ -40,7 +40,7 @@ void CProgressTimer::Unsubscribe(const WideString& id, bool mustExist)
     if (subscribers_.erase(id) != 0)
         worker_.PostChanged();
     else if (mustExist)
-        throw EProgressTimer();  // "No such key"
+        throw EProgressTimer(); // "No such key"
 }
 
 void CProgressTimer::WorkerStarting(CWorkerThread::TRun& run)

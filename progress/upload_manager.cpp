@@ -71,8 +71,8 @@ void CUploadManager::Remove(const WideString& id)
 {
     frame::CriticalSectionLock hold(lock_);
     registry_.erase(id);
-    const auto scheduled = std::find_if(expiryList_.begin(), expiryList_.end(),
-                                        [&](const auto& pending) { return pending.second == id; });
+    const auto scheduled =
+        std::find_if(expiryList_.begin(), expiryList_.end(), [&](const auto& pending) { return pending.second == id; });
     if (scheduled != expiryList_.end()) {
         expiryList_.erase(scheduled);
         worker_.PostChanged();
@@ -85,7 +85,7 @@ void CUploadManager::Unregister(const WideString& id)
     if (!registry_.contains(id))
         return;
     if (std::any_of(expiryList_.begin(), expiryList_.end(), [&](const auto& pending) { return pending.second == id; }))
-        return;  // the first schedule stands
+        return; // the first schedule stands
     expiryList_.emplace_back(::GetTickCount() + RetentionMs, id);
     if (!worker_.Start())
         throw EUploadManager();

@@ -4,7 +4,10 @@
 
 namespace {
 
-constexpr bool IsRunning(LONG result) noexcept { return result == CUploadMetadata::ResultRunning; }
+constexpr bool IsRunning(LONG result) noexcept
+{
+    return result == CUploadMetadata::ResultRunning;
+}
 
 } // namespace
 
@@ -49,7 +52,7 @@ HRESULT CUploadMetadata::StoreCopy(BSTR& field, BSTR newVal) noexcept
     field = nullptr;
     if (!newVal)
         return S_OK;
-    field = ::SysAllocString(newVal);  // up to the first NUL
+    field = ::SysAllocString(newVal); // up to the first NUL
     return field ? S_OK : E_FAIL;
 }
 
@@ -105,16 +108,14 @@ STDMETHODIMP CUploadMetadata::get_SecondsDone(DOUBLE* pVal)
 
 STDMETHODIMP CUploadMetadata::get_SecondsLeftAverage(DOUBLE* pVal)
 {
-    return Read(pVal, [&] {
-        return IsRunning(result_) ? progress_.getTimeLeft(progress_.averageSpeed()) / 1000.0 : 0.0;
-    });
+    return Read(pVal,
+                [&] { return IsRunning(result_) ? progress_.getTimeLeft(progress_.averageSpeed()) / 1000.0 : 0.0; });
 }
 
 STDMETHODIMP CUploadMetadata::get_SecondsLeftCurrent(DOUBLE* pVal)
 {
-    return Read(pVal, [&] {
-        return IsRunning(result_) ? progress_.getTimeLeft(progress_.currentSpeed()) / 1000.0 : 0.0;
-    });
+    return Read(pVal,
+                [&] { return IsRunning(result_) ? progress_.getTimeLeft(progress_.currentSpeed()) / 1000.0 : 0.0; });
 }
 
 STDMETHODIMP CUploadMetadata::get_TotalBytes(LONG* pVal)
@@ -141,14 +142,10 @@ STDMETHODIMP CUploadMetadata::get_UploadStatus(UploadState* pVal)
 {
     return Read(pVal, [&] {
         switch (result_) {
-        case ResultFailed:
-            return Error;
-        case ResultSucceeded:
-            return Complete;
-        case ResultCancelled:
-            return Cancelled;
-        default:
-            return Uploading;
+        case ResultFailed: return Error;
+        case ResultSucceeded: return Complete;
+        case ResultCancelled: return Cancelled;
+        default: return Uploading;
         }
     });
 }
@@ -211,17 +208,10 @@ STDMETHODIMP CUploadMetadata::put_UploadResult(TUploadResult newVal)
 {
     frame::ObjectLockGuard lock(*this);
     switch (newVal) {
-    case uprFail:
-        result_ = ResultFailed;
-        break;
-    case uprCancel:
-        result_ = ResultCancelled;
-        break;
-    case uprSuccess:
-        result_ = ResultSucceeded;
-        break;
-    default:
-        break;  // accepted, ignored
+    case uprFail: result_ = ResultFailed; break;
+    case uprCancel: result_ = ResultCancelled; break;
+    case uprSuccess: result_ = ResultSucceeded; break;
+    default: break; // accepted, ignored
     }
     return S_OK;
 }

@@ -30,11 +30,10 @@ public:
     static constexpr LONG ResultSucceeded = 2;
     static constexpr LONG ResultCancelled = 3;
 
-    KESTRUNE_INTERFACE_TABLE(CUploadMetadata,
-        KESTRUNE_INTERFACE(CUploadMetadata, IUploadMetadata),
-        KESTRUNE_INTERFACE(CUploadMetadata, IUploadStatisticsControl),
-        KESTRUNE_INTERFACE(CUploadMetadata, ITimerSubscriber),
-        KESTRUNE_INTERFACE_AGGREGATE(CUploadMetadata, IMarshal, marshaler_))
+    KESTRUNE_INTERFACE_TABLE(CUploadMetadata, KESTRUNE_INTERFACE(CUploadMetadata, IUploadMetadata),
+                             KESTRUNE_INTERFACE(CUploadMetadata, IUploadStatisticsControl),
+                             KESTRUNE_INTERFACE(CUploadMetadata, ITimerSubscriber),
+                             KESTRUNE_INTERFACE_AGGREGATE(CUploadMetadata, IMarshal, marshaler_))
 
     CUploadMetadata() noexcept;
     ~CUploadMetadata();

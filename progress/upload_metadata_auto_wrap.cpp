@@ -67,7 +67,7 @@ void CUploadMetadataAutoWrap::IncNumberOfUploadedFiles()
 
 void CUploadMetadataAutoWrap::SetCurrentFileName(const WideString& name)
 {
-    const frame::Bstr text(name.c_str());  // up to the first NUL; throws E_OUTOFMEMORY
+    const frame::Bstr text(name.c_str()); // up to the first NUL; throws E_OUTOFMEMORY
     const HRESULT hr = stats_->put_CurrentlyProcessedFileName(text.Get());
     Check(hr);
 }

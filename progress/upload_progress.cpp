@@ -31,7 +31,7 @@ double TUploadProgress::getSpeed(unsigned from) const noexcept
 std::uint32_t TUploadProgress::getTimeLeft(double speed) const
 {
     if (speed < 0.0)
-        throw EUploadProgress();  // "TUploadProgress::getTimeLeft. Speed < 0."
+        throw EUploadProgress(); // "TUploadProgress::getTimeLeft. Speed < 0."
     const std::uint32_t left = totalBytes - uploadedBytes;
     if (left == 0)
         return 0;
@@ -43,7 +43,7 @@ std::uint32_t TUploadProgress::getTimeLeft(double speed) const
     if (std::isfinite(x) && x < 9223372036854775808.0)
         r = static_cast<std::uint32_t>(static_cast<std::uint64_t>(static_cast<std::int64_t>(x)));
 
-    const double ratio = x / static_cast<double>(r);  // infinite when r is 0
+    const double ratio = x / static_cast<double>(r); // infinite when r is 0
     if (ratio >= 0.8 && ratio <= 1.2)
         return r;
     return UnknownTimeLeft;

@@ -7,8 +7,7 @@
 
 #include <cstdint>
 
-struct TUploadProgress
-{
+struct TUploadProgress {
     // Raised by getTimeLeft for a negative speed; carries nothing.
     class EUploadProgress {};
 

@@ -30,4 +30,4 @@ private:
     std::unique_ptr<WideString> path_;
 };
 
-}  // namespace utils
+} // namespace utils

@@ -109,12 +109,9 @@ public:
                     return E_INVALIDARG;
                 number = *key->plVal;
                 break;
-            case VT_BSTR:
-                return ItemByName(key->bstrVal, pItem);
-            case VT_BYREF | VT_BSTR:
-                return ItemByName(key->pbstrVal ? *key->pbstrVal : nullptr, pItem);
-            default:
-                return E_INVALIDARG;
+            case VT_BSTR: return ItemByName(key->bstrVal, pItem);
+            case VT_BYREF | VT_BSTR: return ItemByName(key->pbstrVal ? *key->pbstrVal : nullptr, pItem);
+            default: return E_INVALIDARG;
             }
             if (number < 1 || static_cast<unsigned long>(number) > index_.Size())
                 return E_INVALIDARG;

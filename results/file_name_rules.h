@@ -50,10 +50,16 @@ constexpr bool IsUnsafeFileNameChar(CharT c) noexcept
     if (unit < 0x20)
         return true;
     switch (unit) {
-    case '?': case '*': case '\\': case '/': case ':': case '<': case '>': case '|': case '"':
-        return true;
-    default:
-        return false;
+    case '?':
+    case '*':
+    case '\\':
+    case '/':
+    case ':':
+    case '<':
+    case '>':
+    case '|':
+    case '"': return true;
+    default: return false;
     }
 }
 

@@ -6,7 +6,8 @@
 
 namespace utils {
 
-WideString CreateGuidString() {
+WideString CreateGuidString()
+{
     GUID guid{};
     const HRESULT hr = CoCreateGuid(&guid);
     if (FAILED(hr)) {
@@ -21,13 +22,15 @@ WideString CreateGuidString() {
     return WideString(text);
 }
 
-std::int32_t GetFileLength(const WideString& path) {
+std::int32_t GetFileLength(const WideString& path)
+{
     int fd = -1;
     try {
         // Read only, and no writer may have the file open: the length is final.
         const int error = _wsopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYWR, 0);
         if (error != 0 || fd == -1) {
-            frame::ReportFailure("file length: ", frame::Quoted(path), " cannot be opened for reading (errno ", error, ")");
+            frame::ReportFailure("file length: ", frame::Quoted(path), " cannot be opened for reading (errno ", error,
+                                 ")");
             throw std::runtime_error("Can't get a file length");
         }
         const long long length = _filelengthi64(fd);
@@ -40,14 +43,17 @@ std::int32_t GetFileLength(const WideString& path) {
         }
         return static_cast<std::int32_t>(length);
     } catch (...) {
-        if (fd != -1) _close(fd);
+        if (fd != -1)
+            _close(fd);
         throw std::runtime_error("Can't get a file length");
     }
 }
 
-void MoveFileTo(const WideString& from, const WideString& to, bool overwrite) {
+void MoveFileTo(const WideString& from, const WideString& to, bool overwrite)
+{
     DWORD flags = MOVEFILE_COPY_ALLOWED | MOVEFILE_WRITE_THROUGH;
-    if (overwrite) flags |= MOVEFILE_REPLACE_EXISTING;
+    if (overwrite)
+        flags |= MOVEFILE_REPLACE_EXISTING;
     if (!MoveFileExW(from.c_str(), to.c_str(), flags)) {
         frame::ReportFailure("MoveFileExW from ", frame::Quoted(from), " to ", frame::Quoted(to), " failed with ",
                              frame::Win32Error{GetLastError()});
@@ -55,7 +61,8 @@ void MoveFileTo(const WideString& from, const WideString& to, bool overwrite) {
     }
 }
 
-void CopyFileTo(const WideString& from, const WideString& to, bool overwrite) {
+void CopyFileTo(const WideString& from, const WideString& to, bool overwrite)
+{
     if (!CopyFileW(from.c_str(), to.c_str(), overwrite ? FALSE : TRUE)) {
         frame::ReportFailure("CopyFileW from ", frame::Quoted(from), " to ", frame::Quoted(to), " failed with ",
                              frame::Win32Error{GetLastError()});
@@ -63,11 +70,13 @@ void CopyFileTo(const WideString& from, const WideString& to, bool overwrite) {
     }
 }
 
-void RemoveFile(const WideString& path) {
+void RemoveFile(const WideString& path)
+{
     if (!DeleteFileW(path.c_str())) {
-        frame::ReportFailure("DeleteFileW of ", frame::Quoted(path), " failed with ", frame::Win32Error{GetLastError()});
+        frame::ReportFailure("DeleteFileW of ", frame::Quoted(path), " failed with ",
+                             frame::Win32Error{GetLastError()});
         throw std::runtime_error("Can't delete file");
     }
 }
 
-}  // namespace utils
+} // namespace utils

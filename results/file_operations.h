@@ -18,4 +18,4 @@ void CopyFileTo(const WideString& from, const WideString& to, bool overwrite);
 /// Deletes a file. "Can't delete file".
 void RemoveFile(const WideString& path);
 
-}  // namespace utils
+} // namespace utils

@@ -5,21 +5,29 @@
 
 namespace utils {
 
-CTempFile::CTempFile(const WideString& dir) { Create(dir, CreateGuidString); }
+CTempFile::CTempFile(const WideString& dir)
+{
+    Create(dir, CreateGuidString);
+}
 
-CTempFile::CTempFile(const WideString& dir, const std::function<WideString()>& makeName) { Create(dir, makeName); }
+CTempFile::CTempFile(const WideString& dir, const std::function<WideString()>& makeName)
+{
+    Create(dir, makeName);
+}
 
-void CTempFile::Create(const WideString& dir, const std::function<WideString()>& makeName) {
+void CTempFile::Create(const WideString& dir, const std::function<WideString()>& makeName)
+{
     if (dir.empty()) {
         frame::ReportFailure("temporary file: no directory given (Save's TempDir is empty)");
         throw ETempFile();
     }
     WideString prefix = dir;
-    if (prefix.back() != OLECHAR('\\')) prefix.push_back(OLECHAR('\\'));
+    if (prefix.back() != OLECHAR('\\'))
+        prefix.push_back(OLECHAR('\\'));
     for (int attempt = 0; attempt < kMaxAttempts; ++attempt) {
         WideString candidate = prefix + makeName();
-        HANDLE handle = CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE handle = CreateFileW(candidate.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (handle != INVALID_HANDLE_VALUE) {
             handle_ = handle;
             name_ = std::move(candidate);
@@ -37,7 +45,8 @@ void CTempFile::Create(const WideString& dir, const std::function<WideString()>&
     throw ETempFile();
 }
 
-CTempFile::~CTempFile() {
+CTempFile::~CTempFile()
+{
     CloseHandleIfOpen();
     if (!name_.empty()) {
         // A deletion can fail while another process holds the file open. Throwing from here
@@ -49,16 +58,20 @@ CTempFile::~CTempFile() {
     }
 }
 
-void CTempFile::CloseHandleIfOpen() noexcept {
+void CTempFile::CloseHandleIfOpen() noexcept
+{
     if (handle_ != INVALID_HANDLE_VALUE) {
         CloseHandle(handle_);
         handle_ = INVALID_HANDLE_VALUE;
     }
 }
 
-void CTempFile::Write(const void* data, std::uint32_t size) {
-    if (name_.empty() || data == nullptr) throw ETempFile();
-    if (size == 0) return;
+void CTempFile::Write(const void* data, std::uint32_t size)
+{
+    if (name_.empty() || data == nullptr)
+        throw ETempFile();
+    if (size == 0)
+        return;
     DWORD written = 0;
     if (!WriteFile(handle_, data, size, &written, nullptr)) {
         frame::ReportFailure("temporary file: WriteFile to ", frame::Quoted(name_), " failed with ",
@@ -72,12 +85,14 @@ void CTempFile::Write(const void* data, std::uint32_t size) {
     }
 }
 
-CDetachedTempFile CTempFile::Detach() {
-    if (name_.empty()) throw ETempFile();
+CDetachedTempFile CTempFile::Detach()
+{
+    if (name_.empty())
+        throw ETempFile();
     CloseHandleIfOpen();
     CDetachedTempFile detached(name_);
     name_.clear();
     return detached;
 }
 
-}  // namespace utils
+} // namespace utils

@@ -42,4 +42,4 @@ private:
     WideString name_;
 };
 
-}  // namespace utils
+} // namespace utils

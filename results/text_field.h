@@ -12,10 +12,9 @@ class CTextField : public frame::ComObjectRoot,
                    public frame::DispatchImpl<ITextField, &IID_ITextField>,
                    public frame::SupportErrorInfoImpl<&IID_ITextField> {
 public:
-    KESTRUNE_INTERFACE_TABLE(CTextField,
-        KESTRUNE_INTERFACE(CTextField, ITextField),
-        KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
-        KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))
+    KESTRUNE_INTERFACE_TABLE(CTextField, KESTRUNE_INTERFACE(CTextField, ITextField),
+                             KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
+                             KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))
 
     /// Stores exact copies of the three strings (keeping a string that already is one). Takes ownership of them: they are freed when Init
     /// returns, on success and on failure. A failed copy throws frame::ComError(E_OUTOFMEMORY); the

@@ -9,14 +9,13 @@
 #include "kestrune_idl.h"
 
 class CTextFieldCollection : public frame::ComObjectRoot,
-                                public frame::DispatchImpl<ITextFieldCollection, &IID_ITextFieldCollection>,
-                                public frame::SupportErrorInfoImpl<&IID_ITextFieldCollection>,
-                                public CFieldCollection<CTextFieldCollection, ITextField> {
+                             public frame::DispatchImpl<ITextFieldCollection, &IID_ITextFieldCollection>,
+                             public frame::SupportErrorInfoImpl<&IID_ITextFieldCollection>,
+                             public CFieldCollection<CTextFieldCollection, ITextField> {
 public:
-    KESTRUNE_INTERFACE_TABLE(CTextFieldCollection,
-        KESTRUNE_INTERFACE(CTextFieldCollection, ITextFieldCollection),
-        KESTRUNE_INTERFACE_AS(CTextFieldCollection, IDispatch, ITextFieldCollection),
-        KESTRUNE_INTERFACE(CTextFieldCollection, ISupportErrorInfo))
+    KESTRUNE_INTERFACE_TABLE(CTextFieldCollection, KESTRUNE_INTERFACE(CTextFieldCollection, ITextFieldCollection),
+                             KESTRUNE_INTERFACE_AS(CTextFieldCollection, IDispatch, ITextFieldCollection),
+                             KESTRUNE_INTERFACE(CTextFieldCollection, ISupportErrorInfo))
 
     STDMETHODIMP get_Count(LONG* pVal) override { return CollectionCount(pVal); }
     STDMETHODIMP Item(VARIANT index, VARIANT* pItem) override { return CollectionItem(index, pItem); }

@@ -142,24 +142,30 @@ STDMETHODIMP CUploadedFile::get_TempFileName(BSTR* pVal)
 STDMETHODIMP CUploadedFile::CopyTo(BSTR file_name, VARIANT_BOOL overwrite)
 {
     return frame::ComBoundary([&]() -> HRESULT {
-        frame::ObjectLockGuard lock(*this);
-        utils::CopyFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name), overwrite != 0);
-        return S_OK;
-    }) == S_OK ? S_OK : E_FAIL;
+               frame::ObjectLockGuard lock(*this);
+               utils::CopyFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name),
+                                 overwrite != 0);
+               return S_OK;
+           }) == S_OK
+               ? S_OK
+               : E_FAIL;
 }
 
 STDMETHODIMP CUploadedFile::SaveAs(BSTR file_name, VARIANT_BOOL overwrite)
 {
     return frame::ComBoundary([&]() -> HRESULT {
-        frame::ObjectLockGuard lock(*this);
-        // The new name is copied before the move, so that a moved file is never left behind
-        // under a name the object does not know.
-        frame::Bstr destination = utils::ExactBstrCopy(file_name);
-        utils::MoveFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name), overwrite != 0);
-        tempFileName_ = std::move(destination);
-        ownsFile_ = false;
-        return S_OK;
-    }) == S_OK ? S_OK : E_FAIL;
+               frame::ObjectLockGuard lock(*this);
+               // The new name is copied before the move, so that a moved file is never left behind
+               // under a name the object does not know.
+               frame::Bstr destination = utils::ExactBstrCopy(file_name);
+               utils::MoveFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name),
+                                 overwrite != 0);
+               tempFileName_ = std::move(destination);
+               ownsFile_ = false;
+               return S_OK;
+           }) == S_OK
+               ? S_OK
+               : E_FAIL;
 }
 
 STDMETHODIMP CUploadedFile::GetSafeName(BSTR file_name, BSTR* pSafe_file_name)

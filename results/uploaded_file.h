@@ -11,9 +11,8 @@
 
 class CUploadedFile : public frame::ComObjectRoot, public frame::DispatchImpl<IUploadedFile, &IID_IUploadedFile> {
 public:
-    KESTRUNE_INTERFACE_TABLE(CUploadedFile,
-        KESTRUNE_INTERFACE(CUploadedFile, IUploadedFile),
-        KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile))
+    KESTRUNE_INTERFACE_TABLE(CUploadedFile, KESTRUNE_INTERFACE(CUploadedFile, IUploadedFile),
+                             KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile))
 
     /// Stores exact copies of the strings, takes ownership of the file at `tempFileName` and
     /// measures it. Takes ownership of the four strings (freed when Init returns). On failure the

@@ -9,14 +9,14 @@
 #include "kestrune_idl.h"
 
 class CUploadedFileCollection : public frame::ComObjectRoot,
-                                     public frame::DispatchImpl<IUploadedFileCollection, &IID_IUploadedFileCollection>,
-                                     public frame::SupportErrorInfoImpl<&IID_IUploadedFileCollection>,
-                                     public CFieldCollection<CUploadedFileCollection, IUploadedFile> {
+                                public frame::DispatchImpl<IUploadedFileCollection, &IID_IUploadedFileCollection>,
+                                public frame::SupportErrorInfoImpl<&IID_IUploadedFileCollection>,
+                                public CFieldCollection<CUploadedFileCollection, IUploadedFile> {
 public:
     KESTRUNE_INTERFACE_TABLE(CUploadedFileCollection,
-        KESTRUNE_INTERFACE(CUploadedFileCollection, IUploadedFileCollection),
-        KESTRUNE_INTERFACE_AS(CUploadedFileCollection, IDispatch, IUploadedFileCollection),
-        KESTRUNE_INTERFACE(CUploadedFileCollection, ISupportErrorInfo))
+                             KESTRUNE_INTERFACE(CUploadedFileCollection, IUploadedFileCollection),
+                             KESTRUNE_INTERFACE_AS(CUploadedFileCollection, IDispatch, IUploadedFileCollection),
+                             KESTRUNE_INTERFACE(CUploadedFileCollection, ISupportErrorInfo))
 
     STDMETHODIMP get_Count(LONG* pVal) override { return CollectionCount(pVal); }
     STDMETHODIMP Item(VARIANT index, VARIANT* pItem) override { return CollectionItem(index, pItem); }

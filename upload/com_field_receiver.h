@@ -12,10 +12,10 @@ class CTextFieldCollection;
 class CComFieldReceiver : public parser::CFieldReceiver {
 public:
     /// None of the three is owned; `updater` may be null (no statistics).
-    CComFieldReceiver(CUploadedFileCollection* files, CTextFieldCollection* texts, IUploadStatisticsUpdater* updater) noexcept
+    CComFieldReceiver(CUploadedFileCollection* files, CTextFieldCollection* texts,
+                      IUploadStatisticsUpdater* updater) noexcept
         : files_(files), texts_(texts), updater_(updater)
-    {
-    }
+    {}
 
     void ReceiveTextField(parser::CTextFieldData& text) override;
     void ReceiveFileField(parser::CFileFieldData& file) override;

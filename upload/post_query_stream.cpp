@@ -73,7 +73,8 @@ std::uint32_t CPostQueryStream::ReadInto(std::uint32_t at, OnDelivered&& onDeliv
     }
     const LONG delivered = count.Get()->lVal;
     if (delivered < 0 || static_cast<std::uint32_t>(delivered) > wanted) {
-        frame::ReportFailure("Save: Request.BinaryRead delivered ", delivered, " bytes when ", wanted, " were asked for");
+        frame::ReportFailure("Save: Request.BinaryRead delivered ", delivered, " bytes when ", wanted,
+                             " were asked for");
         throw EInternalError();
     }
     if (delivered > 0 && data.Type() != (VT_ARRAY | VT_UI1)) {

@@ -207,7 +207,7 @@ STDMETHODIMP CUpload::get_ID(BSTR* pVal)
         try {
             frame::Bstr::CopyOut(id_, pVal);
         } catch (...) {
-            return E_FAIL;  // an allocation failure included
+            return E_FAIL; // an allocation failure included
         }
         return S_OK;
     });
@@ -241,7 +241,8 @@ STDMETHODIMP CUpload::Save(BSTR TempDir)
         } catch (...) {
             saveState_ = SaveState::Failed;
             if (frame::FailureReasonsOnThisThread() == reasonsBefore)
-                frame::ReportFailure("Save: failed (out of memory, or the statistics of the upload could not be set up)");
+                frame::ReportFailure(
+                    "Save: failed (out of memory, or the statistics of the upload could not be set up)");
             return E_FAIL;
         }
     });
@@ -272,7 +273,8 @@ void CUpload::RunSave(BSTR tempDir)
 
     const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
     try {
-        ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater, &files.Object(), &texts.Object());
+        ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater, &files.Object(),
+                         &texts.Object());
         updater.SetUploadResult(uprSuccess);
     } catch (const EUserCancelledUpload&) {
         ReportResult(updater, uprCancel);
@@ -304,7 +306,7 @@ void CUpload::ReportParseFailure(const std::string& boundary) noexcept
         return;
     }
     try {
-        WideString bytes;  // the boundary's bytes, one unit each: enough to recognise it
+        WideString bytes; // the boundary's bytes, one unit each: enough to recognise it
         for (char c : boundary)
             bytes.push_back(static_cast<OLECHAR>(static_cast<unsigned char>(c)));
         frame::ReportFailure("Save: the body could not be parsed as multipart/form-data with the boundary ",
@@ -343,8 +345,8 @@ std::string CUpload::BoundaryFromContentType(const WideString& contentType)
     const int size = static_cast<int>(boundary.size());
     const int needed = ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, nullptr, 0, nullptr, nullptr);
     std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed <= 0 ||
-        ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr, nullptr) != needed) {
+    if (needed <= 0 || ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr,
+                                             nullptr) != needed) {
         frame::ReportFailure("Save: the boundary ", frame::Quoted(boundary),
                              " cannot be converted to the thread's ANSI code page");
         throw EUpload();

@@ -26,10 +26,9 @@ public:
     /// The request carries no body.
     class EEmptyQuery {};
 
-    KESTRUNE_INTERFACE_TABLE(CUpload,
-        KESTRUNE_INTERFACE(CUpload, IUpload),
-        KESTRUNE_INTERFACE_AS(CUpload, IDispatch, IUpload),
-        KESTRUNE_INTERFACE(CUpload, ISupportErrorInfo))
+    KESTRUNE_INTERFACE_TABLE(CUpload, KESTRUNE_INTERFACE(CUpload, IUpload),
+                             KESTRUNE_INTERFACE_AS(CUpload, IDispatch, IUpload),
+                             KESTRUNE_INTERFACE(CUpload, ISupportErrorInfo))
 
     /// Releases Files, then Form, then the page's Response and Request.
     void FinalRelease() noexcept;

@@ -49,7 +49,8 @@ void Serve(SOCKET socket)
             stream.SendAll("HTTP/1.1 100 Continue\r\n\r\n");
         std::uint64_t left = parser.content_length().value_or(0);
         while (left > 0) {
-            const std::size_t got = stream.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())));
+            const std::size_t got =
+                stream.Read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())));
             if (got == 0)
                 return;
             left -= got;

@@ -142,7 +142,8 @@ void Run(const char* label, const std::vector<Name>& names)
     }
     const double byName = Seconds(start);
 
-    std::printf("%-10s %8zu names  largest bucket %7u  comparisons %10llu (%.1f per name)  Add %.3f s  Item(n) %.3f s  Item(name) %.3f s\n",
+    std::printf("%-10s %8zu names  largest bucket %7u  comparisons %10llu (%.1f per name)  Add %.3f s  Item(n) %.3f s  "
+                "Item(name) %.3f s\n",
                 label, names.size(), largest, static_cast<unsigned long long>(comparisons),
                 static_cast<double>(comparisons) / static_cast<double>(names.size()), add, byNumber, byName);
 }

@@ -117,8 +117,9 @@ int main(int argc, char** argv)
         const bool same = recipe.expected == report.outcome;
         mismatches += same ? 0 : 1;
         std::printf("%-28s %9.2f %9.2f %7.3f %7.3f %7.3f %8.0f %8.0f %9.1f %8s  %s\n", recipe.name.c_str(),
-                    bodyBytes / 1048576.0, report.bytesRead / 1048576.0, report.seconds, user, system, bodyBytes / 1e6 / user,
-                    bodyBytes / 1e6 / (user + system), peakMiB, ratio, same ? "as expected" : report.outcome);
+                    bodyBytes / 1048576.0, report.bytesRead / 1048576.0, report.seconds, user, system,
+                    bodyBytes / 1e6 / user, bodyBytes / 1e6 / (user + system), peakMiB, ratio,
+                    same ? "as expected" : report.outcome);
     }
     return mismatches == 0 ? 0 : 1;
 }

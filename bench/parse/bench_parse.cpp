@@ -34,9 +34,11 @@ public:
     void Literal(std::string text, std::size_t repeat = 1) { pieces_.push_back({std::move(text), repeat, 0}); }
     void Noise(std::size_t length) { pieces_.push_back({std::string(), 1, length}); }
 
-    std::size_t Size() const {
+    std::size_t Size() const
+    {
         std::size_t total = 0;
-        for (const auto& p : pieces_) total += p.noise ? p.noise : p.text.size() * p.repeat;
+        for (const auto& p : pieces_)
+            total += p.noise ? p.noise : p.text.size() * p.repeat;
         return total;
     }
 
@@ -44,13 +46,15 @@ public:
     // Whether the next bytes are generated content (a file's body in these workloads).
     bool InNoise() const { return !AtEnd() && pieces_[piece_].noise != 0; }
     // Bytes left in the current piece.
-    std::size_t PieceLeft() const {
+    std::size_t PieceLeft() const
+    {
         const Piece& p = pieces_[piece_];
         return (p.noise ? p.noise : p.text.size() * p.repeat) - offset_;
     }
 
     // Copies the next bytes, at most `max`; 0 at the end.
-    std::size_t Produce(unsigned char* out, std::size_t max) {
+    std::size_t Produce(unsigned char* out, std::size_t max)
+    {
         std::size_t done = 0;
         while (done < max && piece_ < pieces_.size()) {
             const Piece& p = pieces_[piece_];
@@ -89,11 +93,13 @@ private:
     };
 
     // Random bytes, the stand-in for compressed file content.
-    static const std::string& NoiseBlock() {
+    static const std::string& NoiseBlock()
+    {
         static const std::string block = [] {
             std::string b(1 << 20, '\0');
             std::mt19937 rng(1);
-            for (char& c : b) c = static_cast<char>(rng());
+            for (char& c : b)
+                c = static_cast<char>(rng());
             return b;
         }();
         return block;
@@ -107,19 +113,23 @@ private:
 // Reads like the request stream: each read asks for the free room of the buffer.
 class CGeneratedSource : public parser::CDataSourceBase {
 public:
-    explicit CGeneratedSource(CBodyGenerator& body) : body_(body) {
+    explicit CGeneratedSource(CBodyGenerator& body) : body_(body)
+    {
         capacity = kBufferSize;
         try {
             ReadChunk();
         } catch (const ENoMoreData&) {
         }
     }
-    void ReadChunk() override {
+    void ReadChunk() override
+    {
         end = static_cast<std::uint32_t>(body_.Produce(buffer, static_cast<std::size_t>(capacity)));
         position = 0;
-        if (end == 0) throw ENoMoreData();
+        if (end == 0)
+            throw ENoMoreData();
     }
-    bool Refill(std::uint32_t keep, std::int32_t& shift) override {
+    bool Refill(std::uint32_t keep, std::int32_t& shift) override
+    {
         if (keep == 0) {
             shift = -static_cast<std::int32_t>(end);
             ReadChunk();
@@ -146,16 +156,19 @@ public:
     std::size_t textBytes = 0;
 };
 
-const std::string kBoundary = "KestruneBenchBoundary0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLM";  // 70 bytes
+const std::string kBoundary = "KestruneBenchBoundary0123456789abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLM"; // 70 bytes
 
-std::string FileHead(int i) {
+std::string FileHead(int i)
+{
     return "--" + kBoundary + "\r\nContent-Disposition: form-data; name=\"file" + std::to_string(i) +
-           "\"; filename=\"C:\\Data\\file" + std::to_string(i) + ".bin\"\r\nContent-Type: application/octet-stream\r\n\r\n";
+           "\"; filename=\"C:\\Data\\file" + std::to_string(i) +
+           ".bin\"\r\nContent-Type: application/octet-stream\r\n\r\n";
 }
 
 using Factory = CBodyGenerator (*)();
 
-CBodyGenerator W1() {
+CBodyGenerator W1()
+{
     CBodyGenerator g;
     g.Literal(FileHead(0));
     g.Noise(std::size_t{256} << 20);
@@ -163,7 +176,8 @@ CBodyGenerator W1() {
     return g;
 }
 
-CBodyGenerator W2() {
+CBodyGenerator W2()
+{
     CBodyGenerator g;
     std::string all;
     for (int i = 0; i < 20000; ++i) {
@@ -174,7 +188,8 @@ CBodyGenerator W2() {
     return g;
 }
 
-CBodyGenerator W3() {
+CBodyGenerator W3()
+{
     CBodyGenerator g;
     const std::string nearMiss = "\r\n--" + kBoundary.substr(0, kBoundary.size() - 1);
     g.Literal(FileHead(0));
@@ -183,7 +198,8 @@ CBodyGenerator W3() {
     return g;
 }
 
-CBodyGenerator W4() {
+CBodyGenerator W4()
+{
     CBodyGenerator g;
     for (int i = 0; i < 1000; ++i) {
         g.Literal(FileHead(i));
@@ -194,26 +210,36 @@ CBodyGenerator W4() {
     return g;
 }
 
-WideString Wide(const std::filesystem::path& p) {
+WideString Wide(const std::filesystem::path& p)
+{
     const auto u = p.u16string();
     return WideString(u.begin(), u.end());
 }
 
-void ResetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
+void ResetPeakRss()
+{
+    std::ofstream("/proc/self/clear_refs") << "5";
+}
 
-long PeakRssKib() {
+long PeakRssKib()
+{
     std::ifstream status("/proc/self/status");
     std::string line;
     while (std::getline(status, line)) {
-        if (line.rfind("VmHWM:", 0) == 0) return std::stol(line.substr(6));
+        if (line.rfind("VmHWM:", 0) == 0)
+            return std::stol(line.substr(6));
     }
     return -1;
 }
 
-double Seconds(std::chrono::steady_clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double Seconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
 
 // Parses the body; returns seconds.
-double TimeParse(Factory make, const std::filesystem::path& dir) {
+double TimeParse(Factory make, const std::filesystem::path& dir)
+{
     CBodyGenerator body = make();
     TParserOptions options;
     options.boundary = kBoundary;
@@ -227,14 +253,16 @@ double TimeParse(Factory make, const std::filesystem::path& dir) {
 }
 
 // Writes the same body to one file in 8192-byte writes; returns seconds.
-double TimeLimit(Factory make, const std::filesystem::path& dir) {
+double TimeLimit(Factory make, const std::filesystem::path& dir)
+{
     CBodyGenerator body = make();
     const WideString path = Wide(dir / "limit.bin");
     unsigned char chunk[8192];
     const auto start = std::chrono::steady_clock::now();
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create the limit file");
+    if (file == INVALID_HANDLE_VALUE)
+        throw std::runtime_error("cannot create the limit file");
     for (std::size_t n; (n = body.Produce(chunk, sizeof chunk)) != 0;) {
         DWORD written = 0;
         WriteFile(file, chunk, static_cast<DWORD>(n), &written, nullptr);
@@ -248,7 +276,8 @@ double TimeLimit(Factory make, const std::filesystem::path& dir) {
 // Writes only the files' contents, each to a new GUID-named file as the parser would create it,
 // in 8192-byte writes, with no parsing; returns seconds, or a negative value when the body has no
 // file content. What the file system charges for the files themselves: the parser cannot beat it.
-double TimeFilesOnly(Factory make, const std::filesystem::path& dir) {
+double TimeFilesOnly(Factory make, const std::filesystem::path& dir)
+{
     CBodyGenerator body = make();
     std::vector<WideString> names;
     unsigned char chunk[8192];
@@ -258,7 +287,8 @@ double TimeFilesOnly(Factory make, const std::filesystem::path& dir) {
         const bool content = body.InNoise();
         const std::size_t n = body.Produce(chunk, std::min(sizeof chunk, body.PieceLeft()));
         if (!content) {
-            if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+            if (file != INVALID_HANDLE_VALUE)
+                CloseHandle(file);
             file = INVALID_HANDLE_VALUE;
             continue;
         }
@@ -266,20 +296,24 @@ double TimeFilesOnly(Factory make, const std::filesystem::path& dir) {
             names.push_back(Wide(dir) + OLESTR("\\") + utils::CreateGuidString());
             file = CreateFileW(names.back().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-            if (file == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot create a file");
+            if (file == INVALID_HANDLE_VALUE)
+                throw std::runtime_error("cannot create a file");
         }
         DWORD written = 0;
         WriteFile(file, chunk, static_cast<DWORD>(n), &written, nullptr);
     }
-    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    if (file != INVALID_HANDLE_VALUE)
+        CloseHandle(file);
     const auto elapsed = std::chrono::steady_clock::now() - start;
-    for (const auto& name : names) DeleteFileW(name.c_str());
+    for (const auto& name : names)
+        DeleteFileW(name.c_str());
     return names.empty() ? -1.0 : Seconds(elapsed);
 }
 
-}  // namespace
+} // namespace
 
-int main(int argc, char** argv) {
+int main(int argc, char** argv)
+{
     const std::filesystem::path base = argc > 1 ? argv[1] : "/dev/shm";
     const std::filesystem::path dir = base / ("kestrune-bench-" + std::to_string(std::random_device{}()));
     std::filesystem::create_directories(dir);
@@ -288,12 +322,13 @@ int main(int argc, char** argv) {
     // Further arguments pick workloads by name (all when none is given).
     const std::vector<std::string> picked(argv + std::min(argc, 2), argv + argc);
     for (const auto& [name, make] : workloads) {
-        if (!picked.empty() && std::find(picked.begin(), picked.end(), name) == picked.end()) continue;
+        if (!picked.empty() && std::find(picked.begin(), picked.end(), name) == picked.end())
+            continue;
         try {
             const double megabytes = static_cast<double>(make().Size()) / 1e6;
             ResetPeakRss();
             double parse = 1e9, limit = 1e9, filesOnly = 1e9;
-            for (int run = 0; run < 3; ++run) {  // best of three
+            for (int run = 0; run < 3; ++run) { // best of three
                 parse = std::min(parse, TimeParse(make, dir));
                 limit = std::min(limit, TimeLimit(make, dir));
                 filesOnly = std::min(filesOnly, TimeFilesOnly(make, dir));

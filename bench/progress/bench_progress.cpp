@@ -31,8 +31,8 @@ public:
 
 std::string MakeBody(std::size_t fileBytes)
 {
-    std::string body = std::string("--") + kBoundary +
-                       "\r\nContent-Disposition: form-data; name=\"f\"; filename=\"big.bin\"\r\n\r\n";
+    std::string body =
+        std::string("--") + kBoundary + "\r\nContent-Disposition: form-data; name=\"f\"; filename=\"big.bin\"\r\n\r\n";
     body.reserve(body.size() + fileBytes + 64);
     for (std::size_t i = 0; i < fileBytes; ++i)
         body += static_cast<char>('a' + i % 26);
@@ -40,7 +40,10 @@ std::string MakeBody(std::size_t fileBytes)
     return body;
 }
 
-WideString Widen(const std::string& ascii) { return WideString(ascii.begin(), ascii.end()); }
+WideString Widen(const std::string& ascii)
+{
+    return WideString(ascii.begin(), ascii.end());
+}
 
 // One upload through an Upload object's Save under id; returns the seconds Save took.
 double TrackedUpload(const std::string& body, const WideString& id, const WideString& tempDir)
@@ -57,7 +60,7 @@ double TrackedUpload(const std::string& body, const WideString& id, const WideSt
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
     if (saved != S_OK)
         throw std::runtime_error("Save failed");
-    upload.Reset();  // deletes the temporary file
+    upload.Reset(); // deletes the temporary file
     CKestruneModule::Instance().UploadManager().Remove(id);
     return seconds;
 }
@@ -133,7 +136,7 @@ int main(int argc, char** argv)
     const std::string body = MakeBody(megabytes * 1024 * 1024);
     const WideString tempDir = Widen(dir);
 
-    Throughput(body, tempDir, 0, -1);  // warm-up
+    Throughput(body, tempDir, 0, -1); // warm-up
     // Alternating, so that a slow spell of the machine weighs on both alike.
     constexpr int kRounds = 7;
     std::vector<double> aloneRates, polledRates;
@@ -145,7 +148,8 @@ int main(int argc, char** argv)
     const double polled = Median(polledRates);
     std::printf("upload of %zu MiB into %s (median of %d, alternating)\n", megabytes, dir.c_str(), kRounds);
     std::printf("  no progress readers:              %8.1f MiB/s\n", alone);
-    std::printf("  16 readers polling every 1 ms:    %8.1f MiB/s  (%+.1f %%)\n", polled, (polled / alone - 1.0) * 100.0);
+    std::printf("  16 readers polling every 1 ms:    %8.1f MiB/s  (%+.1f %%)\n", polled,
+                (polled / alone - 1.0) * 100.0);
     const double readNs = MedianReadNanoseconds();
     std::printf("median cost of one PercentDone read: %.0f ns\n", readNs);
     // 16 readers x 3 reads x 1000 polls a second: the reads' own share of one core, free of the

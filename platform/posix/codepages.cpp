@@ -341,8 +341,8 @@ UINT GetACP()
 LPWSTR CharLowerW(LPWSTR lpsz)
 {
     if (reinterpret_cast<uintptr_t>(lpsz) >> 16 == 0)
-        return reinterpret_cast<LPWSTR>(
-            static_cast<uintptr_t>(platform::detail::ToLowerChar(static_cast<OLECHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
+        return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(
+            platform::detail::ToLowerChar(static_cast<OLECHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
     for (LPWSTR p = lpsz; *p; ++p)
         *p = platform::detail::ToLowerChar(*p);
     return lpsz;
@@ -351,8 +351,8 @@ LPWSTR CharLowerW(LPWSTR lpsz)
 LPWSTR CharUpperW(LPWSTR lpsz)
 {
     if (reinterpret_cast<uintptr_t>(lpsz) >> 16 == 0)
-        return reinterpret_cast<LPWSTR>(
-            static_cast<uintptr_t>(platform::detail::ToUpperChar(static_cast<OLECHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
+        return reinterpret_cast<LPWSTR>(static_cast<uintptr_t>(
+            platform::detail::ToUpperChar(static_cast<OLECHAR>(reinterpret_cast<uintptr_t>(lpsz)))));
     for (LPWSTR p = lpsz; *p; ++p)
         *p = platform::detail::ToUpperChar(*p);
     return lpsz;

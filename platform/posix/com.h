@@ -191,8 +191,7 @@ typedef ITypeLib* LPTYPELIB;
 EXTERN_C HRESULT CoInitializeEx(LPVOID pvReserved, DWORD dwCoInit);
 EXTERN_C HRESULT CoInitialize(LPVOID pvReserved);
 EXTERN_C void CoUninitialize();
-EXTERN_C HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid,
-                                  LPVOID* ppv);
+EXTERN_C HRESULT CoCreateInstance(REFCLSID rclsid, LPUNKNOWN pUnkOuter, DWORD dwClsContext, REFIID riid, LPVOID* ppv);
 EXTERN_C HRESULT CoGetClassObject(REFCLSID rclsid, DWORD dwClsContext, LPVOID pvReserved, REFIID riid, LPVOID* ppv);
 EXTERN_C HRESULT CoCreateGuid(GUID* pguid);
 // The inner object of an aggregation with punkOuter. Nothing here marshals between apartments, so

@@ -46,7 +46,10 @@ void ArmLocked(State& s)
     }
 }
 
-bool OnArmedThread(const State& s) { return s.thread == std::this_thread::get_id(); }
+bool OnArmedThread(const State& s)
+{
+    return s.thread == std::this_thread::get_id();
+}
 
 } // namespace
 

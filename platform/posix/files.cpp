@@ -142,8 +142,8 @@ struct File : KernelObject {
 };
 
 /// Opens or creates a file as CreateFileW does. On failure returns null with *error set.
-std::shared_ptr<File> OpenFile(LPCWSTR name, DWORD desired, DWORD share, DWORD disposition, DWORD flags,
-                               DWORD* error, bool* existed)
+std::shared_ptr<File> OpenFile(LPCWSTR name, DWORD desired, DWORD share, DWORD disposition, DWORD flags, DWORD* error,
+                               bool* existed)
 {
     *existed = false;
     if (!name || !*name) {
@@ -402,8 +402,7 @@ DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh)
     return static_cast<DWORD>(size.QuadPart);
 }
 
-BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARGE_INTEGER lpNewFilePointer,
-                      DWORD dwMoveMethod)
+BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARGE_INTEGER lpNewFilePointer, DWORD dwMoveMethod)
 {
     auto file = FindFile(hFile);
     if (!file)
@@ -590,8 +589,9 @@ int _wsopen_s(int* pfh, const WCHAR* filename, int oflag, int shflag, int pmode)
         return EINVAL;
     *pfh = -1;
     int accessBits = oflag & (_O_WRONLY | _O_RDWR);
-    DWORD desired = accessBits == _O_WRONLY ? GENERIC_WRITE : accessBits == _O_RDWR ? GENERIC_READ | GENERIC_WRITE
-                                                                                   : GENERIC_READ;
+    DWORD desired = accessBits == _O_WRONLY ? GENERIC_WRITE
+                    : accessBits == _O_RDWR ? GENERIC_READ | GENERIC_WRITE
+                                            : GENERIC_READ;
     DWORD share;
     switch (shflag) {
     case _SH_DENYRW: share = 0; break;

@@ -42,7 +42,7 @@ HRESULT CoCreateFreeThreadedMarshaler(LPUNKNOWN punkOuter, LPUNKNOWN* ppunkMarsh
     if (!ppunkMarshal)
         return E_INVALIDARG;
     *ppunkMarshal = nullptr;
-    (void)punkOuter;  // the inner object never delegates
+    (void)punkOuter; // the inner object never delegates
     IUnknown* inner = new (std::nothrow) CFreeThreadedMarshaler();
     if (!inner)
         return E_OUTOFMEMORY;

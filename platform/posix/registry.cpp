@@ -11,8 +11,8 @@ bool IsPredefined(HKEY key)
 
 } // namespace
 
-LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES,
-                        PHKEY phkResult, LPDWORD)
+LSTATUS RegCreateKeyExW(HKEY hKey, LPCWSTR, DWORD, LPWSTR, DWORD, REGSAM, const LPSECURITY_ATTRIBUTES, PHKEY phkResult,
+                        LPDWORD)
 {
     if (phkResult)
         *phkResult = nullptr;

@@ -15,35 +15,27 @@ ULONG ElementSize(VARTYPE vt)
 {
     switch (vt) {
     case VT_I1:
-    case VT_UI1:
-        return 1;
+    case VT_UI1: return 1;
     case VT_I2:
     case VT_UI2:
-    case VT_BOOL:
-        return 2;
+    case VT_BOOL: return 2;
     case VT_I4:
     case VT_UI4:
     case VT_R4:
     case VT_INT:
     case VT_UINT:
-    case VT_ERROR:
-        return 4;
+    case VT_ERROR: return 4;
     case VT_R8:
     case VT_CY:
     case VT_DATE:
     case VT_I8:
-    case VT_UI8:
-        return 8;
+    case VT_UI8: return 8;
     case VT_BSTR:
     case VT_DISPATCH:
-    case VT_UNKNOWN:
-        return sizeof(void*);
-    case VT_VARIANT:
-        return sizeof(VARIANT);
-    case VT_DECIMAL:
-        return sizeof(DECIMAL);
-    default:
-        return 0;
+    case VT_UNKNOWN: return sizeof(void*);
+    case VT_VARIANT: return sizeof(VARIANT);
+    case VT_DECIMAL: return sizeof(DECIMAL);
+    default: return 0;
     }
 }
 
@@ -185,8 +177,8 @@ HRESULT SafeArrayUnlock(SAFEARRAY* psa)
     do {
         if (current == 0)
             return E_UNEXPECTED;
-    } while (!__atomic_compare_exchange_n(&psa->cLocks, &current, current - 1, false, __ATOMIC_SEQ_CST,
-                                          __ATOMIC_SEQ_CST));
+    } while (
+        !__atomic_compare_exchange_n(&psa->cLocks, &current, current - 1, false, __ATOMIC_SEQ_CST, __ATOMIC_SEQ_CST));
     return S_OK;
 }
 
@@ -325,8 +317,8 @@ HRESULT SafeArrayCopy(SAFEARRAY* psa, SAFEARRAY** ppsaOut)
         auto* from = static_cast<BSTR*>(psa->pvData);
         auto* to = static_cast<BSTR*>(copy->pvData);
         for (size_t i = 0; i < n; ++i) {
-            if (from[i] && !(to[i] = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(from[i]),
-                                                           SysStringByteLen(from[i])))) {
+            if (from[i] &&
+                !(to[i] = SysAllocStringByteLen(reinterpret_cast<LPCSTR>(from[i]), SysStringByteLen(from[i])))) {
                 SafeArrayDestroy(copy);
                 return E_OUTOFMEMORY;
             }

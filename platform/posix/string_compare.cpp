@@ -63,11 +63,26 @@ std::vector<Weighted> Weigh(const OLECHAR* s, UINT n, std::u16string& skipped)
             continue;
         }
         switch (c) {
-        case 0xDF: Append(out, u's'); Append(out, u's'); break;
-        case 0xE6: Append(out, u'a'); Append(out, u'e'); break;
-        case 0xC6: Append(out, u'A'); Append(out, u'E'); break;
-        case 0x153: Append(out, u'o'); Append(out, u'e'); break;
-        case 0x152: Append(out, u'O'); Append(out, u'E'); break;
+        case 0xDF:
+            Append(out, u's');
+            Append(out, u's');
+            break;
+        case 0xE6:
+            Append(out, u'a');
+            Append(out, u'e');
+            break;
+        case 0xC6:
+            Append(out, u'A');
+            Append(out, u'E');
+            break;
+        case 0x153:
+            Append(out, u'o');
+            Append(out, u'e');
+            break;
+        case 0x152:
+            Append(out, u'O');
+            Append(out, u'E');
+            break;
         default: Append(out, c);
         }
     }

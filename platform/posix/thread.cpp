@@ -59,8 +59,8 @@ HANDLE Start(unsigned (*routine)(void*), void* arg, bool suspended, DWORD* idOut
 
 using namespace platform::detail;
 
-uintptr_t _beginthreadex(void*, unsigned, unsigned(__stdcall* start_address)(void*), void* arglist,
-                         unsigned initflag, unsigned* thrdaddr)
+uintptr_t _beginthreadex(void*, unsigned, unsigned(__stdcall* start_address)(void*), void* arglist, unsigned initflag,
+                         unsigned* thrdaddr)
 {
     if (!start_address) {
         errno = EINVAL;

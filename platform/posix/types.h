@@ -211,10 +211,10 @@ typedef struct _SECURITY_ATTRIBUTES {
 #define SUCCEEDED(hr) (((HRESULT)(hr)) >= 0)
 #define FAILED(hr) (((HRESULT)(hr)) < 0)
 #define IS_ERROR(hr) ((unsigned long)(hr) >> 31 == 1)
-#define HRESULT_CODE(hr) ((hr) & 0xFFFF)
+#define HRESULT_CODE(hr) ((hr)&0xFFFF)
 #define HRESULT_FACILITY(hr) (((hr) >> 16) & 0x1fff)
 #define HRESULT_SEVERITY(hr) (((hr) >> 31) & 0x1)
-#define SCODE_CODE(sc) ((sc) & 0xFFFF)
+#define SCODE_CODE(sc) ((sc)&0xFFFF)
 #define FACILITY_NULL 0
 #define FACILITY_RPC 1
 #define FACILITY_DISPATCH 2
@@ -232,7 +232,7 @@ typedef struct _SECURITY_ATTRIBUTES {
 #ifdef __cplusplus
 constexpr HRESULT HRESULT_FROM_WIN32(unsigned long x)
 {
-    return (HRESULT)(x) <= 0 ? (HRESULT)(x) : (HRESULT)(((x) & 0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);
+    return (HRESULT)(x) <= 0 ? (HRESULT)(x) : (HRESULT)(((x)&0x0000FFFF) | (FACILITY_WIN32 << 16) | 0x80000000);
 }
 #endif
 

@@ -39,10 +39,8 @@ bool IsKnownScalar(VARTYPE vt)
     case VT_BOOL:
     case VT_UNKNOWN:
     case VT_DECIMAL:
-    case VT_VARIANT:
-        return true;
-    default:
-        return false;
+    case VT_VARIANT: return true;
+    default: return false;
     }
 }
 
@@ -110,42 +108,29 @@ HRESULT CopyReferenced(VARIANT* dest, const VARIANT* src)
     } else {
         switch (base) {
         case VT_I1:
-        case VT_UI1:
-            value.bVal = *src->pbVal;
-            break;
+        case VT_UI1: value.bVal = *src->pbVal; break;
         case VT_I2:
         case VT_UI2:
-        case VT_BOOL:
-            value.iVal = *src->piVal;
-            break;
+        case VT_BOOL: value.iVal = *src->piVal; break;
         case VT_I4:
         case VT_UI4:
         case VT_INT:
         case VT_UINT:
         case VT_R4:
-        case VT_ERROR:
-            value.lVal = *src->plVal;
-            break;
+        case VT_ERROR: value.lVal = *src->plVal; break;
         case VT_I8:
         case VT_UI8:
         case VT_R8:
         case VT_CY:
-        case VT_DATE:
-            value.llVal = *src->pllVal;
-            break;
-        case VT_BSTR:
-            value.bstrVal = *src->pbstrVal;
-            break;
+        case VT_DATE: value.llVal = *src->pllVal; break;
+        case VT_BSTR: value.bstrVal = *src->pbstrVal; break;
         case VT_DISPATCH:
-        case VT_UNKNOWN:
-            value.punkVal = *src->ppunkVal;
-            break;
+        case VT_UNKNOWN: value.punkVal = *src->ppunkVal; break;
         case VT_DECIMAL:
             value.decVal = *src->pdecVal;
             value.vt = VT_DECIMAL;
             break;
-        default:
-            return DISP_E_BADVARTYPE;
+        default: return DISP_E_BADVARTYPE;
         }
     }
     return CopyValue(dest, &value);
@@ -207,7 +192,9 @@ HRESULT ParseNumber(BSTR text, Number& out)
         if (*end || errno || s[2] == '-' || s[2] == '+')
             return DISP_E_TYPEMISMATCH;
         out.kind = NumKind::Signed;
-        out.i = v <= 0xFFFF ? static_cast<SHORT>(v) : v <= 0xFFFFFFFFull ? static_cast<LONG>(v) : static_cast<long long>(v);
+        out.i = v <= 0xFFFF          ? static_cast<SHORT>(v)
+                : v <= 0xFFFFFFFFull ? static_cast<LONG>(v)
+                                     : static_cast<long long>(v);
         return S_OK;
     }
     for (char c : s)
@@ -238,12 +225,24 @@ HRESULT ToNumber(const VARIANT* src, Number& out)
     case VT_UI4:
     case VT_UINT: out = {NumKind::Signed, static_cast<long long>(src->ulVal)}; return S_OK;
     case VT_I8: out = {NumKind::Signed, src->llVal}; return S_OK;
-    case VT_UI8: out.kind = NumKind::Unsigned; out.u = src->ullVal; return S_OK;
+    case VT_UI8:
+        out.kind = NumKind::Unsigned;
+        out.u = src->ullVal;
+        return S_OK;
     case VT_BOOL: out = {NumKind::Signed, src->boolVal ? -1 : 0}; return S_OK;
-    case VT_R4: out.kind = NumKind::Real; out.r = src->fltVal; return S_OK;
-    case VT_R8: out.kind = NumKind::Real; out.r = src->dblVal; return S_OK;
+    case VT_R4:
+        out.kind = NumKind::Real;
+        out.r = src->fltVal;
+        return S_OK;
+    case VT_R8:
+        out.kind = NumKind::Real;
+        out.r = src->dblVal;
+        return S_OK;
     case VT_BSTR: return ParseNumber(src->bstrVal, out);
-    case VT_DECIMAL: out.kind = NumKind::Real; out.r = DecimalValue(src->decVal); return S_OK;
+    case VT_DECIMAL:
+        out.kind = NumKind::Real;
+        out.r = DecimalValue(src->decVal);
+        return S_OK;
     default: return DISP_E_TYPEMISMATCH;
     }
 }
@@ -390,11 +389,8 @@ HRESULT Convert(VARIANT* out, const VARIANT* src, USHORT flags, VARTYPE vt, int 
 
     VariantInit(out);
     switch (vt) {
-    case VT_EMPTY:
-        return S_OK;
-    case VT_NULL:
-        out->vt = VT_NULL;
-        return S_OK;
+    case VT_EMPTY: return S_OK;
+    case VT_NULL: out->vt = VT_NULL; return S_OK;
     case VT_BSTR: {
         BSTR text = nullptr;
         HRESULT hr = ToText(src, flags, text);
@@ -426,8 +422,9 @@ HRESULT Convert(VARIANT* out, const VARIANT* src, USHORT flags, VARTYPE vt, int 
         HRESULT hr = ToNumber(src, n);
         if (FAILED(hr))
             return hr;
-        double r = n.kind == NumKind::Real ? n.r : n.kind == NumKind::Unsigned ? static_cast<double>(n.u)
-                                                                              : static_cast<double>(n.i);
+        double r = n.kind == NumKind::Real       ? n.r
+                   : n.kind == NumKind::Unsigned ? static_cast<double>(n.u)
+                                                 : static_cast<double>(n.i);
         out->vt = vt;
         if (vt == VT_R8)
             out->dblVal = r;
@@ -435,22 +432,45 @@ HRESULT Convert(VARIANT* out, const VARIANT* src, USHORT flags, VARTYPE vt, int 
             out->fltVal = static_cast<float>(r);
         return S_OK;
     }
-    default:
-        break;
+    default: break;
     }
 
     long long min, max;
     switch (vt) {
-    case VT_I1: min = -128; max = 127; break;
-    case VT_UI1: min = 0; max = 255; break;
-    case VT_I2: min = -32768; max = 32767; break;
-    case VT_UI2: min = 0; max = 65535; break;
+    case VT_I1:
+        min = -128;
+        max = 127;
+        break;
+    case VT_UI1:
+        min = 0;
+        max = 255;
+        break;
+    case VT_I2:
+        min = -32768;
+        max = 32767;
+        break;
+    case VT_UI2:
+        min = 0;
+        max = 65535;
+        break;
     case VT_I4:
-    case VT_INT: min = INT32_MIN; max = INT32_MAX; break;
+    case VT_INT:
+        min = INT32_MIN;
+        max = INT32_MAX;
+        break;
     case VT_UI4:
-    case VT_UINT: min = 0; max = UINT32_MAX; break;
-    case VT_I8: min = INT64_MIN; max = INT64_MAX; break;
-    case VT_BOOL: min = INT64_MIN; max = INT64_MAX; break;
+    case VT_UINT:
+        min = 0;
+        max = UINT32_MAX;
+        break;
+    case VT_I8:
+        min = INT64_MIN;
+        max = INT64_MAX;
+        break;
+    case VT_BOOL:
+        min = INT64_MIN;
+        max = INT64_MAX;
+        break;
     default: return DISP_E_TYPEMISMATCH;
     }
     Number n;

@@ -92,18 +92,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (boundary.empty())
         boundary = "b";
     const int typeChoice = in.ConsumeIntegralInRange(0, 5);
-    const char* const kTypes[] = {"multipart/form-data; boundary=", "Multipart/Form-Data; boundary=",
-                                  "multipart/form-data; Boundary=", "multipart/form-data;boundary=",
-                                  "text/plain; boundary=", "multipart/form-data; boundary=\""};
+    const char* const kTypes[] = {
+        "multipart/form-data; boundary=", "Multipart/Form-Data; boundary=", "multipart/form-data; Boundary=",
+        "multipart/form-data;boundary=",  "text/plain; boundary=",          "multipart/form-data; boundary=\""};
     const std::string contentType = kTypes[typeChoice] + boundary;
     std::vector<ULONG> pieces;
     for (int n = in.ConsumeIntegralInRange(0, 4); n > 0; --n)
         pieces.push_back(in.ConsumeIntegralInRange<ULONG>(1, in.ConsumeBool() ? 16 : 9000));
     host::CRequest::TReadFault fault;
     if (in.ConsumeIntegralInRange(0, 7) == 0) {
-        fault.kind = in.PickValueInArray({host::CRequest::TReadFault::Kind::Fail,
-                                          host::CRequest::TReadFault::Kind::CountType,
-                                          host::CRequest::TReadFault::Kind::DataType});
+        fault.kind =
+            in.PickValueInArray({host::CRequest::TReadFault::Kind::Fail, host::CRequest::TReadFault::Kind::CountType,
+                                 host::CRequest::TReadFault::Kind::DataType});
         fault.call = in.ConsumeIntegralInRange(1u, 12u);
     }
     const int lengthChoice = in.ConsumeIntegralInRange(0, 3); // exact, more, fewer, none

@@ -36,7 +36,10 @@ bool ThreeByteCharacter(std::uint32_t unit)
     return (unit >= 0x0800 && unit <= 0xD7FF) || (unit >= 0xE000 && unit <= 0xFFFD);
 }
 
-std::uint32_t Step(std::uint32_t h, std::uint32_t unit) { return (h * kPrime) ^ unit; }
+std::uint32_t Step(std::uint32_t h, std::uint32_t unit)
+{
+    return (h * kPrime) ^ unit;
+}
 
 // A pair of blocks from state h, and the state both lead to.
 TBlockPair FindPair(std::uint32_t h, std::uint32_t& next)
@@ -314,6 +317,9 @@ std::uint64_t THostileRecipe::BodyLength() const
     return total;
 }
 
-std::unique_ptr<host::CBodySource> THostileRecipe::OpenBody() const { return std::make_unique<CRecipeBody>(*this); }
+std::unique_ptr<host::CBodySource> THostileRecipe::OpenBody() const
+{
+    return std::make_unique<CRecipeBody>(*this);
+}
 
 } // namespace hostile

@@ -53,17 +53,17 @@ public:
     struct TSegment {
         enum class Kind { Literal, Collide };
         Kind kind = Kind::Literal;
-        std::string text;   // the literal, or the text before each name
-        std::string after;  // the text after each name (Collide)
+        std::string text;  // the literal, or the text before each name
+        std::string after; // the text after each name (Collide)
         std::uint64_t times = 1;
     };
 
     static THostileRecipe Load(const std::filesystem::path& file);
 
-    std::string name;          // the file's stem
+    std::string name; // the file's stem
     std::string contentType;
     long long declaredLength = -1; // -1: the body's real length
-    std::string expected;      // the expect line, as TOutcome::ToString writes it
+    std::string expected;          // the expect line, as TOutcome::ToString writes it
     bool big = false;
     std::vector<TSegment> segments;
 

@@ -36,7 +36,8 @@ inline TOutcome RunRecipe(const THostileRecipe& recipe, const std::filesystem::p
     TOutcome out;
     {
         const auto head = host::MakeRequestHead(
-            "POST", {{"Content-Type", recipe.contentType}, {"Content-Length", std::to_string(recipe.ContentLength())}}, 0);
+            "POST", {{"Content-Type", recipe.contentType}, {"Content-Length", std::to_string(recipe.ContentLength())}},
+            0);
         save_run::SaveRun run(host::CreatePage(head, recipe.OpenBody()));
         const std::u16string dir = folder.u16string();
         out.save = static_cast<long>(run.Save(WideString(dir.begin(), dir.end())));

@@ -61,14 +61,13 @@ struct TReadBack {
 };
 
 /// A POST page with Content-Type multipart/form-data and the given boundary over body.
-inline frame::ComPtr<host::CScriptingContext> MultipartPage(const std::string& boundary,
-                                                           std::unique_ptr<host::CBodySource> body,
-                                                           ULONGLONG contentLength)
+inline frame::ComPtr<host::CScriptingContext>
+MultipartPage(const std::string& boundary, std::unique_ptr<host::CBodySource> body, ULONGLONG contentLength)
 {
-    const auto head = host::MakeRequestHead(
-        "POST", {{"Content-Type", "multipart/form-data; boundary=" + boundary},
-                 {"Content-Length", std::to_string(contentLength)}},
-        0);
+    const auto head = host::MakeRequestHead("POST",
+                                            {{"Content-Type", "multipart/form-data; boundary=" + boundary},
+                                             {"Content-Length", std::to_string(contentLength)}},
+                                            0);
     return host::CreatePage(head, std::move(body));
 }
 

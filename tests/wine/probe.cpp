@@ -47,13 +47,15 @@ Doc Documentation(ITypeInfo* info, MEMBERID member)
     return doc;
 }
 
-std::string Help(const std::string& help) { return help.empty() ? std::string() : " help=\"" + help + "\""; }
+std::string Help(const std::string& help)
+{
+    return help.empty() ? std::string() : " help=\"" + help + "\"";
+}
 
 std::string TypeName(ITypeInfo* info, const TYPEDESC& type)
 {
     switch (type.vt) {
-    case VT_PTR:
-        return TypeName(info, *type.lptdesc) + "*";
+    case VT_PTR: return TypeName(info, *type.lptdesc) + "*";
     case VT_USERDEFINED: {
         ITypeInfo* ref = nullptr;
         if (FAILED(info->GetRefTypeInfo(type.hreftype, &ref)))
@@ -80,13 +82,20 @@ std::string TypeName(ITypeInfo* info, const TYPEDESC& type)
 std::string TypeFlags(WORD flags)
 {
     std::string out;
-    if (flags & TYPEFLAG_FCANCREATE) out += " creatable";
-    if (flags & TYPEFLAG_FDUAL) out += " dual";
-    if (flags & TYPEFLAG_FOLEAUTOMATION) out += " oleautomation";
-    if (flags & TYPEFLAG_FNONEXTENSIBLE) out += " nonextensible";
-    if (flags & TYPEFLAG_FRESTRICTED) out += " restricted";
-    if (flags & TYPEFLAG_FHIDDEN) out += " hidden";
-    if (flags & TYPEFLAG_FAGGREGATABLE) out += " aggregatable";
+    if (flags & TYPEFLAG_FCANCREATE)
+        out += " creatable";
+    if (flags & TYPEFLAG_FDUAL)
+        out += " dual";
+    if (flags & TYPEFLAG_FOLEAUTOMATION)
+        out += " oleautomation";
+    if (flags & TYPEFLAG_FNONEXTENSIBLE)
+        out += " nonextensible";
+    if (flags & TYPEFLAG_FRESTRICTED)
+        out += " restricted";
+    if (flags & TYPEFLAG_FHIDDEN)
+        out += " hidden";
+    if (flags & TYPEFLAG_FAGGREGATABLE)
+        out += " aggregatable";
     return out;
 }
 
@@ -107,10 +116,14 @@ std::string Parameter(ITypeInfo* info, const ELEMDESC& element, BSTR name)
 {
     const USHORT flags = element.paramdesc.wParamFlags;
     std::string out;
-    if (flags & PARAMFLAG_FIN) out += "in ";
-    if (flags & PARAMFLAG_FOUT) out += "out ";
-    if (flags & PARAMFLAG_FRETVAL) out += "retval ";
-    if (flags & PARAMFLAG_FOPT) out += "optional ";
+    if (flags & PARAMFLAG_FIN)
+        out += "in ";
+    if (flags & PARAMFLAG_FOUT)
+        out += "out ";
+    if (flags & PARAMFLAG_FRETVAL)
+        out += "retval ";
+    if (flags & PARAMFLAG_FOPT)
+        out += "optional ";
     out += TypeName(info, element.tdesc);
     if (name)
         out += " " + Narrow(name);
@@ -216,8 +229,7 @@ void PrintTypeInfo(ITypeInfo* info)
             TYPEATTR* vtableAttributes = nullptr;
             if (SUCCEEDED(vtable->GetTypeAttr(&vtableAttributes))) {
                 const WORD flags = attributes->wTypeFlags | vtableAttributes->wTypeFlags;
-                std::printf("interface %s%s%s\n", doc.name.c_str(), TypeFlags(flags).c_str(),
-                            Help(doc.help).c_str());
+                std::printf("interface %s%s%s\n", doc.name.c_str(), TypeFlags(flags).c_str(), Help(doc.help).c_str());
                 PrintFunctions(vtable, *vtableAttributes);
                 vtable->ReleaseTypeAttr(vtableAttributes);
             }
@@ -229,8 +241,7 @@ void PrintTypeInfo(ITypeInfo* info)
         }
         break;
     }
-    default:
-        std::printf("type %s kind %d\n", doc.name.c_str(), static_cast<int>(attributes->typekind));
+    default: std::printf("type %s kind %d\n", doc.name.c_str(), static_cast<int>(attributes->typekind));
     }
     info->ReleaseTypeAttr(attributes);
 }
@@ -280,7 +291,9 @@ int Registered()
         return 1;
     TLIBATTR* attributes = nullptr;
     library->GetLibAttr(&attributes);
-    std::printf("syskind %s\n", attributes->syskind == SYS_WIN64 ? "win64" : attributes->syskind == SYS_WIN32 ? "win32" : "other");
+    std::printf("syskind %s\n", attributes->syskind == SYS_WIN64   ? "win64"
+                                : attributes->syskind == SYS_WIN32 ? "win32"
+                                                                   : "other");
     library->ReleaseTLibAttr(attributes);
     library->Release();
     return 0;
@@ -305,9 +318,13 @@ int Classes(const wchar_t* path)
         const char* name;
         const CLSID* clsid;
     } classes[] = {
-        {"UploadedFileCollection", &CLSID_UploadedFileCollection}, {"TextFieldCollection", &CLSID_TextFieldCollection},
-        {"UploadedFile", &CLSID_UploadedFile}, {"TextField", &CLSID_TextField}, {"Progress", &CLSID_Progress},
-        {"UploadMetadata", &CLSID_UploadMetadata}, {"Upload", &CLSID_Upload},
+        {"UploadedFileCollection", &CLSID_UploadedFileCollection},
+        {"TextFieldCollection", &CLSID_TextFieldCollection},
+        {"UploadedFile", &CLSID_UploadedFile},
+        {"TextField", &CLSID_TextField},
+        {"Progress", &CLSID_Progress},
+        {"UploadMetadata", &CLSID_UploadMetadata},
+        {"Upload", &CLSID_Upload},
     };
     std::printf("DllCanUnloadNow %s\n", Hex(canUnloadNow()).c_str());
     for (const auto& c : classes) {
@@ -319,13 +336,14 @@ int Classes(const wchar_t* path)
         factory->LockServer(TRUE);
         std::printf("  locked: DllCanUnloadNow %s\n", Hex(canUnloadNow()).c_str());
         factory->LockServer(FALSE);
-        IUnknown* outer = factory;  // any IUnknown serves: refusals come before creation
+        IUnknown* outer = factory; // any IUnknown serves: refusals come before creation
         IUnknown* object = nullptr;
         std::printf("  aggregated, asking for IDispatch: %s\n",
                     Hex(factory->CreateInstance(outer, IID_IDispatch, reinterpret_cast<void**>(&object))).c_str());
         factory->Release();
     }
-    std::printf("DllGetClassObject null out %s\n", Hex(getClassObject(CLSID_Upload, IID_IClassFactory, nullptr)).c_str());
+    std::printf("DllGetClassObject null out %s\n",
+                Hex(getClassObject(CLSID_Upload, IID_IClassFactory, nullptr)).c_str());
     std::printf("DllCanUnloadNow %s\n", Hex(canUnloadNow()).c_str());
     return 0;
 }

@@ -23,15 +23,14 @@ namespace {
 
 // Two text fields and a file, so that Save registers statistics, subscribes them to the timer and
 // writes (and, on release, deletes) a temporary file.
-const char kBody[] =
-    "--b\r\n"
-    "Content-Disposition: form-data; name=\"title\"\r\n\r\n"
-    "holiday\r\n"
-    "--b\r\n"
-    "Content-Disposition: form-data; name=\"photo\"; filename=\"photo.jpg\"\r\n"
-    "Content-Type: image/jpeg\r\n\r\n"
-    "not really a picture\r\n"
-    "--b--\r\n";
+const char kBody[] = "--b\r\n"
+                     "Content-Disposition: form-data; name=\"title\"\r\n\r\n"
+                     "holiday\r\n"
+                     "--b\r\n"
+                     "Content-Disposition: form-data; name=\"photo\"; filename=\"photo.jpg\"\r\n"
+                     "Content-Type: image/jpeg\r\n\r\n"
+                     "not really a picture\r\n"
+                     "--b--\r\n";
 
 int Fail(const char* what, HRESULT hr)
 {
@@ -68,7 +67,7 @@ int ExitAtOnce(const wchar_t* tempDir)
     if (FAILED(hr))
         return Fail("the upload", hr);
     std::fflush(stdout);
-    ::ExitProcess(0);  // the worker threads run, statistics are registered, objects are alive
+    ::ExitProcess(0); // the worker threads run, statistics are registered, objects are alive
 }
 
 int UnloadAfterRelease(const wchar_t* tempDir, const wchar_t* dllPath)
@@ -77,7 +76,8 @@ int UnloadAfterRelease(const wchar_t* tempDir, const wchar_t* dllPath)
     if (!dll)
         return Fail("LoadLibraryW", HRESULT_FROM_WIN32(::GetLastError()));
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
+    auto getClassObject =
+        reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(::GetProcAddress(dll, "DllGetClassObject")));
     if (!getClassObject)
         return Fail("GetProcAddress(DllGetClassObject)", E_FAIL);
     {

@@ -19,8 +19,7 @@ public:
     /// body is counted but not sent.
     CHttpChannel(CSocketStream& stream, bool keepAlive, bool headOnly) noexcept
         : stream_(stream), keepAlive_(keepAlive), headOnly_(headOnly)
-    {
-    }
+    {}
 
     void SendHead(const std::string& status, const host::THttpHeaderList& headers,
                   std::optional<std::size_t> contentLength) override;

@@ -57,7 +57,8 @@ bool ReadHead(CSocketStream& stream, TParser& parser, bool& malformed)
         if (stream.Pending().empty() && !stream.Fill())
             return false;
         boost::beast::error_code error;
-        const std::size_t used = parser.put(boost::asio::buffer(stream.Pending().data(), stream.Pending().size()), error);
+        const std::size_t used =
+            parser.put(boost::asio::buffer(stream.Pending().data(), stream.Pending().size()), error);
         stream.Pending().erase(0, used);
         if (error == http::error::need_more) {
             if (!stream.Fill()) {
@@ -104,9 +105,9 @@ void SendStaticFile(CHttpChannel& channel, const std::filesystem::path& file, st
 }
 
 std::vector<host::CServerVariables::TVariable> ServerVariablesOf(const host::THttpRequestHead& head,
-                                                                  const std::string& sitePath,
-                                                                  const std::string& remoteAddress,
-                                                                  const TServerSettings& settings)
+                                                                 const std::string& sitePath,
+                                                                 const std::string& remoteAddress,
+                                                                 const TServerSettings& settings)
 {
     std::string serverName = head.Header("Host").value_or(settings.bindAddress);
     if (const std::size_t colon = serverName.rfind(':'); colon != std::string::npos && serverName.front() != '[')
@@ -162,8 +163,10 @@ bool Answer(CSocketStream& stream, TParser& parser, const std::string& remoteAdd
         std::error_code error;
         const bool exists = std::filesystem::is_regular_file(file, error);
         const auto expect = request.find(http::field::expect);
-        const bool continueWanted = expect != request.end() && length > 0 &&
-                                    host::EqualsIgnoringAsciiCase(std::string_view(expect->value().data(), expect->value().size()), "100-continue");
+        const bool continueWanted =
+            expect != request.end() && length > 0 &&
+            host::EqualsIgnoringAsciiCase(std::string_view(expect->value().data(), expect->value().size()),
+                                          "100-continue");
         if (exists && IsAspPage(path)) {
             if (continueWanted)
                 stream.SendAll("HTTP/1.1 100 Continue\r\n\r\n");

@@ -21,8 +21,8 @@
 namespace aspserve {
 
 struct TServerSettings {
-    std::filesystem::path root;   ///< the served folder
-    std::string bindAddress;      ///< e.g. "127.0.0.1"
+    std::filesystem::path root; ///< the served folder
+    std::string bindAddress;    ///< e.g. "127.0.0.1"
     unsigned short port = 8080;
     std::uint64_t maxRequestBytes = 0; ///< larger bodies get 413
 };

@@ -34,8 +34,8 @@ std::string Hex(HRESULT code)
 std::string ErrorPage(const std::string& title, const std::string& detail)
 {
     const std::string encoded = NarrowText(host::HtmlEncode(WidenText(detail, CP_UTF8)), CP_UTF8);
-    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body><h1>" +
-           title + "</h1><pre>" + encoded + "</pre></body></html>\n";
+    return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body><h1>" + title +
+           "</h1><pre>" + encoded + "</pre></body></html>\n";
 }
 
 // The engine of one page: created, given the site, started; closed when it goes.
@@ -59,7 +59,10 @@ public:
     CPageEngine(const CPageEngine&) = delete;
     CPageEngine& operator=(const CPageEngine&) = delete;
 
-    void AddItem(const wchar_t* name) { Check(engine_->AddNamedItem(name, SCRIPTITEM_ISVISIBLE), "AddNamedItem failed"); }
+    void AddItem(const wchar_t* name)
+    {
+        Check(engine_->AddNamedItem(name, SCRIPTITEM_ISVISIBLE), "AddNamedItem failed");
+    }
 
     void Run(const std::wstring& script)
     {

@@ -21,10 +21,10 @@
 namespace aspserve {
 
 struct TPageRequest {
-    std::filesystem::path root;                  ///< the served folder
-    std::string sitePath;                        ///< the page, e.g. "/upload.asp"
-    const host::THttpRequestHead& head;          ///< the request
-    std::unique_ptr<host::CBodySource> body;     ///< its body
+    std::filesystem::path root;                                     ///< the served folder
+    std::string sitePath;                                           ///< the page, e.g. "/upload.asp"
+    const host::THttpRequestHead& head;                             ///< the request
+    std::unique_ptr<host::CBodySource> body;                        ///< its body
     std::vector<host::CServerVariables::TVariable> serverVariables; ///< SERVER_PORT, REMOTE_ADDR, ...
 };
 

@@ -172,7 +172,8 @@ void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, 
             if (end == std::string_view::npos)
                 throw ETranslationError(Where(sitePath, line) + ": include directive without -->");
             const auto attributes = Attributes(text.substr(include + kInclude.size(), end - include - kInclude.size()));
-            if (attributes.size() != 1 || !(SameAscii(attributes[0].first, "file") || SameAscii(attributes[0].first, "virtual")))
+            if (attributes.size() != 1 ||
+                !(SameAscii(attributes[0].first, "file") || SameAscii(attributes[0].first, "virtual")))
                 throw ETranslationError(Where(sitePath, line) + ": include needs file=\"...\" or virtual=\"...\"");
             const bool isVirtual = SameAscii(attributes[0].first, "virtual");
             const std::optional<std::string> target = SitePathOfInclude(sitePath, attributes[0].second, isVirtual);
@@ -200,8 +201,9 @@ void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, 
                         throw ETranslationError(Where(sitePath, line) + ": the language " + value +
                                                 " is not supported; pages are VBScript");
                 } else if (SameAscii(name, "CodePage")) {
-                    const bool digits = !value.empty() && value.size() <= 5 &&
-                                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+                    const bool digits =
+                        !value.empty() && value.size() <= 5 &&
+                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
                     if (!digits)
                         throw ETranslationError(Where(sitePath, line) + ": bad CodePage " + value);
                     state.page.codePage = std::stoi(value);

@@ -24,10 +24,14 @@ enum : DISPID {
 };
 
 const host::TDispMember kMembers[] = {
-    {OLESTR("ScriptTimeout"), kScriptTimeout}, {OLESTR("CreateObject"), kCreateObject},
-    {OLESTR("HTMLEncode"), kHTMLEncode},       {OLESTR("MapPath"), kMapPath},
-    {OLESTR("URLEncode"), kURLEncode},         {OLESTR("URLPathEncode"), kURLPathEncode},
-    {OLESTR("Execute"), kExecute},             {OLESTR("Transfer"), kTransfer},
+    {OLESTR("ScriptTimeout"), kScriptTimeout},
+    {OLESTR("CreateObject"), kCreateObject},
+    {OLESTR("HTMLEncode"), kHTMLEncode},
+    {OLESTR("MapPath"), kMapPath},
+    {OLESTR("URLEncode"), kURLEncode},
+    {OLESTR("URLPathEncode"), kURLPathEncode},
+    {OLESTR("Execute"), kExecute},
+    {OLESTR("Transfer"), kTransfer},
     {OLESTR("GetLastError"), kGetLastError},
 };
 
@@ -45,8 +49,7 @@ HRESULT CallIfPresent(IDispatch* object, const wchar_t* name, IUnknown* argument
     arg.punkVal = argument;
     DISPPARAMS params = {argument ? &arg : nullptr, nullptr, argument ? 1u : 0u, 0};
     frame::Variant result;
-    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), nullptr,
-                          nullptr);
+    return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr);
 }
 
 HRESULT StringArgument(const host::CDispArgs& args, frame::Bstr& out)
@@ -67,8 +70,7 @@ HRESULT StringArgument(const host::CDispArgs& args, frame::Bstr& out)
 CServer::CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage)
     : CHostObject(IID_IServer, kMembers), root_(std::move(root)), page_(std::move(page)), context_(context),
       codePage_(std::move(codePage))
-{
-}
+{}
 
 frame::ComPtr<CServer> CServer::Create(std::wstring root, std::string page, IUnknown* context,
                                        std::function<UINT()> codePage)
@@ -177,8 +179,14 @@ STDMETHODIMP CServer::URLPathEncode(BSTR, BSTR* pbstrEncoded)
         *pbstrEncoded = nullptr;
     return E_NOTIMPL;
 }
-STDMETHODIMP CServer::Execute(BSTR) { return E_NOTIMPL; }
-STDMETHODIMP CServer::Transfer(BSTR) { return E_NOTIMPL; }
+STDMETHODIMP CServer::Execute(BSTR)
+{
+    return E_NOTIMPL;
+}
+STDMETHODIMP CServer::Transfer(BSTR)
+{
+    return E_NOTIMPL;
+}
 STDMETHODIMP CServer::GetLastError(IASPError** ppASPErrorObject)
 {
     if (ppASPErrorObject)

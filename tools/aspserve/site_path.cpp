@@ -97,10 +97,14 @@ std::optional<std::string_view> ContentTypeOf(std::string_view sitePath)
         std::string_view extension, type;
     };
     static constexpr TType kTypes[] = {
-        {"html", "text/html; charset=utf-8"}, {"htm", "text/html; charset=utf-8"},
-        {"css", "text/css; charset=utf-8"},   {"js", "text/javascript; charset=utf-8"},
-        {"png", "image/png"},                 {"svg", "image/svg+xml"},
-        {"ico", "image/x-icon"},              {"txt", "text/plain; charset=utf-8"},
+        {"html", "text/html; charset=utf-8"},
+        {"htm", "text/html; charset=utf-8"},
+        {"css", "text/css; charset=utf-8"},
+        {"js", "text/javascript; charset=utf-8"},
+        {"png", "image/png"},
+        {"svg", "image/svg+xml"},
+        {"ico", "image/x-icon"},
+        {"txt", "text/plain; charset=utf-8"},
         {"json", "application/json"},
     };
     const std::string extension = LowerExtension(sitePath);

@@ -19,8 +19,7 @@ public:
     /// the body was left unread.
     CSocketBodySource(CSocketStream& stream, std::shared_ptr<ULONGLONG> remaining) noexcept
         : stream_(stream), remaining_(std::move(remaining))
-    {
-    }
+    {}
 
     HRESULT Read(BYTE* buffer, ULONG wanted, ULONG* delivered) override;
     ULONGLONG Available() const noexcept override { return *remaining_; }

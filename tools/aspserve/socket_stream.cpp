@@ -72,7 +72,8 @@ std::size_t CSocketStream::Read(char* buffer, std::size_t wanted)
 bool CSocketStream::SendAll(std::string_view bytes)
 {
     while (!bytes.empty() && !broken_) {
-        const int sent = ::send(socket_, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)), 0);
+        const int sent =
+            ::send(socket_, bytes.data(), static_cast<int>(std::min<std::size_t>(bytes.size(), 1 << 20)), 0);
         if (sent <= 0) {
             broken_ = true;
             return false;

@@ -48,8 +48,7 @@ private:
 
 CProgressBar::CProgressBar(WideString id, std::FILE* out, std::chrono::milliseconds period)
     : id_(std::move(id)), out_(out), period_(period), thread_([this] { Poll(); })
-{
-}
+{}
 
 CProgressBar::~CProgressBar()
 {
@@ -72,8 +71,9 @@ bool CProgressBar::Read(IProgress* progress, TProgressSnapshot& s)
 {
     LONG uploaded = 0, total = 0, files = 0;
     frame::Bstr text;
-    const bool ok = SUCCEEDED(progress->get_UploadStatus(&s.status)) && SUCCEEDED(progress->get_UploadedBytes(&uploaded)) &&
-                    SUCCEEDED(progress->get_TotalBytes(&total)) && SUCCEEDED(progress->get_UploadedFilesCount(&files)) &&
+    const bool ok = SUCCEEDED(progress->get_UploadStatus(&s.status)) &&
+                    SUCCEEDED(progress->get_UploadedBytes(&uploaded)) && SUCCEEDED(progress->get_TotalBytes(&total)) &&
+                    SUCCEEDED(progress->get_UploadedFilesCount(&files)) &&
                     SUCCEEDED(progress->get_PercentDone(&s.percent)) &&
                     SUCCEEDED(progress->get_BytesPerSecondAverage(&s.bytesPerSecond)) &&
                     SUCCEEDED(progress->get_SecondsLeftAverage(&s.secondsLeft)) &&

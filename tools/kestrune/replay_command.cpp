@@ -33,17 +33,16 @@ namespace {
 po::options_description VisibleOptions()
 {
     po::options_description options("Options");
-    options.add_options()
-        ("temp-dir", po::value<std::string>(), "directory for the temporary files (default: a fresh one, removed afterwards)")
-        ("save-dir", po::value<std::string>(), "keep every file there under its SafeFileName (SaveAs)")
-        ("overwrite", "let --save-dir replace existing files")
-        ("code-page", po::value<long>(), "CodePage for posted text (0 = none)")
-        ("char-refs", po::value<std::string>(), "DetectCharRefs: yes, no or auto")
-        ("id", po::value<std::string>(), "upload ID")
-        ("progress", "draw a progress bar on standard error even when it is not a terminal")
-        ("no-progress", "no progress bar (the default when standard error is not a terminal)")
-        ("compact", "print the JSON on one line")
-        ("help,h", "show this help");
+    options.add_options()("temp-dir", po::value<std::string>(),
+                          "directory for the temporary files (default: a fresh one, removed afterwards)")(
+        "save-dir", po::value<std::string>(),
+        "keep every file there under its SafeFileName (SaveAs)")("overwrite", "let --save-dir replace existing files")(
+        "code-page", po::value<long>(), "CodePage for posted text (0 = none)")("char-refs", po::value<std::string>(),
+                                                                               "DetectCharRefs: yes, no or auto")(
+        "id", po::value<std::string>(),
+        "upload ID")("progress", "draw a progress bar on standard error even when it is not a terminal")(
+        "no-progress", "no progress bar (the default when standard error is not a terminal)")(
+        "compact", "print the JSON on one line")("help,h", "show this help");
     return options;
 }
 
@@ -59,7 +58,10 @@ WideString WideFromPath(const std::filesystem::path& path)
     return WideString(u16.begin(), u16.end());
 }
 
-std::u16string Utf16(const WideString& text) { return std::u16string(text.begin(), text.end()); }
+std::u16string Utf16(const WideString& text)
+{
+    return std::u16string(text.begin(), text.end());
+}
 
 std::u16string Utf16(const frame::Bstr& text)
 {
@@ -76,7 +78,8 @@ std::string HexResult(HRESULT hr)
 // SHA-256 of a file named as the component names it, read through the platform's file calls.
 std::optional<std::string> FileDigest(const WideString& path)
 {
-    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
     Sha256 hash;
@@ -104,7 +107,8 @@ public:
             if (std::filesystem::create_directory(path_))
                 return;
         }
-        throw std::runtime_error("cannot create a temporary directory under " + std::filesystem::temp_directory_path().string());
+        throw std::runtime_error("cannot create a temporary directory under " +
+                                 std::filesystem::temp_directory_path().string());
     }
     ~FreshTempDir()
     {
@@ -271,7 +275,8 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
                     const WideString wideTarget = WideFromPath(target);
                     const bool existed = std::filesystem::exists(target);
                     reasons.Take();
-                    const HRESULT hr = file->SaveAs(frame::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
+                    const HRESULT hr =
+                        file->SaveAs(frame::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
                     saveReason = reasons.Take();
                     if (SUCCEEDED(hr))
                         savedAs = wideTarget;
@@ -403,7 +408,8 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
     HRESULT saved = E_FAIL;
     {
         frame::ComPtr<IUpload> upload;
-        const HRESULT created = ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload, upload.ReceiveVoid());
+        const HRESULT created =
+            ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload, upload.ReceiveVoid());
         if (FAILED(created) || !upload) {
             err << "kestrune replay: the Upload object could not be created (" << HexResult(created) << ")\n";
             return 2;
@@ -423,7 +429,11 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
         if (options.id)
             id = WideFromUtf8(*options.id);
         else if (showBar)
-            id = frame::GuidToString([] { GUID g{}; ::CoCreateGuid(&g); return g; }());
+            id = frame::GuidToString([] {
+                GUID g{};
+                ::CoCreateGuid(&g);
+                return g;
+            }());
         if (!id.empty())
             upload->put_ID(frame::Bstr(id).Get());
 

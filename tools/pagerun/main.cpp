@@ -32,8 +32,8 @@ std::string ToUtf8(const WideString& text)
 {
     if (text.empty())
         return {};
-    const int size = ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                           nullptr, nullptr);
+    const int size =
+        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(size), '\0');
     ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
     return out;
@@ -116,8 +116,9 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
         const std::string bytes = ToUtf8(text);
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     };
-    frame::ComPtr<host::CScriptingContext> context =
-        requestPath ? host::OpenCapturedPage(requestPath, sink) : host::CreateMemoryPage("GET", {}, std::string(), sink);
+    frame::ComPtr<host::CScriptingContext> context = requestPath
+                                                         ? host::OpenCapturedPage(requestPath, sink)
+                                                         : host::CreateMemoryPage("GET", {}, std::string(), sink);
 
     frame::ComPtr<IRequest> request;
     frame::ComPtr<IResponse> response;
@@ -145,8 +146,8 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
     Check(engine->SetScriptState(SCRIPTSTATE_STARTED), "SetScriptState");
 
     EXCEPINFO exception = {};
-    const HRESULT parsed = parser->ParseScriptText(page.c_str(), nullptr, nullptr, nullptr, 0, 0,
-                                                   SCRIPTTEXT_ISVISIBLE, nullptr, &exception);
+    const HRESULT parsed = parser->ParseScriptText(page.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE,
+                                                   nullptr, &exception);
     ::SysFreeString(exception.bstrDescription);
     ::SysFreeString(exception.bstrSource);
     ::SysFreeString(exception.bstrHelpFile);

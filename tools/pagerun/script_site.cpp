@@ -38,11 +38,20 @@ STDMETHODIMP CScriptSite::QueryInterface(REFIID iid, void** ppv)
     return E_NOINTERFACE;
 }
 
-STDMETHODIMP_(ULONG) CScriptSite::AddRef() { return static_cast<ULONG>(::InterlockedIncrement(&refs_)); }
+STDMETHODIMP_(ULONG) CScriptSite::AddRef()
+{
+    return static_cast<ULONG>(::InterlockedIncrement(&refs_));
+}
 
-STDMETHODIMP_(ULONG) CScriptSite::Release() { return static_cast<ULONG>(::InterlockedDecrement(&refs_)); }
+STDMETHODIMP_(ULONG) CScriptSite::Release()
+{
+    return static_cast<ULONG>(::InterlockedDecrement(&refs_));
+}
 
-STDMETHODIMP CScriptSite::GetLCID(LCID*) { return E_NOTIMPL; }
+STDMETHODIMP CScriptSite::GetLCID(LCID*)
+{
+    return E_NOTIMPL;
+}
 
 STDMETHODIMP CScriptSite::GetItemInfo(LPCOLESTR name, DWORD returnMask, IUnknown** item, ITypeInfo** typeInfo)
 {
@@ -63,11 +72,20 @@ STDMETHODIMP CScriptSite::GetItemInfo(LPCOLESTR name, DWORD returnMask, IUnknown
     return S_OK;
 }
 
-STDMETHODIMP CScriptSite::GetDocVersionString(BSTR*) { return E_NOTIMPL; }
+STDMETHODIMP CScriptSite::GetDocVersionString(BSTR*)
+{
+    return E_NOTIMPL;
+}
 
-STDMETHODIMP CScriptSite::OnScriptTerminate(const VARIANT*, const EXCEPINFO*) { return S_OK; }
+STDMETHODIMP CScriptSite::OnScriptTerminate(const VARIANT*, const EXCEPINFO*)
+{
+    return S_OK;
+}
 
-STDMETHODIMP CScriptSite::OnStateChange(SCRIPTSTATE) { return S_OK; }
+STDMETHODIMP CScriptSite::OnStateChange(SCRIPTSTATE)
+{
+    return S_OK;
+}
 
 STDMETHODIMP CScriptSite::OnScriptError(IActiveScriptError* error)
 {
@@ -93,8 +111,14 @@ STDMETHODIMP CScriptSite::OnScriptError(IActiveScriptError* error)
     return S_OK;
 }
 
-STDMETHODIMP CScriptSite::OnEnterScript() { return S_OK; }
+STDMETHODIMP CScriptSite::OnEnterScript()
+{
+    return S_OK;
+}
 
-STDMETHODIMP CScriptSite::OnLeaveScript() { return S_OK; }
+STDMETHODIMP CScriptSite::OnLeaveScript()
+{
+    return S_OK;
+}
 
 } // namespace pagerun

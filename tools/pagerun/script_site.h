@@ -17,7 +17,7 @@ struct TScriptError {
     HRESULT code = S_OK;
     WideString description;
     WideString source;
-    ULONG line = 0;       // 0-based, as the engine reports it
+    ULONG line = 0; // 0-based, as the engine reports it
     LONG column = 0;
 };
 

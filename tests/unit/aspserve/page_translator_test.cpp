@@ -90,7 +90,9 @@ TEST_F(PageTranslator, IncludesResolveFromThePageOrTheRootAndNest)
     for (const std::string& block : page.blocks)
         text += block;
     // "<!-- #include" with a space is an ordinary comment, as in ASP.
-    EXPECT_EQ("Aab" "B<!-- #include virtual=\"/inc/b.inc\" -->C", text);
+    EXPECT_EQ("Aab"
+              "B<!-- #include virtual=\"/inc/b.inc\" -->C",
+              text);
     EXPECT_EQ(1, loads_["/inc/b.inc"]);
 }
 

@@ -31,8 +31,7 @@ class CWidget : public frame::ComObjectRoot,
                 public frame::DispatchImpl<ITextField, &IID_ITextField>,
                 public frame::SupportErrorInfoImpl<&IID_ITextField> {
 public:
-    KESTRUNE_INTERFACE_TABLE(CWidget,
-                             KESTRUNE_INTERFACE(CWidget, ITextField),
+    KESTRUNE_INTERFACE_TABLE(CWidget, KESTRUNE_INTERFACE(CWidget, ITextField),
                              KESTRUNE_INTERFACE_AS(CWidget, IDispatch, ITextField),
                              KESTRUNE_INTERFACE(CWidget, ISupportErrorInfo))
 
@@ -44,14 +43,10 @@ public:
         ++g_log.finalConstructs;
         g_log.controllingUnknown = ControllingUnknown();
         switch (g_log.construct) {
-        case Construct::Fail:
-            return E_ACCESSDENIED;
-        case Construct::Throw:
-            throw std::runtime_error("construction failed");
-        case Construct::ThrowComError:
-            throw frame::ComError(E_INVALIDARG);
-        default:
-            return S_OK;
+        case Construct::Fail: return E_ACCESSDENIED;
+        case Construct::Throw: throw std::runtime_error("construction failed");
+        case Construct::ThrowComError: throw frame::ComError(E_INVALIDARG);
+        default: return S_OK;
         }
     }
     void FinalRelease() noexcept { ++g_log.finalReleases; }
@@ -236,8 +231,7 @@ TEST_F(ComObjectTest, AggregatedObjectDelegatesToItsOuterObject)
 // An object that answers ITextField through an aggregated CWidget, created in its FinalConstruct.
 class CWidgetHolder : public frame::ComObjectRoot, public frame::SupportErrorInfoImpl<&IID_ITextField> {
 public:
-    KESTRUNE_INTERFACE_TABLE(CWidgetHolder,
-                             KESTRUNE_INTERFACE(CWidgetHolder, ISupportErrorInfo),
+    KESTRUNE_INTERFACE_TABLE(CWidgetHolder, KESTRUNE_INTERFACE(CWidgetHolder, ISupportErrorInfo),
                              KESTRUNE_INTERFACE_AGGREGATE(CWidgetHolder, ITextField, inner_))
 
     HRESULT FinalConstruct()

@@ -90,7 +90,8 @@ TEST(Registration, TypeLibraryFallbackReplacesOnlyTheFileExtension)
               WideString(OLESTR("C:\\web\\bin\\Kestrune.tlb")));
     EXPECT_EQ(frame::TypeLibraryFallbackPath(OLESTR("C:\\web.v2\\Kestrune")),
               WideString(OLESTR("C:\\web.v2\\Kestrune.tlb")));
-    EXPECT_EQ(frame::TypeLibraryFallbackPath(OLESTR("/opt/k.1/Kestrune.so")), WideString(OLESTR("/opt/k.1/Kestrune.tlb")));
+    EXPECT_EQ(frame::TypeLibraryFallbackPath(OLESTR("/opt/k.1/Kestrune.so")),
+              WideString(OLESTR("/opt/k.1/Kestrune.tlb")));
     EXPECT_EQ(frame::DirectoryOf(OLESTR("C:\\web\\bin\\Kestrune.dll")), WideString(OLESTR("C:\\web\\bin")));
     EXPECT_EQ(frame::DirectoryOf(OLESTR("Kestrune.dll")), WideString());
 }

@@ -13,7 +13,8 @@ namespace {
 using host_test::BinaryRead;
 using host_test::PatternBody;
 
-frame::ComPtr<host::CScriptingContext> PageOver(std::unique_ptr<host::CMemoryBodySource> source, std::size_t contentLength)
+frame::ComPtr<host::CScriptingContext> PageOver(std::unique_ptr<host::CMemoryBodySource> source,
+                                                std::size_t contentLength)
 {
     return host::CreatePage(host::MakeRequestHead("POST", {}, contentLength), std::move(source));
 }
@@ -55,8 +56,8 @@ TEST(BinaryRead, NeverDeliversMoreThanAskedWhateverTheCountType)
     auto request = host_test::RequestOf(page.Get());
     std::string received;
     // The sizes a parser keeping part of its buffer asks for, across the 8192-byte edge.
-    const std::vector<std::pair<LONGLONG, VARTYPE>> asks = {
-        {1, VT_I2}, {8191, VT_I4}, {0, VT_UI4}, {100, VT_I8}, {8092, VT_UI4}, {5000, VT_I2}};
+    const std::vector<std::pair<LONGLONG, VARTYPE>> asks = {{1, VT_I2},   {8191, VT_I4},  {0, VT_UI4},
+                                                            {100, VT_I8}, {8092, VT_UI4}, {5000, VT_I2}};
     for (const auto& [wanted, type] : asks) {
         const auto read = BinaryRead(request.Get(), wanted, type);
         ASSERT_EQ(S_OK, read.hr);

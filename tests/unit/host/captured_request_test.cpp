@@ -13,7 +13,10 @@ using host_test::BinaryRead;
 using host_test::ServerVariable;
 using host_test::W;
 
-std::filesystem::path Sample(const char* name) { return std::filesystem::path(KESTRUNE_TEST_DATA_DIR) / "requests" / name; }
+std::filesystem::path Sample(const char* name)
+{
+    return std::filesystem::path(KESTRUNE_TEST_DATA_DIR) / "requests" / name;
+}
 
 std::string FileBody(const char* name)
 {

@@ -79,10 +79,10 @@ TEST(HttpRequestHead, RejectsMalformedHeads)
 {
     ExpectRejected("");
     ExpectRejected("\r\n\r\n");
-    ExpectRejected("GET /\r\n\r\n");                     // no protocol
-    ExpectRejected("GET  / HTTP/1.1\r\n\r\n");           // two spaces
+    ExpectRejected("GET /\r\n\r\n");           // no protocol
+    ExpectRejected("GET  / HTTP/1.1\r\n\r\n"); // two spaces
     ExpectRejected("GET / HTTP/1.1 extra\r\n\r\n");
-    ExpectRejected("G(T / HTTP/1.1\r\n\r\n");            // method not a token
+    ExpectRejected("G(T / HTTP/1.1\r\n\r\n"); // method not a token
     ExpectRejected("GET / FTP/1.1\r\n\r\n");
     ExpectRejected("GET / HTTP/1.1\r\nNo colon here\r\n\r\n");
     ExpectRejected("GET / HTTP/1.1\r\nBad Name: v\r\n\r\n");
@@ -110,11 +110,11 @@ TEST(HttpRequestHead, ContentLength)
     EXPECT_EQ(12, ContentLengthOf("Content-Length: 12\r\nContent-Length: 012\r\n"));
     EXPECT_EQ(12, ContentLengthOf("Content-Length: 12, 12\r\n"));
     EXPECT_EQ(5, ContentLengthOf("Transfer-Encoding: identity\r\nContent-Length: 5\r\n"));
-    for (const char* bad : {"Content-Length: 2147483648\r\n", "Content-Length: 99999999999999999999999\r\n",
-                            "Content-Length: -1\r\n", "Content-Length: +1\r\n", "Content-Length: 1e3\r\n",
-                            "Content-Length: 0x10\r\n", "Content-Length:\r\n", "Content-Length: 12, 13\r\n",
-                            "Content-Length: 12\r\nContent-Length: 13\r\n", "Transfer-Encoding: chunked\r\n",
-                            "Transfer-Encoding: gzip, chunked\r\nContent-Length: 5\r\n"})
+    for (const char* bad :
+         {"Content-Length: 2147483648\r\n", "Content-Length: 99999999999999999999999\r\n", "Content-Length: -1\r\n",
+          "Content-Length: +1\r\n", "Content-Length: 1e3\r\n", "Content-Length: 0x10\r\n", "Content-Length:\r\n",
+          "Content-Length: 12, 13\r\n", "Content-Length: 12\r\nContent-Length: 13\r\n",
+          "Transfer-Encoding: chunked\r\n", "Transfer-Encoding: gzip, chunked\r\nContent-Length: 5\r\n"})
         EXPECT_THROW(ContentLengthOf(bad), THttpRequestHead::EBadRequest) << bad;
 }
 

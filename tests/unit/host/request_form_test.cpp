@@ -89,8 +89,8 @@ TEST(RequestForm, RequestLookupFallsBackToFormThenServerVariables)
         name.bstrVal = ::SysAllocString(W(key).c_str());
         DISPPARAMS params = {&name, nullptr, 1, 0};
         frame::Variant result;
-        EXPECT_EQ(S_OK, request->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr,
-                                        nullptr));
+        EXPECT_EQ(S_OK,
+                  request->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr));
         ::VariantClear(&name);
         return frame::Bstr::ToWide(result.Get()->bstrVal);
     };

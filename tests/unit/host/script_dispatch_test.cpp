@@ -123,8 +123,8 @@ TEST_F(ScriptDispatch, BinaryReadWritesTheCountBackIntoTheScriptVariable)
     EXPECT_EQ("456789", host_test::BytesOf(*data.Get()));
     std::vector<VARIANT> args = {literal};
     DISPPARAMS params = {args.data(), nullptr, 1, 0};
-    EXPECT_EQ(S_OK, request_->Invoke(IdOf(request_.Get(), OLESTR("BinaryRead")), IID_NULL, 0, DISPATCH_METHOD,
-                                     &params, data.Receive(), nullptr, nullptr));
+    EXPECT_EQ(S_OK, request_->Invoke(IdOf(request_.Get(), OLESTR("BinaryRead")), IID_NULL, 0, DISPATCH_METHOD, &params,
+                                     data.Receive(), nullptr, nullptr));
     EXPECT_EQ(VT_I2, args[0].vt);
     EXPECT_EQ(100, args[0].iVal);
     EXPECT_EQ("", host_test::BytesOf(*data.Get()));
@@ -156,7 +156,8 @@ TEST_F(ScriptDispatch, CallsThatCannotBeServedGiveTheErrorsAScriptEngineExpects)
 
     frame::Variant result;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    EXPECT_EQ(DISP_E_MEMBERNOTFOUND, request_->Invoke(777, IID_NULL, 0, DISPATCH_METHOD, &none, result.Get(), nullptr, nullptr));
+    EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
+              request_->Invoke(777, IID_NULL, 0, DISPATCH_METHOD, &none, result.Get(), nullptr, nullptr));
     VARIANT value = Short(1);
     DISPID named = DISPID_PROPERTYPUT;
     DISPPARAMS put = {&value, &named, 1, 1};
@@ -210,8 +211,9 @@ TEST_F(ScriptDispatch, ForEachOverServerVariablesEnumeratesTheirNames)
     frame::Variant collection, enumResult;
     ASSERT_EQ(S_OK, Call(request_.Get(), OLESTR("ServerVariables"), {}, collection.Get()));
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    ASSERT_EQ(S_OK, collection.Get()->pdispVal->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
-                                                       &none, enumResult.Get(), nullptr, nullptr));
+    ASSERT_EQ(S_OK,
+              collection.Get()->pdispVal->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                                 &none, enumResult.Get(), nullptr, nullptr));
     ASSERT_EQ(VT_UNKNOWN, enumResult.Type());
     frame::ComPtr<IEnumVARIANT> names;
     ASSERT_EQ(S_OK, frame::QueryInterfaceTo(enumResult.Get()->punkVal, IID_IEnumVARIANT, names));

@@ -41,8 +41,11 @@ TEST(ServerVariables, MissingAndUnknownNamesGiveEmptyStrings)
 
 TEST(ServerVariables, HeaderNamesBecomeHttpVariablesAndRepeatsAreJoined)
 {
-    auto request = RequestWith("post", {{"X-Forwarded-For", "a"}, {"accept", "text/html"}, {"x-forwarded-for", "b"},
-                                        {"X_Forwarded_For", "c"}, {"Empty", ""}});
+    auto request = RequestWith("post", {{"X-Forwarded-For", "a"},
+                                        {"accept", "text/html"},
+                                        {"x-forwarded-for", "b"},
+                                        {"X_Forwarded_For", "c"},
+                                        {"Empty", ""}});
     EXPECT_EQ(W("post"), ServerVariable(request.Get(), OLESTR("REQUEST_METHOD")));
     EXPECT_EQ(W("a, b, c"), ServerVariable(request.Get(), OLESTR("HTTP_X_FORWARDED_FOR")));
     EXPECT_EQ(W("text/html"), ServerVariable(request.Get(), OLESTR("Http_Accept")));

@@ -43,7 +43,8 @@ TEST(UrlEncoding, EncodingKeepsOnlyUnreservedCharactersAndRoundTrips)
 TEST(HtmlText, MarkupCharactersBecomeReferencesAndTheRestStays)
 {
     using host_test::W;
-    EXPECT_EQ(W("&lt;a href=&quot;x&quot;&gt;&amp;&#39;&lt;/a&gt; plain"), host::HtmlEncode(W("<a href=\"x\">&'</a> plain")));
+    EXPECT_EQ(W("&lt;a href=&quot;x&quot;&gt;&amp;&#39;&lt;/a&gt; plain"),
+              host::HtmlEncode(W("<a href=\"x\">&'</a> plain")));
     const WideString beyond = {OLECHAR(0xD83D), OLECHAR(0xDE00), OLECHAR(0xE9)};
     EXPECT_EQ(beyond, host::HtmlEncode(beyond));
 }

@@ -140,9 +140,9 @@ TEST(FieldCollection, NumbersItemsInNameIndexOrder)
 
     Form nine = MakeForm();
     AddAll(*nine.Get(), Names({OLESTR("f9"), OLESTR("f8"), OLESTR("f7"), OLESTR("f6"), OLESTR("f5"), OLESTR("f4"),
-                         OLESTR("f3"), OLESTR("f2"), OLESTR("f1")}));
+                               OLESTR("f3"), OLESTR("f2"), OLESTR("f1")}));
     EXPECT_EQ(ByNumber(*nine.Get()), Names({OLESTR("f1"), OLESTR("f5"), OLESTR("f9"), OLESTR("f2"), OLESTR("f4"),
-                                      OLESTR("f6"), OLESTR("f8"), OLESTR("f3"), OLESTR("f7")}));
+                                            OLESTR("f6"), OLESTR("f8"), OLESTR("f3"), OLESTR("f7")}));
 }
 
 TEST(FieldCollection, ItemAcceptsNumbersNamesAndOneLevelOfReference)
@@ -217,13 +217,15 @@ TEST(FieldCollection, NamesAreCaseSensitiveAndTheFirstOfADuplicateStays)
     Form form = MakeForm();
     form->Add(MakeField(OLESTR("File1"), OLESTR("upper")).Get());
     form->Add(MakeField(OLESTR("file1"), OLESTR("lower")).Get());
-    EXPECT_THROW(form->Add(MakeField(OLESTR("file1"), OLESTR("second")).Get()), CTextFieldCollection::EFieldAlreadyPresent);
+    EXPECT_THROW(form->Add(MakeField(OLESTR("file1"), OLESTR("second")).Get()),
+                 CTextFieldCollection::EFieldAlreadyPresent);
     EXPECT_THROW(form->Add(nullptr), CTextFieldCollection::EFieldCollection);
 
     LONG count = 0;
     ASSERT_EQ(form->get_Count(&count), S_OK);
     EXPECT_EQ(count, 2);
-    for (auto [name, value] : {std::pair{OLESTR("File1"), OLESTR("upper")}, std::pair{OLESTR("file1"), OLESTR("lower")}}) {
+    for (auto [name, value] :
+         {std::pair{OLESTR("File1"), OLESTR("upper")}, std::pair{OLESTR("file1"), OLESTR("lower")}}) {
         frame::Variant item;
         ASSERT_EQ(form->Item(*Text(name).Get(), item.Get()), S_OK);
         ASSERT_EQ(item.Type(), VT_DISPATCH);

@@ -6,9 +6,18 @@
 
 namespace {
 
-std::u16string Ext(std::u16string_view s) { return utils::FileExtension(s); }
-std::u16string Safe(std::u16string_view s) { return utils::SafeFileName(s); }
-std::u16string Stored(std::u16string_view s) { return utils::StoredFileExtension(s); }
+std::u16string Ext(std::u16string_view s)
+{
+    return utils::FileExtension(s);
+}
+std::u16string Safe(std::u16string_view s)
+{
+    return utils::SafeFileName(s);
+}
+std::u16string Stored(std::u16string_view s)
+{
+    return utils::StoredFileExtension(s);
+}
 
 TEST(FileExtension, IsWhatFollowsTheLastDotOfTheLastComponent)
 {
@@ -73,7 +82,8 @@ TEST(SafeFileName, ALongNameKeepsItsExtensionWhole)
     const std::u16string name = Safe(std::u16string(251, u'x') + u".asp.jpg");
     EXPECT_EQ(name.size(), 255u);
     EXPECT_EQ(name, std::u16string(251, u'x') + u".jpg");
-    EXPECT_EQ(Safe(std::u16string(240, u'x') + u".asp.jpg" + std::u16string(10, u' ')), std::u16string(240, u'x') + u".asp.jpg");
+    EXPECT_EQ(Safe(std::u16string(240, u'x') + u".asp.jpg" + std::u16string(10, u' ')),
+              std::u16string(240, u'x') + u".asp.jpg");
     EXPECT_EQ(Safe(std::u16string(400, u'n') + u".html"), std::u16string(250, u'n') + u".html");
     // An extension of 253 units leaves one unit of the name before it.
     const std::u16string ext253(253, u'e');

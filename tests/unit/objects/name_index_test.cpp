@@ -27,7 +27,10 @@ struct CountingLess {
 
 using Index = utils::CNameIndex<Name, int, CountingLess>;
 
-std::int32_t Scrambled(const Name& n) { return utils::ScrambledFieldNameHash(std::u16string_view(n)); }
+std::int32_t Scrambled(const Name& n)
+{
+    return utils::ScrambledFieldNameHash(std::u16string_view(n));
+}
 
 std::vector<Name> SequenceOf(const Index& index)
 {
@@ -49,7 +52,10 @@ std::vector<Name> Numbered(const char* prefix, int count)
 // A literal model of the table: one flat sequence, buckets found by walking it, insertion by walking
 // the target bucket backwards. Slow and obviously faithful.
 struct LiteralModel {
-    struct E { Name name; std::int32_t s; };
+    struct E {
+        Name name;
+        std::int32_t s;
+    };
     std::vector<E> seq;
     std::vector<std::size_t> bucketSize{0};
     std::uint32_t slots = 8, mask = 1, used = 1;
@@ -57,26 +63,32 @@ struct LiteralModel {
     std::uint32_t BucketOf(std::int32_t s) const
     {
         std::uint32_t b = static_cast<std::uint32_t>(s) & mask;
-        if (b >= used) b -= (mask >> 1) + 1;
+        if (b >= used)
+            b -= (mask >> 1) + 1;
         return b;
     }
     std::size_t Start(std::uint32_t b) const
     {
         std::size_t at = 0;
-        for (std::uint32_t i = 0; i < b; ++i) at += bucketSize[i];
+        for (std::uint32_t i = 0; i < b; ++i)
+            at += bucketSize[i];
         return at;
     }
     bool Insert(const Name& name)
     {
         if (seq.size() / 4 >= used) {
-            if (slots <= used) { slots *= 2; mask = slots - 1; }
-            else if (mask < used) mask = 2 * mask + 1;
+            if (slots <= used) {
+                slots *= 2;
+                mask = slots - 1;
+            } else if (mask < used)
+                mask = 2 * mask + 1;
             std::uint32_t k = used - (mask >> 1) - 1;
             std::size_t start = Start(k), n = bucketSize[k];
             std::vector<E> stay, moved;
             for (std::size_t i = start; i < start + n; ++i)
                 ((static_cast<std::uint32_t>(seq[i].s) & mask) != k ? moved : stay).push_back(seq[i]);
-            seq.erase(seq.begin() + static_cast<std::ptrdiff_t>(start), seq.begin() + static_cast<std::ptrdiff_t>(start + n));
+            seq.erase(seq.begin() + static_cast<std::ptrdiff_t>(start),
+                      seq.begin() + static_cast<std::ptrdiff_t>(start + n));
             seq.insert(seq.begin() + static_cast<std::ptrdiff_t>(start), stay.begin(), stay.end());
             seq.insert(seq.end(), moved.begin(), moved.end());
             bucketSize[k] = stay.size();
@@ -88,7 +100,8 @@ struct LiteralModel {
         std::size_t start = Start(b), at = start;
         for (std::size_t i = start + bucketSize[b]; i-- > start;) {
             if (!(name < seq[i].name)) {
-                if (!(seq[i].name < name)) return false;
+                if (!(seq[i].name < name))
+                    return false;
                 at = i + 1;
                 break;
             }
@@ -136,8 +149,7 @@ TEST(NameIndex, GivesTheDocumentedOrdersForNumberedFields)
     Index nine{CountingLess{&calls}};
     for (const Name& n : Numbered("f", 9))
         ASSERT_TRUE(nine.Insert(n, Scrambled(n), 0));
-    EXPECT_EQ(SequenceOf(nine),
-              (std::vector<Name>{u"f1", u"f5", u"f9", u"f2", u"f4", u"f6", u"f8", u"f3", u"f7"}));
+    EXPECT_EQ(SequenceOf(nine), (std::vector<Name>{u"f1", u"f5", u"f9", u"f2", u"f4", u"f6", u"f8", u"f3", u"f7"}));
     EXPECT_EQ(nine.Mask(), 3u);
     EXPECT_EQ(nine.UsedBuckets(), 3u);
     for (std::size_t i = 0; i < nine.Size(); ++i)
@@ -178,7 +190,8 @@ TEST(NameIndex, AgreesWithTheLiteralModelForRandomNamesAndDuplicates)
             ASSERT_EQ(index.Insert(name, Scrambled(name), i), expected) << round << ' ' << i;
         }
         std::vector<Name> modelOrder;
-        for (const auto& e : model.seq) modelOrder.push_back(e.name);
+        for (const auto& e : model.seq)
+            modelOrder.push_back(e.name);
         ASSERT_EQ(SequenceOf(index), modelOrder) << "round " << round;
         ASSERT_EQ(index.Mask(), model.mask);
         ASSERT_EQ(index.Slots(), model.slots);
@@ -213,9 +226,10 @@ TEST(NameIndex, NamesCollidingInOneBucketCostLogarithmicComparisons)
     std::vector<Name> colliding;
     for (std::uint32_t i = 0; colliding.size() < 1000; ++i) {
         Name name = u"k";
-        for (std::uint32_t v = i; ; v /= 26) {
+        for (std::uint32_t v = i;; v /= 26) {
             name.push_back(static_cast<char16_t>(u'a' + v % 26));
-            if (v < 26) break;
+            if (v < 26)
+                break;
         }
         if ((Scrambled(name) & 0xFF) == 0)
             colliding.push_back(name);

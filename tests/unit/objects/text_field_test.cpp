@@ -14,7 +14,10 @@ frame::ComPtr<frame::ComObject<CTextField>> MakeField(BSTR value, BSTR contentTy
     return field;
 }
 
-BSTR Owned(const WideString& text) { return frame::Bstr(text).Detach(); }
+BSTR Owned(const WideString& text)
+{
+    return frame::Bstr(text).Detach();
+}
 
 TEST(TextField, ReturnsExactCopiesOfWhatInitWasGiven)
 {

@@ -13,7 +13,10 @@ using testing_support::TestTempDir;
 using testing_support::ToPath;
 using FilePtr = frame::ComPtr<frame::ComObject<CUploadedFile>>;
 
-BSTR Owned(const WideString& text) { return frame::Bstr(text).Detach(); }
+BSTR Owned(const WideString& text)
+{
+    return frame::Bstr(text).Detach();
+}
 
 FilePtr MakeFile(const WideString& clientPath, const WideString& tempPath)
 {

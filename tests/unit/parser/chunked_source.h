@@ -16,7 +16,7 @@ namespace parser_test {
 class CChunkedSource : public parser::CDataSourceBase {
 public:
     struct TRead {
-        std::uint32_t keep;  // bytes kept by Refill; 0 for ReadChunk
+        std::uint32_t keep; // bytes kept by Refill; 0 for ReadChunk
         bool refill;
         std::uint32_t delivered;
         bool operator==(const TRead&) const = default;
@@ -28,7 +28,8 @@ public:
     /// `failAtRead` makes the n-th read attempt (1-based) fail as a broken underlying read would.
     explicit CChunkedSource(std::string body, std::vector<std::uint32_t> plan = {}, int cancelAtRead = 0,
                             int failAtRead = 0)
-        : body_(std::move(body)), plan_(std::move(plan)), cancelAtRead_(cancelAtRead), failAtRead_(failAtRead) {
+        : body_(std::move(body)), plan_(std::move(plan)), cancelAtRead_(cancelAtRead), failAtRead_(failAtRead)
+    {
         capacity = kBufferSize;
         try {
             ReadChunk();
@@ -36,13 +37,15 @@ public:
         }
     }
 
-    void ReadChunk() override {
+    void ReadChunk() override
+    {
         try {
             const std::uint32_t n = Fetch(0);
             end = n;
             position = 0;
             reads.push_back({0, false, n});
-            if (n == 0) throw ENoMoreData();
+            if (n == 0)
+                throw ENoMoreData();
             Report(n);
         } catch (const EUserCancelledUpload&) {
             throw;
@@ -52,7 +55,8 @@ public:
         }
     }
 
-    bool Refill(std::uint32_t keep, std::int32_t& shift) override {
+    bool Refill(std::uint32_t keep, std::int32_t& shift) override
+    {
         if (keep == 0) {
             shift = -static_cast<std::int32_t>(end);
             ReadChunk();
@@ -87,18 +91,23 @@ public:
     int successfulReads = 0;
 
 private:
-    std::uint32_t Fetch(std::uint32_t at) {
-        if (++attempts_ == failAtRead_) throw EInternalError();
+    std::uint32_t Fetch(std::uint32_t at)
+    {
+        if (++attempts_ == failAtRead_)
+            throw EInternalError();
         std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(capacity) - at, body_.size() - offset_);
-        if (!plan_.empty()) n = std::min<std::size_t>(n, plan_[planIndex_++ % plan_.size()]);
+        if (!plan_.empty())
+            n = std::min<std::size_t>(n, plan_[planIndex_++ % plan_.size()]);
         std::memcpy(buffer + at, body_.data() + offset_, n);
         offset_ += n;
         return static_cast<std::uint32_t>(n);
     }
 
-    void Report(std::uint32_t n) {
+    void Report(std::uint32_t n)
+    {
         reported += n;
-        if (++successfulReads == cancelAtRead_) throw EUserCancelledUpload();
+        if (++successfulReads == cancelAtRead_)
+            throw EUserCancelledUpload();
     }
 
     std::string body_;
@@ -110,4 +119,4 @@ private:
     int attempts_ = 0;
 };
 
-}  // namespace parser_test
+} // namespace parser_test

@@ -18,17 +18,20 @@ using namespace parser_test;
 const std::string kHuge(parser::CStrReceiver::kMaxLength + 1, 'n');
 const std::string kLongest(parser::CStrReceiver::kMaxLength, 'n');
 
-std::string Field(const std::string& disposition, const std::string& content, const std::string& extra = "") {
+std::string Field(const std::string& disposition, const std::string& content, const std::string& extra = "")
+{
     return "--XyZzy42\r\n" + extra + "Content-Disposition: form-data; " + disposition + "\r\n\r\n" + content + "\r\n";
 }
 
-TParseResult ParseOnce(const std::string& body) {
+TParseResult ParseOnce(const std::string& body)
+{
     TParseSetup setup;
     setup.plan = {8192};
     return Parse(body, setup);
 }
 
-TEST(HeaderLimits, OverlongNamesAndValuesDropTheirLineButNotTheParse) {
+TEST(HeaderLimits, OverlongNamesAndValuesDropTheirLineButNotTheParse)
+{
     const std::string body = Field("name=\"first\"", "1") +
                              Field("name=\"" + kHuge + "\"", "dropped: its only disposition is ignored") +
                              Field("name=\"f\"; filename=\"" + kHuge + "\"", "dropped too") +
@@ -47,7 +50,8 @@ TEST(HeaderLimits, OverlongNamesAndValuesDropTheirLineButNotTheParse) {
     EXPECT_TRUE(result.sourceExhausted);
 }
 
-TEST(HeaderLimits, ValuesUpToTheLimitAreKept) {
+TEST(HeaderLimits, ValuesUpToTheLimitAreKept)
+{
     const TParseResult result =
         ParseOnce(Field("name=\"f\"; filename=\"" + kLongest + "\"", "content") + "--XyZzy42--\r\n");
     ASSERT_EQ(result.outcome, EOutcome::Ok);
@@ -56,9 +60,11 @@ TEST(HeaderLimits, ValuesUpToTheLimitAreKept) {
     EXPECT_EQ(result.fields[0].data, "content");
 }
 
-TEST(HeaderLimits, AnUnterminatedQuoteRunsToTheEndAndKeepsTheFieldsBefore) {
+TEST(HeaderLimits, AnUnterminatedQuoteRunsToTheEndAndKeepsTheFieldsBefore)
+{
     std::string body = Field("name=\"first\"", "1") + "--XyZzy42\r\nContent-Disposition: form-data; name=\"a";
-    for (int i = 0; i < 300; ++i) body += std::string(8000, 'q') + "\r\n--XyZzy42\r\n";
+    for (int i = 0; i < 300; ++i)
+        body += std::string(8000, 'q') + "\r\n--XyZzy42\r\n";
     const TParseResult result = ParseOnce(body);
     ASSERT_EQ(result.outcome, EOutcome::Ok);
     ASSERT_EQ(result.fields.size(), 1u);
@@ -66,7 +72,8 @@ TEST(HeaderLimits, AnUnterminatedQuoteRunsToTheEndAndKeepsTheFieldsBefore) {
     EXPECT_TRUE(result.sourceExhausted);
 }
 
-TEST(HeaderLimits, TheReceiverKeepsAtMostTheLimitAndSaysSo) {
+TEST(HeaderLimits, TheReceiverKeepsAtMostTheLimitAndSaysSo)
+{
     parser::CStrReceiver text;
     const std::string half(parser::CStrReceiver::kMaxLength / 2, 'h');
     text.Receive(half.data(), static_cast<std::int32_t>(half.size()));
@@ -85,7 +92,8 @@ TEST(HeaderLimits, TheReceiverKeepsAtMostTheLimitAndSaysSo) {
     EXPECT_EQ(blanks.total, INT32_MAX);
 }
 
-TEST(ByteBuffer, GrowsWithoutLosingBytes) {
+TEST(ByteBuffer, GrowsWithoutLosingBytes)
+{
     parser::CByteBuffer buffer;
     EXPECT_TRUE(buffer.Empty());
     std::string expected;
@@ -95,11 +103,12 @@ TEST(ByteBuffer, GrowsWithoutLosingBytes) {
         expected += piece;
     }
     EXPECT_EQ(buffer.View(), expected);
-    buffer.Reserve(10);  // never shrinks
+    buffer.Reserve(10); // never shrinks
     EXPECT_EQ(buffer.View(), expected);
 }
 
-TEST(LongText, Utf8DecodesTheSameAcrossItsInternalBlocks) {
+TEST(LongText, Utf8DecodesTheSameAcrossItsInternalBlocks)
+{
     // 2-, 3- and 4-byte characters in a text far longer than one decoding block, so that block
     // ends fall everywhere, also right before a surrogate pair.
     std::string text;
@@ -114,4 +123,4 @@ TEST(LongText, Utf8DecodesTheSameAcrossItsInternalBlocks) {
     EXPECT_TRUE(textconv::AsciiRefsToWide(std::string(50000, 'z') + "&#65;") == WideString(50000, 'z') + OLESTR("A"));
 }
 
-}  // namespace
+} // namespace

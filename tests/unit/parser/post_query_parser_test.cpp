@@ -13,7 +13,8 @@ using namespace parser_test;
 
 // Parses `body` under every split and expects the same fields each time, with nothing left
 // behind and the body read to its end.
-void ExpectFields(const std::string& body, const std::vector<TField>& expected, TParseSetup setup = {}) {
+void ExpectFields(const std::string& body, const std::vector<TField>& expected, TParseSetup setup = {})
+{
     for (const auto& plan : EverySplit()) {
         setup.plan = plan;
         const TParseResult result = Parse(body, setup);
@@ -24,15 +25,18 @@ void ExpectFields(const std::string& body, const std::vector<TField>& expected, 
     }
 }
 
-std::string Part(const std::string& name, const std::string& content, const std::string& fileName = "") {
+std::string Part(const std::string& name, const std::string& content, const std::string& fileName = "")
+{
     std::string part = "--XyZzy42\r\nContent-Disposition: form-data; name=\"" + name + "\"";
-    if (!fileName.empty()) part += "; filename=\"" + fileName + "\"";
+    if (!fileName.empty())
+        part += "; filename=\"" + fileName + "\"";
     return part + "\r\n\r\n" + content + "\r\n";
 }
 
 const std::string kClose = "--XyZzy42--\r\n";
 
-TEST(ParseBodies, TextAndFileFields) {
+TEST(ParseBodies, TextAndFileFields)
+{
     CRecordingUpdater updater;
     TParseSetup setup;
     setup.updater = &updater;
@@ -49,7 +53,8 @@ TEST(ParseBodies, TextAndFileFields) {
     EXPECT_EQ(updater.fileNames.size(), 2 * EverySplit().size());
 }
 
-TEST(ParseBodies, DelimiterQuirks) {
+TEST(ParseBodies, DelimiterQuirks)
+{
     ExpectFields(DataFile("preamble_and_epilogue.txt"), {Text("a", "1")});
     ExpectFields(DataFile("delimiter_line_trailing_bytes.txt"), {Text("a", "1"), Text("b", "2")});
     ExpectFields(DataFile("content_holds_boundary_then_other_bytes.txt"), {Text("a", "before"), Text("b", "2")});
@@ -60,21 +65,23 @@ TEST(ParseBodies, DelimiterQuirks) {
     ExpectFields("no delimiter anywhere", {});
 }
 
-TEST(ParseBodies, HeaderSyntax) {
+TEST(ParseBodies, HeaderSyntax)
+{
     ExpectFields(DataFile("header_names_and_parameters_in_capitals.txt"),
                  {File("Up", "A.TXT", "X", "text/plain; charset=UTF-8"), Text("token_name", "t")});
-    ExpectFields(DataFile("quoted_value_backslash_quote.txt"),
-                 {File("a\\", "f.txt", "q"), Text("multi\r\nline", "m")});
+    ExpectFields(DataFile("quoted_value_backslash_quote.txt"), {File("a\\", "f.txt", "q"), Text("multi\r\nline", "m")});
 }
 
-TEST(ParseBodies, EveryRowOfTheHeaderLinePolicy) {
+TEST(ParseBodies, EveryRowOfTheHeaderLinePolicy)
+{
     ExpectFields(DataFile("header_line_policy.txt"),
                  {Text("unknown_headers", "aGVsbG8="), Text("second_disposition_used", "2"), Text("empty_type", "3"),
                   Text("high_byte_type", "4"), Text("first_wins", "5", "text/a"),
                   Text("bare_lf_type", "6", "text/plain\nX: y"), Text("last", "7")});
 }
 
-TEST(ParseBodies, NamesAndValuesAreConverted) {
+TEST(ParseBodies, NamesAndValuesAreConverted)
+{
     const std::string body = Part("caf&#233;", "caf\xC3\xA9") + Part("f", "", "\xC3\xA9t\xC3\xA9.txt") + kClose;
     const TParseResult result = Parse(body);
     ASSERT_EQ(result.fields.size(), 2u);
@@ -83,7 +90,7 @@ TEST(ParseBodies, NamesAndValuesAreConverted) {
     TParseSetup setup;
     setup.receiver = &receiver;
     Parse(body, setup);
-    EXPECT_EQ(receiver.fields[0].wideValue, expectedName);  // the value is UTF-8 "café"
+    EXPECT_EQ(receiver.fields[0].wideValue, expectedName); // the value is UTF-8 "café"
     EXPECT_EQ(result.fields[0].name, "caf?");
     EXPECT_EQ(result.fields[1].fileName, "?t?.txt");
 
@@ -96,7 +103,8 @@ TEST(ParseBodies, NamesAndValuesAreConverted) {
     EXPECT_EQ(widened.fields[0].wideValue, expectedName);
 }
 
-TEST(ParseBodies, InvalidCharacterReferenceModeDropsNamedParts) {
+TEST(ParseBodies, InvalidCharacterReferenceModeDropsNamedParts)
+{
     TParseSetup setup;
     setup.charRefsMode = 3;
     ExpectFields(Part("a", "1") + kClose, {}, setup);
@@ -104,7 +112,8 @@ TEST(ParseBodies, InvalidCharacterReferenceModeDropsNamedParts) {
 
 // ---- The delimiter at every position relative to the chunk edges ------------------------------
 
-TEST(ChunkEdges, DelimiterAtEveryPositionAroundTheBufferEdge) {
+TEST(ChunkEdges, DelimiterAtEveryPositionAroundTheBufferEdge)
+{
     std::mt19937 rng(42);
     std::string noise(30000, ' ');
     const std::string pieces[] = {"\r", "\n", "-", "--XyZzy4", "\r\n--XyZzy4", "X", "\r\n--"};
@@ -133,11 +142,12 @@ TEST(ChunkEdges, DelimiterAtEveryPositionAroundTheBufferEdge) {
 
 // ---- Truncation, cancellation and failures -----------------------------------------------------
 
-TEST(Truncation, EveryPrefixDeliversTheCompleteFieldsAndLeavesNoFile) {
+TEST(Truncation, EveryPrefixDeliversTheCompleteFieldsAndLeavesNoFile)
+{
     const std::string parts[] = {Part("a", "one"), Part("f", "file\r\ncontent", "f.txt"), Part("b", "two")};
     const std::vector<TField> all = {Text("a", "one"), File("f", "f.txt", "file\r\ncontent"), Text("b", "two")};
     std::string body;
-    std::vector<std::size_t> deliveredFrom;  // shortest prefix that delivers field i
+    std::vector<std::size_t> deliveredFrom; // shortest prefix that delivers field i
     for (const auto& part : parts) {
         body += part;
         // The field is handed over once the byte after its closing delimiter has been read.
@@ -147,7 +157,8 @@ TEST(Truncation, EveryPrefixDeliversTheCompleteFieldsAndLeavesNoFile) {
     for (std::size_t cut = 0; cut <= body.size(); ++cut) {
         std::vector<TField> expected;
         for (std::size_t i = 0; i < all.size(); ++i) {
-            if (cut >= deliveredFrom[i]) expected.push_back(all[i]);
+            if (cut >= deliveredFrom[i])
+                expected.push_back(all[i]);
         }
         for (const auto& plan : std::vector<std::vector<std::uint32_t>>{{}, {1}, {3}}) {
             TParseSetup setup;
@@ -160,10 +171,11 @@ TEST(Truncation, EveryPrefixDeliversTheCompleteFieldsAndLeavesNoFile) {
     }
 }
 
-TEST(Cancellation, AtEveryChunkLeavesWithTheCancellationAndNoFile) {
+TEST(Cancellation, AtEveryChunkLeavesWithTheCancellationAndNoFile)
+{
     const std::string big(30000, 'z');
-    const std::string body = Part("a", "one") + Part("f", big, "big.bin") + Part("b", "two") + kClose +
-                             "epilogue " + std::string(20000, 'e');
+    const std::string body = Part("a", "one") + Part("f", big, "big.bin") + Part("b", "two") + kClose + "epilogue " +
+                             std::string(20000, 'e');
     for (const auto& plan : std::vector<std::vector<std::uint32_t>>{{}, {1000}}) {
         TParseSetup setup;
         setup.plan = plan;
@@ -172,7 +184,8 @@ TEST(Cancellation, AtEveryChunkLeavesWithTheCancellationAndNoFile) {
         for (int read = 2;; ++read) {
             setup.cancelAtRead = read;
             const TParseResult result = Parse(body, setup);
-            if (result.outcome == EOutcome::Ok) break;  // past the last read
+            if (result.outcome == EOutcome::Ok)
+                break; // past the last read
             ASSERT_EQ(result.outcome, EOutcome::Cancelled) << "read " << read;
             ASSERT_LE(result.fields.size(), 3u);
             ASSERT_TRUE(std::equal(result.fields.begin(), result.fields.end(), whole.fields.begin()));
@@ -181,7 +194,8 @@ TEST(Cancellation, AtEveryChunkLeavesWithTheCancellationAndNoFile) {
     }
 }
 
-TEST(Cancellation, WhileTheEpilogueIsDrained) {
+TEST(Cancellation, WhileTheEpilogueIsDrained)
+{
     const std::string body = Part("a", "one") + kClose + std::string(3 * 8192, 'e');
     TParseSetup setup;
     setup.cancelAtRead = 3;
@@ -190,10 +204,11 @@ TEST(Cancellation, WhileTheEpilogueIsDrained) {
     EXPECT_EQ(result.fields, std::vector<TField>{Text("a", "one")});
 }
 
-TEST(Failures, BoundaryMustBeUsable) {
+TEST(Failures, BoundaryMustBeUsable)
+{
     const std::string body = Part("a", "1") + kClose;
-    for (const std::string& boundary : {std::string(), std::string("b\xE9"), std::string("a\0b", 3),
-                                       std::string(8188, 'b')}) {
+    for (const std::string& boundary :
+         {std::string(), std::string("b\xE9"), std::string("a\0b", 3), std::string(8188, 'b')}) {
         TParseSetup setup;
         setup.boundary = boundary;
         EXPECT_EQ(Parse(body, setup).outcome, EOutcome::Failed) << boundary.size();
@@ -210,7 +225,8 @@ TEST(Failures, BoundaryMustBeUsable) {
     }
 }
 
-TEST(Failures, FatalTroubleFailsTheParseAndLeavesNoFile) {
+TEST(Failures, FatalTroubleFailsTheParseAndLeavesNoFile)
+{
     const std::string body = Part("a", "1") + Part("f", std::string(20000, 'x'), "f.txt") + Part("b", "2") + kClose;
     // Temporary directory missing.
     const WideString missing = ToWide(std::filesystem::temp_directory_path() / "kestrune-no-such-dir" / "sub");
@@ -238,11 +254,12 @@ TEST(Failures, FatalTroubleFailsTheParseAndLeavesNoFile) {
     EXPECT_EQ(result.filesLeft, 0u);
 }
 
-TEST(Failures, AFieldThatFailsWhileBeingHandedOverIsDropped) {
+TEST(Failures, AFieldThatFailsWhileBeingHandedOverIsDropped)
+{
     const std::string body = Part("a", "1") + Part("f", "data", "f.txt") + Part("b", "2") + kClose;
-    for (const auto& failure : std::vector<std::function<void()>>{
-             [] { throw parser::CFieldImpl::EFieldBaseErrorRecoverable(); },
-             [] { throw parser::CFieldImpl::EFieldBaseError(); }}) {
+    for (const auto& failure :
+         std::vector<std::function<void()>>{[] { throw parser::CFieldImpl::EFieldBaseErrorRecoverable(); },
+                                            [] { throw parser::CFieldImpl::EFieldBaseError(); }}) {
         CCollectingReceiver receiver;
         receiver.failOn = "f";
         receiver.failure = failure;
@@ -255,7 +272,8 @@ TEST(Failures, AFieldThatFailsWhileBeingHandedOverIsDropped) {
     }
 }
 
-TEST(Failures, ParseRunsOnce) {
+TEST(Failures, ParseRunsOnce)
+{
     CChunkedSource source(Part("a", "1") + kClose);
     parser::CSearchEngine engine(source);
     CCollectingReceiver receiver;
@@ -267,4 +285,4 @@ TEST(Failures, ParseRunsOnce) {
     EXPECT_THROW(parser.Parse(), parser::CPostQueryParser::EPostQueryParserErrorRecoverable);
 }
 
-}  // namespace
+} // namespace

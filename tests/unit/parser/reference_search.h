@@ -13,8 +13,10 @@ class CReferenceSearch {
 public:
     explicit CReferenceSearch(parser::CDataSourceBase& source) : s_(source) {}
 
-    bool Match(const std::string& lit) {
-        if (s_.end == 0) throw parser::CDataSourceBase::ENoMoreData();
+    bool Match(const std::string& lit)
+    {
+        if (s_.end == 0)
+            throw parser::CDataSourceBase::ENoMoreData();
         const std::int32_t n = static_cast<std::int32_t>(lit.size());
         std::int32_t S = static_cast<std::int32_t>(s_.position);
         std::int32_t i = 0;
@@ -23,7 +25,8 @@ public:
                 s_.position = static_cast<std::uint32_t>(S);
                 return false;
             }
-            if (++i == n) return true;
+            if (++i == n)
+                return true;
             s_.position += 1;
             if (s_.position == s_.end) {
                 std::int32_t shift = 0;
@@ -37,21 +40,26 @@ public:
         }
     }
 
-    void SkipPast(const std::string& lit) {
-        if (s_.end == 0) throw parser::CDataSourceBase::ENoMoreData();
+    void SkipPast(const std::string& lit)
+    {
+        if (s_.end == 0)
+            throw parser::CDataSourceBase::ENoMoreData();
         const std::size_t n = lit.size();
         const auto L = [&](std::size_t k) { return static_cast<unsigned char>(lit[k]); };
     step1:
-        while (B(s_.position) != L(0)) Advance();
+        while (B(s_.position) != L(0))
+            Advance();
         std::size_t m = 1;
         Advance();
     step3:
         if (B(s_.position) == L(m)) {
-            if (++m == n) return;
+            if (++m == n)
+                return;
             Advance();
             goto step3;
         }
-        if (m == 1) goto step1;
+        if (m == 1)
+            goto step1;
         for (std::size_t k = m - 1; k >= 1; --k) {
             if (lit.compare(0, k, lit, m - k, k) == 0 && L(k) == B(s_.position)) {
                 m = k + 1;
@@ -63,8 +71,10 @@ public:
     }
 
     /// Everything handed over is appended to `out`.
-    void ReadUntil(std::string& out, const std::string& lit) {
-        if (s_.end == 0) throw parser::CDataSourceBase::ENoMoreData();
+    void ReadUntil(std::string& out, const std::string& lit)
+    {
+        if (s_.end == 0)
+            throw parser::CDataSourceBase::ENoMoreData();
         const std::size_t n = lit.size();
         const auto L = [&](std::size_t k) { return static_cast<unsigned char>(lit[k]); };
         std::uint32_t& P = s_.position;
@@ -116,8 +126,10 @@ public:
         goto step2;
     }
 
-    char ReadByte() {
-        if (s_.end == 0) throw parser::CDataSourceBase::ENoMoreData();
+    char ReadByte()
+    {
+        if (s_.end == 0)
+            throw parser::CDataSourceBase::ENoMoreData();
         const char ch = static_cast<char>(B(s_.position));
         Advance();
         return ch;
@@ -125,15 +137,18 @@ public:
 
 private:
     unsigned char B(std::uint32_t i) const { return s_.buffer[i]; }
-    void Advance() {
+    void Advance()
+    {
         s_.position += 1;
-        if (s_.position == s_.end) s_.ReadChunk();
+        if (s_.position == s_.end)
+            s_.ReadChunk();
     }
-    void Hand(std::string& out, std::uint32_t from, std::uint32_t to) {
+    void Hand(std::string& out, std::uint32_t from, std::uint32_t to)
+    {
         out.append(reinterpret_cast<const char*>(s_.buffer) + from, to - from);
     }
 
     parser::CDataSourceBase& s_;
 };
 
-}  // namespace parser_test
+} // namespace parser_test

@@ -20,7 +20,8 @@ using parser_test::CReferenceSearch;
 // Collects bytes and remembers how many Receive calls it got.
 class CRecorder : public CSearchEngine::CReceiver {
 public:
-    void Receive(const char* data, std::int32_t count) override {
+    void Receive(const char* data, std::int32_t count) override
+    {
         ++calls;
         text.append(data, static_cast<std::size_t>(count));
     }
@@ -43,10 +44,16 @@ public:
     void Receive(const char*, std::int32_t) override { throw std::runtime_error("disk full"); }
 };
 
-std::size_t Absolute(const CChunkedSource& s) { return s.BufferOffset() + s.position; }
+std::size_t Absolute(const CChunkedSource& s)
+{
+    return s.BufferOffset() + s.position;
+}
 
-TEST(SearchEngine, MatchKeepsAPartialMatchAcrossTheChunkEdge) {
-    CChunkedSource source("ab-" "-cd", {3});
+TEST(SearchEngine, MatchKeepsAPartialMatchAcrossTheChunkEdge)
+{
+    CChunkedSource source("ab-"
+                          "-cd",
+                          {3});
     CSearchEngine engine(source);
     source.position = 2;
     EXPECT_TRUE(engine.Match("--", 2));
@@ -56,7 +63,8 @@ TEST(SearchEngine, MatchKeepsAPartialMatchAcrossTheChunkEdge) {
     EXPECT_EQ(source.reads[1], (CChunkedSource::TRead{1, true, 3}));
 }
 
-TEST(SearchEngine, FailedMatchReturnsToTheStartingByte) {
+TEST(SearchEngine, FailedMatchReturnsToTheStartingByte)
+{
     CChunkedSource source("\rX");
     CSearchEngine engine(source);
     EXPECT_FALSE(engine.Match("\r\n", 2));
@@ -73,7 +81,8 @@ TEST(SearchEngine, FailedMatchReturnsToTheStartingByte) {
     EXPECT_THROW(cutEngine.ReadByte(), CDataSourceBase::ENoMoreData);
 }
 
-TEST(SearchEngine, SkipPastFindsTheFirstOccurrenceAfterFalseStarts) {
+TEST(SearchEngine, SkipPastFindsTheFirstOccurrenceAfterFalseStarts)
+{
     for (const std::string body : {"aaab", "abaab"}) {
         CChunkedSource source(body + "zz");
         CSearchEngine engine(source);
@@ -82,7 +91,8 @@ TEST(SearchEngine, SkipPastFindsTheFirstOccurrenceAfterFalseStarts) {
     }
 }
 
-TEST(SearchEngine, ReadUntilAtTheLiteralHandsOverNothing) {
+TEST(SearchEngine, ReadUntilAtTheLiteralHandsOverNothing)
+{
     CChunkedSource source("--Bx");
     CSearchEngine engine(source);
     CRecorder recorder;
@@ -92,7 +102,8 @@ TEST(SearchEngine, ReadUntilAtTheLiteralHandsOverNothing) {
     EXPECT_EQ(source.position, 2u);
 }
 
-TEST(SearchEngine, ReadUntilRestartsAfterAFalseStartThatCrossedAChunk) {
+TEST(SearchEngine, ReadUntilRestartsAfterAFalseStartThatCrossedAChunk)
+{
     // The first chunk ends right after the first A.
     CChunkedSource source("x\r\n--Ay\r\n--ABtail", {6});
     CSearchEngine engine(source);
@@ -103,7 +114,8 @@ TEST(SearchEngine, ReadUntilRestartsAfterAFalseStartThatCrossedAChunk) {
     EXPECT_EQ(engine.ReadByte(), 't');
 }
 
-TEST(SearchEngine, ReadUntilHandsOverEverythingBeforeTheEndOfInput) {
+TEST(SearchEngine, ReadUntilHandsOverEverythingBeforeTheEndOfInput)
+{
     CChunkedSource source("data\r\n--A", {3});
     CSearchEngine engine(source);
     CRecorder recorder;
@@ -111,11 +123,13 @@ TEST(SearchEngine, ReadUntilHandsOverEverythingBeforeTheEndOfInput) {
     EXPECT_EQ(recorder.text, "data\r\n--A");
 }
 
-TEST(SearchEngine, ReadWhileAndReadUntilByteStopOnTheirByte) {
+TEST(SearchEngine, ReadWhileAndReadUntilByteStopOnTheirByte)
+{
     CChunkedSource source("abc:def", {2});
     CSearchEngine engine(source);
     CSearchEngine::TCharTable letters{};
-    for (char c = 'a'; c <= 'z'; ++c) letters[static_cast<unsigned char>(c)] = true;
+    for (char c = 'a'; c <= 'z'; ++c)
+        letters[static_cast<unsigned char>(c)] = true;
     CRecorder first;
     engine.ReadWhile(first, letters);
     EXPECT_EQ(first.text, "abc");
@@ -128,10 +142,11 @@ TEST(SearchEngine, ReadWhileAndReadUntilByteStopOnTheirByte) {
     CRecorder rest;
     engine.ReadUntilByte(rest, 'f');
     EXPECT_EQ(rest.text, "de");
-    EXPECT_THROW(engine.ReadByte(), CDataSourceBase::ENoMoreData);  // 'f' was the last byte
+    EXPECT_THROW(engine.ReadByte(), CDataSourceBase::ENoMoreData); // 'f' was the last byte
 }
 
-TEST(SearchEngine, EveryOperationOnAnExhaustedSourceReportsTheEnd) {
+TEST(SearchEngine, EveryOperationOnAnExhaustedSourceReportsTheEnd)
+{
     CChunkedSource source("");
     CSearchEngine engine(source);
     parser::CFictReceiver drop;
@@ -145,7 +160,8 @@ TEST(SearchEngine, EveryOperationOnAnExhaustedSourceReportsTheEnd) {
     EXPECT_NO_THROW(engine.Drain());
 }
 
-TEST(SearchEngine, BadArgumentsAndFailuresAreTranslated) {
+TEST(SearchEngine, BadArgumentsAndFailuresAreTranslated)
+{
     CChunkedSource source("abc");
     CSearchEngine engine(source);
     parser::CFictReceiver drop;
@@ -164,7 +180,8 @@ TEST(SearchEngine, BadArgumentsAndFailuresAreTranslated) {
     EXPECT_THROW(str.Receive(nullptr, 1), parser::CStrReceiver::EReceiverErrorRecoverable);
 }
 
-TEST(SearchEngine, CancellationPassesThroughUnchanged) {
+TEST(SearchEngine, CancellationPassesThroughUnchanged)
+{
     const std::string body(20000, 'q');
     {
         CChunkedSource source(body, {}, 2);
@@ -190,7 +207,8 @@ struct TStep {
     bool operator==(const TStep&) const = default;
 };
 
-std::ostream& operator<<(std::ostream& os, const TStep& s) {
+std::ostream& operator<<(std::ostream& os, const TStep& s)
+{
     return os << s.op << " out=" << s.out.size() << " at=" << s.at << " pos=" << s.position << " end=" << s.end;
 }
 
@@ -198,7 +216,8 @@ std::ostream& operator<<(std::ostream& os, const TStep& s) {
 // of each operation depends only on the random stream, so both runs make the same calls as long
 // as their results agree.
 template <typename Searcher, typename Run>
-std::vector<TStep> RunScript(CChunkedSource& source, std::uint32_t seed, const std::string& literal, Run run) {
+std::vector<TStep> RunScript(CChunkedSource& source, std::uint32_t seed, const std::string& literal, Run run)
+{
     Searcher searcher(source);
     std::mt19937 pick(seed);
     std::vector<TStep> steps;
@@ -216,41 +235,45 @@ std::vector<TStep> RunScript(CChunkedSource& source, std::uint32_t seed, const s
         step.position = source.position;
         step.end = source.end;
         steps.push_back(step);
-        if (step.op == "end" || step.op == "cancel") break;
+        if (step.op == "end" || step.op == "cancel")
+            break;
     }
     return steps;
 }
 
 struct TEngineOps {
-    std::string operator()(CSearchEngine& e, int choice, const std::string& lit, std::string& out) const {
+    std::string operator()(CSearchEngine& e, int choice, const std::string& lit, std::string& out) const
+    {
         const auto n = static_cast<std::int32_t>(lit.size());
         switch (choice) {
-            case 0: {
-                CAppender appender(out);
-                e.ReadUntil(appender, lit.data(), n);
-                return "until";
-            }
-            case 1: e.SkipPast(lit.data(), n); return "skip";
-            case 2: return e.Match(lit.data(), n) ? "match+" : "match-";
-            default: out = std::string(1, e.ReadByte()); return "byte";
+        case 0: {
+            CAppender appender(out);
+            e.ReadUntil(appender, lit.data(), n);
+            return "until";
+        }
+        case 1: e.SkipPast(lit.data(), n); return "skip";
+        case 2: return e.Match(lit.data(), n) ? "match+" : "match-";
+        default: out = std::string(1, e.ReadByte()); return "byte";
         }
     }
 };
 
 struct TReferenceOps {
-    std::string operator()(CReferenceSearch& e, int choice, const std::string& lit, std::string& out) const {
+    std::string operator()(CReferenceSearch& e, int choice, const std::string& lit, std::string& out) const
+    {
         switch (choice) {
-            case 0: e.ReadUntil(out, lit); return "until";
-            case 1: e.SkipPast(lit); return "skip";
-            case 2: return e.Match(lit) ? "match+" : "match-";
-            default: out = std::string(1, e.ReadByte()); return "byte";
+        case 0: e.ReadUntil(out, lit); return "until";
+        case 1: e.SkipPast(lit); return "skip";
+        case 2: return e.Match(lit) ? "match+" : "match-";
+        default: out = std::string(1, e.ReadByte()); return "byte";
         }
     }
 };
 
 // Compares both runs over one body, literal and delivery plan, including every source read.
 void ExpectSameAsReference(const std::string& body, const std::string& literal, const std::vector<std::uint32_t>& plan,
-                           std::uint32_t seed, int cancelAt = 0) {
+                           std::uint32_t seed, int cancelAt = 0)
+{
     CChunkedSource fast(body, plan, cancelAt);
     CChunkedSource plain(body, plan, cancelAt);
     const auto got = RunScript<CSearchEngine>(fast, seed, literal, TEngineOps{});
@@ -260,25 +283,30 @@ void ExpectSameAsReference(const std::string& body, const std::string& literal, 
     ASSERT_EQ(fast.reported, plain.reported);
 }
 
-std::string RandomText(std::mt19937& rng, std::size_t length, const std::string& alphabet) {
+std::string RandomText(std::mt19937& rng, std::size_t length, const std::string& alphabet)
+{
     std::string text(length, ' ');
-    for (char& c : text) c = alphabet[rng() % alphabet.size()];
+    for (char& c : text)
+        c = alphabet[rng() % alphabet.size()];
     return text;
 }
 
-std::vector<std::uint32_t> RandomPlan(std::mt19937& rng) {
+std::vector<std::uint32_t> RandomPlan(std::mt19937& rng)
+{
     switch (rng() % 4) {
-        case 0: return {};  // whole buffers
-        case 1: return {1};  // one byte at a time
-        default: {
-            std::vector<std::uint32_t> plan(1 + rng() % 7);
-            for (auto& p : plan) p = 1 + rng() % (rng() % 2 ? 9 : 3000);
-            return plan;
-        }
+    case 0: return {};  // whole buffers
+    case 1: return {1}; // one byte at a time
+    default: {
+        std::vector<std::uint32_t> plan(1 + rng() % 7);
+        for (auto& p : plan)
+            p = 1 + rng() % (rng() % 2 ? 9 : 3000);
+        return plan;
+    }
     }
 }
 
-TEST(SearchEngineEquality, RandomBodiesLiteralsAndSplits) {
+TEST(SearchEngineEquality, RandomBodiesLiteralsAndSplits)
+{
     std::mt19937 rng(20261208);
     for (int iteration = 0; iteration < 1500; ++iteration) {
         const std::string alphabet = iteration % 2 ? "ab" : "ab\r\n-";
@@ -287,39 +315,42 @@ TEST(SearchEngineEquality, RandomBodiesLiteralsAndSplits) {
         const std::size_t bodyLength = rng() % (iteration % 10 == 0 ? 30000 : 400);
         const std::string body = RandomText(rng, bodyLength, alphabet);
         ExpectSameAsReference(body, literal, RandomPlan(rng), static_cast<std::uint32_t>(iteration));
-        if (HasFatalFailure()) return;
+        if (HasFatalFailure())
+            return;
     }
 }
 
-TEST(SearchEngineEquality, AdversarialBodies) {
+TEST(SearchEngineEquality, AdversarialBodies)
+{
     const std::string delimiter = "\r\n--" + std::string(70, 'b');
     const std::string nearMiss = delimiter.substr(0, delimiter.size() - 1);
     std::string nearMisses;
-    while (nearMisses.size() < 40000) nearMisses += nearMiss;
+    while (nearMisses.size() < 40000)
+        nearMisses += nearMiss;
     const std::vector<std::pair<std::string, std::string>> cases = {
-        {std::string(20000, 'a') + "b", "aaaaaaab"},
-        {std::string(20000, 'a'), "aaaab"},
-        {nearMisses + delimiter + "x", delimiter},
-        {nearMisses, delimiter},
-        {std::string(16383, 'a') + "ab", "ab"},
-        {"abababababababac" + std::string(9000, 'b') + "ababac", "ababac"},
+        {std::string(20000, 'a') + "b", "aaaaaaab"}, {std::string(20000, 'a'), "aaaab"},
+        {nearMisses + delimiter + "x", delimiter},   {nearMisses, delimiter},
+        {std::string(16383, 'a') + "ab", "ab"},      {"abababababababac" + std::string(9000, 'b') + "ababac", "ababac"},
     };
     std::uint32_t seed = 0;
     for (const auto& [body, literal] : cases) {
         for (const auto& plan : std::vector<std::vector<std::uint32_t>>{{}, {1}, {7, 8191}, {8190}, {73, 2}}) {
             ExpectSameAsReference(body, literal, plan, ++seed);
-            if (HasFatalFailure()) return;
+            if (HasFatalFailure())
+                return;
         }
     }
 }
 
-TEST(SearchEngineEquality, CancellationAtEveryRead) {
+TEST(SearchEngineEquality, CancellationAtEveryRead)
+{
     std::mt19937 rng(7);
     const std::string body = RandomText(rng, 5000, "ab\r\n-");
     for (int cancelAt = 2; cancelAt < 40; ++cancelAt) {
         ExpectSameAsReference(body, "\r\n-a", {97, 300}, static_cast<std::uint32_t>(cancelAt), cancelAt);
-        if (HasFatalFailure()) return;
+        if (HasFatalFailure())
+            return;
     }
 }
 
-}  // namespace
+} // namespace

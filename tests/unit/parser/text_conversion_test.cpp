@@ -9,9 +9,13 @@ namespace {
 using parser::CPostTextCvrt;
 using textconv::EStrConversion;
 
-WideString W(const char16_t* text) { return WideString(text, text + std::char_traits<char16_t>::length(text)); }
+WideString W(const char16_t* text)
+{
+    return WideString(text, text + std::char_traits<char16_t>::length(text));
+}
 
-WideString Convert(const std::string& text, std::int32_t codePage, std::int32_t mode) {
+WideString Convert(const std::string& text, std::int32_t codePage, std::int32_t mode)
+{
     TParserOptions options;
     options.codePage = codePage;
     options.charRefsMode = mode;
@@ -23,13 +27,15 @@ const std::string kCafeRef = "caf&#233;";
 const std::string kCafeUtf8 = "caf\xC3\xA9";
 const std::string kCafe1252 = "caf\xE9";
 
-TEST(PostTextCvrt, WithoutCodePageAsciiDecodesReferencesUnlessKept) {
+TEST(PostTextCvrt, WithoutCodePageAsciiDecodesReferencesUnlessKept)
+{
     EXPECT_EQ(Convert(kCafeRef, 0, kAuto), W(u"café"));
     EXPECT_EQ(Convert(kCafeRef, 0, kDecode), W(u"café"));
     EXPECT_EQ(Convert(kCafeRef, 0, kKeep), W(u"caf&#233;"));
 }
 
-TEST(PostTextCvrt, WithoutCodePageNonAsciiIsUtf8AndKeepsItsReferences) {
+TEST(PostTextCvrt, WithoutCodePageNonAsciiIsUtf8AndKeepsItsReferences)
+{
     for (const auto mode : {kDecode, kKeep, kAuto}) {
         EXPECT_EQ(Convert(kCafeUtf8, 0, mode), W(u"café")) << mode;
         EXPECT_EQ(Convert(kCafeUtf8 + " &#65;", 0, mode), W(u"café &#65;")) << mode;
@@ -38,7 +44,8 @@ TEST(PostTextCvrt, WithoutCodePageNonAsciiIsUtf8AndKeepsItsReferences) {
     }
 }
 
-TEST(PostTextCvrt, CodePageRows) {
+TEST(PostTextCvrt, CodePageRows)
+{
     EXPECT_EQ(Convert(kCafe1252, 1252, kAuto), W(u"café"));
     EXPECT_EQ(Convert(kCafeRef, 1252, kAuto), W(u"caf&#233;"));
     EXPECT_EQ(Convert(kCafeRef, 1252, kKeep), W(u"caf&#233;"));
@@ -51,15 +58,18 @@ TEST(PostTextCvrt, CodePageRows) {
     EXPECT_EQ(Convert(kCafeRef, 12345, kDecode), W(u"caf&#233;"));
 }
 
-TEST(PostTextCvrt, EmptyTextInEveryRowAndBadMode) {
+TEST(PostTextCvrt, EmptyTextInEveryRowAndBadMode)
+{
     for (const auto page : {0, 1252, 12345}) {
-        for (const auto mode : {kDecode, kKeep, kAuto}) EXPECT_EQ(Convert("", page, mode), WideString());
+        for (const auto mode : {kDecode, kKeep, kAuto})
+            EXPECT_EQ(Convert("", page, mode), WideString());
     }
     EXPECT_THROW(Convert("a", 0, 3), CPostTextCvrt::EPostTextCvrt);
     EXPECT_THROW(Convert("a", 1252, -1), CPostTextCvrt::EPostTextCvrt);
 }
 
-TEST(CharRefs, OnlyTerminatedDecimalReferencesInRangeAreDecoded) {
+TEST(CharRefs, OnlyTerminatedDecimalReferencesInRangeAreDecoded)
+{
     const std::pair<const char*, const char16_t*> cases[] = {
         {"&#65;&#66;", u"AB"},
         {"&#065;", u"A"},
@@ -85,7 +95,8 @@ TEST(CharRefs, OnlyTerminatedDecimalReferencesInRangeAreDecoded) {
     EXPECT_THROW(textconv::AsciiRefsToWide("\xE9&#65;"), EStrConversion);
 }
 
-TEST(Utf8, ValidTextIncludingCharactersBeyondTheBasicPlane) {
+TEST(Utf8, ValidTextIncludingCharactersBeyondTheBasicPlane)
+{
     EXPECT_EQ(textconv::Utf8ToWide("a\xC3\xA9\xE2\x82\xAC"), W(u"aé€"));
     EXPECT_EQ(textconv::Utf8ToWide("\xF0\x9F\x98\x80!"), W(u"\U0001F600!"));
     EXPECT_EQ(textconv::Utf8ToWide("\xF4\x8F\xBF\xBF"), W(u"\U0010FFFF"));
@@ -94,19 +105,20 @@ TEST(Utf8, ValidTextIncludingCharactersBeyondTheBasicPlane) {
     EXPECT_EQ(textconv::Utf8ToWide(""), WideString());
 }
 
-TEST(Utf8, InvalidFormsFail) {
+TEST(Utf8, InvalidFormsFail)
+{
     for (const std::string bad : {
-             "\xC0\xAF",                  // overlong '/'
-             "\xE0\x80\xAF",              // overlong, three bytes
-             "\xF0\x80\x80\xAF",          // overlong, four bytes
-             "\xED\xA0\x80",              // encoded surrogate
-             "\xF4\x90\x80\x80",          // above U+10FFFF
-             "\xF8\x88\x80\x80\x80",      // five-byte form
-             "\xFC\x84\x80\x80\x80\x80",  // six-byte form
-             "ab\xC3",                    // cut short
-             "\xE2\x82",                  // cut short
-             "\x80",                      // lone continuation byte
-             "\xC3\x28",                  // bad continuation
+             "\xC0\xAF",                 // overlong '/'
+             "\xE0\x80\xAF",             // overlong, three bytes
+             "\xF0\x80\x80\xAF",         // overlong, four bytes
+             "\xED\xA0\x80",             // encoded surrogate
+             "\xF4\x90\x80\x80",         // above U+10FFFF
+             "\xF8\x88\x80\x80\x80",     // five-byte form
+             "\xFC\x84\x80\x80\x80\x80", // six-byte form
+             "ab\xC3",                   // cut short
+             "\xE2\x82",                 // cut short
+             "\x80",                     // lone continuation byte
+             "\xC3\x28",                 // bad continuation
              "\xFF",
          }) {
         EXPECT_THROW(textconv::Utf8ToWide(bad), EStrConversion) << testing::PrintToString(bad);
@@ -115,7 +127,8 @@ TEST(Utf8, InvalidFormsFail) {
     EXPECT_EQ(Convert("..\xC0\xAF", 0, kAuto), W(u"..\u00C0\u00AF"));
 }
 
-TEST(Ascii, HelpersWorkOnBytes) {
+TEST(Ascii, HelpersWorkOnBytes)
+{
     EXPECT_TRUE(textconv::IsAscii(std::string("ab\0\xE9", 4)));
     EXPECT_FALSE(textconv::IsAscii("a\x80"));
     std::string mixed = "Content-TYPE";
@@ -123,9 +136,9 @@ TEST(Ascii, HelpersWorkOnBytes) {
     EXPECT_EQ(mixed, "content-type");
     std::string high = "ABC\xC9";
     EXPECT_THROW(textconv::AsciiToLower(high), EStrConversion);
-    EXPECT_EQ(high, "ABC\xC9");  // untouched on failure
+    EXPECT_EQ(high, "ABC\xC9"); // untouched on failure
     EXPECT_THROW(textconv::AsciiToWide("\xE9"), EStrConversion);
     EXPECT_EQ(textconv::WidenBytes("\x01\x7F\x80\xFF"), W(u"\u0001\u007F\u0080\u00FF"));
 }
 
-}  // namespace
+} // namespace

@@ -62,8 +62,7 @@ TEST(GlobalInterfaceTable, RegistrationHoldsOneReference)
         EXPECT_EQ(git->RevokeInterfaceFromGlobal(cookie), S_OK);
         EXPECT_EQ(object.References(), 1u); // revoking released the table's reference
         EXPECT_EQ(git->RevokeInterfaceFromGlobal(cookie), E_INVALIDARG);
-        EXPECT_EQ(git->GetInterfaceFromGlobal(cookie, IID_IDispatch, reinterpret_cast<void**>(&fetched)),
-                  E_INVALIDARG);
+        EXPECT_EQ(git->GetInterfaceFromGlobal(cookie, IID_IDispatch, reinterpret_cast<void**>(&fetched)), E_INVALIDARG);
 
         // An interface the object does not have cannot be registered.
         EXPECT_TRUE(FAILED(git->RegisterInterfaceInGlobal(&object, IID_IClassFactory, &cookie)));
@@ -125,7 +124,7 @@ TEST(Guids, TextFormAndRandomVersion4)
 TEST(Guids, AForkedChildNeverRepeatsItsParentsGuids)
 {
     GUID first;
-    ASSERT_EQ(CoCreateGuid(&first), S_OK);  // the parent has random bytes in hand now
+    ASSERT_EQ(CoCreateGuid(&first), S_OK); // the parent has random bytes in hand now
     int fds[2];
     ASSERT_EQ(::pipe(fds), 0);
     const pid_t child = ::fork();
@@ -155,9 +154,9 @@ TEST(ObjectCreation, UnknownClassIsNotRegistered)
         ASSERT_EQ(CoInitializeEx(nullptr, COINIT_MULTITHREADED), S_OK);
         const CLSID unknown = {0x12345678, 0x1234, 0x1234, {1, 2, 3, 4, 5, 6, 7, 8}};
         IUnknown* object = reinterpret_cast<IUnknown*>(1);
-        EXPECT_EQ(CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                   reinterpret_cast<void**>(&object)),
-                  REGDB_E_CLASSNOTREG);
+        EXPECT_EQ(
+            CoCreateInstance(unknown, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object)),
+            REGDB_E_CLASSNOTREG);
         EXPECT_EQ(object, nullptr);
         CoUninitialize();
     });

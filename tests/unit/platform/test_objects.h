@@ -86,7 +86,7 @@ public:
         return E_NOINTERFACE;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refs_); }  // on the stack
+    ULONG STDMETHODCALLTYPE Release() override { return InterlockedDecrement(&refs_); } // on the stack
     HRESULT STDMETHODCALLTYPE GetGUID(GUID* guid) override
     {
         *guid = GUID{};

@@ -87,7 +87,8 @@ TEST(CodePages, Utf8RoundTripAndInvalidSequences)
     // A lead byte without its continuation, and a truncated sequence, each become one U+FFFD.
     EXPECT_EQ(Decode(CP_UTF8, "a\xc3(b\xe2\x82z"), WideString(OLESTR("a\ufffd(b\ufffdz")));
     const OLECHAR lone[] = {OLECHAR('a'), 0xD800, OLECHAR('b')};
-    EXPECT_EQ(Encode(CP_UTF8, WideString(lone, 3)), "a\xef\xbf\xbd" "b");
+    EXPECT_EQ(Encode(CP_UTF8, WideString(lone, 3)), "a\xef\xbf\xbd"
+                                                    "b");
 }
 
 TEST(CodePages, LengthsBuffersAndUnknownPages)
@@ -125,14 +126,29 @@ TEST(CharLower, LettersOfTheSupportedScripts)
 TEST(VarBstrCmp, CaseSensitiveLocaleOrder)
 {
     const OLECHAR* less[][2] = {
-        {OLESTR("a"), OLESTR("A")},         {OLESTR("A"), OLESTR("b")},       {OLESTR("file1"), OLESTR("File1")},
-        {OLESTR("File1"), OLESTR("file2")}, {OLESTR("aB"), OLESTR("Ab")},     {OLESTR("coop"), OLESTR("co-op")},
-        {OLESTR("co-op"), OLESTR("cop")},   {OLESTR("a_b"), OLESTR("a1")},    {OLESTR("a1"), OLESTR("ab")},
-        {OLESTR("e"), OLESTR("\u00e9")},    {OLESTR("E"), OLESTR("\u00e9")},  {OLESTR("\u00e9"), OLESTR("f")},
-        {OLESTR(""), OLESTR("a")},          {OLESTR("a"), OLESTR("aa")},      {OLESTR("x~"), OLESTR("x1")},
-        {OLESTR("10"), OLESTR("9")},        {OLESTR("ABC"), OLESTR("abd")},   {OLESTR("its"), OLESTR("it's")},
-        {OLESTR("\u0436"), OLESTR("\u0416")}, {OLESTR("\u0436"), OLESTR("\u0417")}, {OLESTR("a b"), OLESTR("ab")},
-        {OLESTR("a.b"), OLESTR("a-b")},     {OLESTR("Z"), OLESTR("\u0430")},
+        {OLESTR("a"), OLESTR("A")},
+        {OLESTR("A"), OLESTR("b")},
+        {OLESTR("file1"), OLESTR("File1")},
+        {OLESTR("File1"), OLESTR("file2")},
+        {OLESTR("aB"), OLESTR("Ab")},
+        {OLESTR("coop"), OLESTR("co-op")},
+        {OLESTR("co-op"), OLESTR("cop")},
+        {OLESTR("a_b"), OLESTR("a1")},
+        {OLESTR("a1"), OLESTR("ab")},
+        {OLESTR("e"), OLESTR("\u00e9")},
+        {OLESTR("E"), OLESTR("\u00e9")},
+        {OLESTR("\u00e9"), OLESTR("f")},
+        {OLESTR(""), OLESTR("a")},
+        {OLESTR("a"), OLESTR("aa")},
+        {OLESTR("x~"), OLESTR("x1")},
+        {OLESTR("10"), OLESTR("9")},
+        {OLESTR("ABC"), OLESTR("abd")},
+        {OLESTR("its"), OLESTR("it's")},
+        {OLESTR("\u0436"), OLESTR("\u0416")},
+        {OLESTR("\u0436"), OLESTR("\u0417")},
+        {OLESTR("a b"), OLESTR("ab")},
+        {OLESTR("a.b"), OLESTR("a-b")},
+        {OLESTR("Z"), OLESTR("\u0430")},
     };
     for (auto& pair : less) {
         EXPECT_EQ(Compare(pair[0], pair[1]), VARCMP_LT) << testing::PrintToString(WideString(pair[0]).size());

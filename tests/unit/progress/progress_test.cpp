@@ -50,7 +50,7 @@ TEST_F(ProgressTest, WithoutAnIdEveryFigureFails)
     BSTR text = nullptr;
     EXPECT_EQ(p->get_PercentDone(&d), E_FAIL);
     EXPECT_EQ(p->get_BytesPerSecondAverage(&d), E_FAIL);
-    EXPECT_EQ(d, 42);  // untouched
+    EXPECT_EQ(d, 42); // untouched
     EXPECT_EQ(p->get_UploadedBytes(&l), E_FAIL);
     EXPECT_EQ(p->get_UploadComplete(&b), E_FAIL);
     EXPECT_EQ(p->get_UploadStatus(&s), E_FAIL);
@@ -62,7 +62,7 @@ TEST_F(ProgressTest, WithoutAnIdEveryFigureFails)
 
     frame::Bstr id;
     ASSERT_EQ(p->get_ID(id.Receive()), S_OK);
-    ASSERT_NE(id.Get(), nullptr);  // an empty string, not a null one
+    ASSERT_NE(id.Get(), nullptr); // an empty string, not a null one
     EXPECT_EQ(id.Length(), 0u);
 }
 
@@ -85,7 +85,7 @@ TEST_F(ProgressTest, AnUnknownIdReadsAsWaiting)
 
 TEST_F(ProgressTest, FollowsARegisteredUploadByIdExactly)
 {
-    auto p = NewProgress(OLESTR("prog-live"));  // set before the upload registers
+    auto p = NewProgress(OLESTR("prog-live")); // set before the upload registers
     auto other = NewProgress(OLESTR("PROG-LIVE"));
     EXPECT_EQ(Status(p.Get()), Waiting);
 
@@ -103,7 +103,7 @@ TEST_F(ProgressTest, FollowsARegisteredUploadByIdExactly)
     frame::Bstr name;
     EXPECT_EQ(p->get_CurrentFileName(name.Receive()), S_OK);
     EXPECT_EQ(name.ToWide(), OLESTR("C:\\Users\\me\\big.iso"));
-    EXPECT_EQ(Status(other.Get()), Waiting);  // case matters
+    EXPECT_EQ(Status(other.Get()), Waiting); // case matters
 
     // Cancel: the flag at once, the status only once the uploading side reports.
     EXPECT_EQ(p->CancelUpload(), S_OK);
@@ -111,7 +111,7 @@ TEST_F(ProgressTest, FollowsARegisteredUploadByIdExactly)
     EXPECT_EQ(p->get_UploadCancelled(&cancelled), S_OK);
     EXPECT_EQ(cancelled, VARIANT_TRUE);
     EXPECT_EQ(Status(p.Get()), Uploading);
-    EXPECT_EQ(p->CancelUpload(), S_OK);  // already set
+    EXPECT_EQ(p->CancelUpload(), S_OK); // already set
     EXPECT_EQ(other->CancelUpload(), E_FAIL);
 
     ASSERT_EQ(stats->put_UploadResult(uprCancel), S_OK);
@@ -141,12 +141,12 @@ TEST_F(ProgressTest, DoesNotKeepTheStatisticsAlive)
     ASSERT_EQ(p->get_UploadedBytes(&l), S_OK);
     IUploadStatisticsControl* raw = stats.Detach();
     Manager().Remove(OLESTR("prog-lifetime"));
-    EXPECT_EQ(raw->Release(), 0u);  // the Progress object held no reference
+    EXPECT_EQ(raw->Release(), 0u); // the Progress object held no reference
 }
 
 TEST_F(ProgressTest, CreatableAloneOrAggregated)
 {
-    auto outer = NewProgress(WideString());  // any object can stand in as the outer object
+    auto outer = NewProgress(WideString()); // any object can stand in as the outer object
     frame::ComPtr<IUnknown> inner;
     EXPECT_EQ(frame::CreateProgressInstance(outer.Get(), IID_IProgress, inner.ReceiveVoid()), CLASS_E_NOAGGREGATION);
     ASSERT_EQ(frame::CreateProgressInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()), S_OK);
@@ -165,7 +165,7 @@ TEST_F(ProgressTest, PageBinding)
 {
     auto p = NewProgress(WideString());
     EXPECT_EQ(p->OnStartPage(nullptr), E_POINTER);
-    EXPECT_EQ(p->OnStartPage(p.Get()), E_FAIL);  // not a scripting context
+    EXPECT_EQ(p->OnStartPage(p.Get()), E_FAIL); // not a scripting context
     EXPECT_EQ(p->OnEndPage(), S_OK);
 }
 

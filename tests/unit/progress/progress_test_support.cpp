@@ -73,7 +73,7 @@ void AdvanceTime(DWORD ms, DWORD stepMs)
 
 VirtualClockScope::VirtualClockScope()
 {
-    StopWorkers();  // no timer armed on the other clock
+    StopWorkers(); // no timer armed on the other clock
 #ifndef _WIN32
     platform::UseVirtualClock(true);
 #endif
@@ -108,8 +108,10 @@ public:
 #ifdef _WIN32
         ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         frame::ComPtr<IUnknown> factory;
-        if (SUCCEEDED(CKestruneModule::Instance().GetClassObject(CLSID_UploadMetadata, IID_IUnknown, factory.ReceiveVoid())))
-            ::CoRegisterClassObject(CLSID_UploadMetadata, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE, &cookie_);
+        if (SUCCEEDED(
+                CKestruneModule::Instance().GetClassObject(CLSID_UploadMetadata, IID_IUnknown, factory.ReceiveVoid())))
+            ::CoRegisterClassObject(CLSID_UploadMetadata, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
+                                    &cookie_);
 #endif
     }
     void TearDown() override

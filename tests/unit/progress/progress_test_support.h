@@ -46,8 +46,14 @@ bool WaitUntil(P pred, int timeoutMs = 10000)
     return true;
 }
 
-inline CUploadManager& Manager() { return CKestruneModule::Instance().UploadManager(); }
-inline CProgressTimer& Timer() { return CKestruneModule::Instance().ProgressTimer(); }
+inline CUploadManager& Manager()
+{
+    return CKestruneModule::Instance().UploadManager();
+}
+inline CProgressTimer& Timer()
+{
+    return CKestruneModule::Instance().ProgressTimer();
+}
 
 /// Ends both workers so that a test starts from a quiet module.
 inline void StopWorkers()
@@ -78,9 +84,8 @@ public:
 /// aggregates the free-threaded marshaler, so the GIT hands the timer's thread the object itself.
 class CCountingSubscriber : public frame::ComObjectRoot, public ITimerSubscriber {
 public:
-    KESTRUNE_INTERFACE_TABLE(CCountingSubscriber,
-        KESTRUNE_INTERFACE(CCountingSubscriber, ITimerSubscriber),
-        KESTRUNE_INTERFACE_AGGREGATE(CCountingSubscriber, IMarshal, marshaler_))
+    KESTRUNE_INTERFACE_TABLE(CCountingSubscriber, KESTRUNE_INTERFACE(CCountingSubscriber, ITimerSubscriber),
+                             KESTRUNE_INTERFACE_AGGREGATE(CCountingSubscriber, IMarshal, marshaler_))
 
     STDMETHODIMP Run() override
     {

@@ -49,8 +49,7 @@ class CGatedSource final : public host::CBodySource {
 public:
     CGatedSource(std::string body, std::size_t gateAt, std::function<bool()> open)
         : body_(std::move(body)), gateAt_(gateAt), open_(std::move(open))
-    {
-    }
+    {}
 
     HRESULT Read(BYTE* buffer, ULONG wanted, ULONG* delivered) override
     {
@@ -129,13 +128,22 @@ void ReadProgress(const WideString& id, bool cancel, std::atomic<int>& failures)
         VARIANT_BOOL b;
         UploadState s = Waiting;
         frame::Bstr text, name;
-        const HRESULT results[] = {
-            p->get_BytesPerSecondAverage(&d), p->get_BytesPerSecondCurrent(&d), p->get_PercentDone(&d),
-            p->get_SecondsDone(&d),           p->get_SecondsLeftAverage(&d),    p->get_SecondsLeftCurrent(&d),
-            p->get_TotalBytes(&l),            p->get_UploadedBytes(&l),         p->get_UploadedFilesCount(&l),
-            p->get_UploadComplete(&b),        p->get_UploadCancelled(&b),       p->get_CurrentFileName(name.Receive()),
-            p->get_UploadStatusString(text.Receive()), p->get_UploadStatus(&s)};
-        failures += static_cast<int>(std::count_if(std::begin(results), std::end(results), [](HRESULT hr) { return FAILED(hr); }));
+        const HRESULT results[] = {p->get_BytesPerSecondAverage(&d),
+                                   p->get_BytesPerSecondCurrent(&d),
+                                   p->get_PercentDone(&d),
+                                   p->get_SecondsDone(&d),
+                                   p->get_SecondsLeftAverage(&d),
+                                   p->get_SecondsLeftCurrent(&d),
+                                   p->get_TotalBytes(&l),
+                                   p->get_UploadedBytes(&l),
+                                   p->get_UploadedFilesCount(&l),
+                                   p->get_UploadComplete(&b),
+                                   p->get_UploadCancelled(&b),
+                                   p->get_CurrentFileName(name.Receive()),
+                                   p->get_UploadStatusString(text.Receive()),
+                                   p->get_UploadStatus(&s)};
+        failures += static_cast<int>(
+            std::count_if(std::begin(results), std::end(results), [](HRESULT hr) { return FAILED(hr); }));
         if (s == Complete || s == Cancelled || s == Error)
             return;
         if (cancel && !cancelSent && s == Uploading && SUCCEEDED(p->get_UploadedBytes(&l)) && l > 0) {
@@ -166,7 +174,7 @@ TEST(ProgressThreads, ConcurrentUploadsWithReadersAndCancellations)
         runs[i].id = Widen("threads-upload-" + std::to_string(i));
         runs[i].cancel = i % 3 == 0;
     }
-    runs[8].id = OLESTR("THREADS-UPLOAD-1");  // differs from upload 1 in case only: another upload
+    runs[8].id = OLESTR("THREADS-UPLOAD-1"); // differs from upload 1 in case only: another upload
 
     std::atomic<int> readFailures{0};
     {

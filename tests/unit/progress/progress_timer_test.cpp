@@ -33,7 +33,7 @@ TEST_F(ProgressTimerTest, RefusesEmptyIdsNullSubscribersAndUnknownKeys)
     EXPECT_THROW(Subscribe(WideString(), s), CProgressTimer::EProgressTimer);
     ITimerSubscriber* none = nullptr;
     EXPECT_THROW(Timer().Subscribe(OLESTR("t-null"), none), CProgressTimer::EProgressTimer);
-    EXPECT_FALSE(Timer().IsRunning());  // nothing was started for them
+    EXPECT_FALSE(Timer().IsRunning()); // nothing was started for them
 
     EXPECT_THROW(Timer().Unsubscribe(OLESTR("t-unknown"), true), CProgressTimer::EProgressTimer);
     EXPECT_NO_THROW(Timer().Unsubscribe(OLESTR("t-unknown"), false));
@@ -45,7 +45,7 @@ TEST_F(ProgressTimerTest, TicksReachEverySubscriberEvenOneThatFails)
     auto good = NewSubscriber();
     auto failing = NewSubscriber(E_FAIL);
     Subscribe(OLESTR("t-good"), good);
-    EXPECT_TRUE(Timer().IsRunning());  // Subscribe returns with the worker ready
+    EXPECT_TRUE(Timer().IsRunning()); // Subscribe returns with the worker ready
     Subscribe(OLESTR("t-failing"), failing);
 
     EXPECT_TRUE(LetTimePass([&] { return good->runs >= 3 && failing->runs >= 3; }, 20000, CProgressTimer::TickMs));
@@ -54,7 +54,7 @@ TEST_F(ProgressTimerTest, TicksReachEverySubscriberEvenOneThatFails)
     Timer().Unsubscribe(OLESTR("t-failing"), true);
     const int after = good->runs;
     AdvanceTime(2000, CProgressTimer::TickMs);
-    EXPECT_EQ(good->runs, after);  // never called after Unsubscribe returned
+    EXPECT_EQ(good->runs, after); // never called after Unsubscribe returned
 }
 
 TEST_F(ProgressTimerTest, DuplicateIdKeepsTheFirstSubscriber)
@@ -63,7 +63,7 @@ TEST_F(ProgressTimerTest, DuplicateIdKeepsTheFirstSubscriber)
     auto second = NewSubscriber();
     Subscribe(OLESTR("t-dup"), first);
     EXPECT_THROW(Subscribe(OLESTR("t-dup"), second), CProgressTimer::EProgressTimer);
-    Subscribe(OLESTR("T-DUP"), second);  // another ID
+    Subscribe(OLESTR("T-DUP"), second); // another ID
     Timer().Unsubscribe(OLESTR("T-DUP"), true);
 
     EXPECT_TRUE(LetTimePass([&] { return first->runs >= 2; }, 20000, CProgressTimer::TickMs));

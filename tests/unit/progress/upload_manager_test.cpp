@@ -44,7 +44,7 @@ TEST_F(UploadManagerTest, RegisterFindAndRemove)
     WideString id = OLESTR("mgr-basic");
     Register(id, m);
     EXPECT_EQ(id, OLESTR("mgr-basic"));
-    EXPECT_EQ(IdOf(m), OLESTR("mgr-basic"));  // written into the statistics
+    EXPECT_EQ(IdOf(m), OLESTR("mgr-basic")); // written into the statistics
     EXPECT_TRUE(Manager().Contains(id));
     auto found = Manager().Find(id);
     ASSERT_TRUE(found);
@@ -57,7 +57,7 @@ TEST_F(UploadManagerTest, RegisterFindAndRemove)
     Manager().Remove(id);
     EXPECT_FALSE(Manager().Contains(id));
     EXPECT_FALSE(Manager().Find(id));
-    Manager().Remove(id);  // unknown: no error
+    Manager().Remove(id); // unknown: no error
     Manager().Unregister(id);
     EXPECT_FALSE(Manager().Contains(id));
 }
@@ -88,10 +88,10 @@ TEST_F(UploadManagerTest, RefusesTakenIdsAndBadStatistics)
     Register(id, first);
     WideString again = id;
     EXPECT_THROW(Register(again, second), CUploadManager::EUploadManager);
-    EXPECT_EQ(Manager().Find(id).Get(), first.Get());  // undisturbed
+    EXPECT_EQ(Manager().Find(id).Get(), first.Get()); // undisturbed
     EXPECT_EQ(IdOf(second), WideString());
 
-    WideString other = OLESTR("Mgr-Dup");  // differs in case only: another upload
+    WideString other = OLESTR("Mgr-Dup"); // differs in case only: another upload
     Register(other, second);
     EXPECT_EQ(Manager().Find(other).Get(), second.Get());
 
@@ -112,7 +112,7 @@ TEST_F(UploadManagerTest, RegistrationHoldsTheStatisticsUntilRemoved)
     IUploadMetadata* raw = m.Get();
     raw->AddRef();
     m.Reset();
-    EXPECT_GE(raw->Release(), 1u);  // still held by the registration
+    EXPECT_GE(raw->Release(), 1u); // still held by the registration
     Manager().Remove(id);
 }
 
@@ -139,13 +139,13 @@ TEST_F(UploadManagerRetentionTest, UnregisteredUploadStaysTenMinutesAndBlocksIts
     Manager().Unregister(id);
     EXPECT_TRUE(Manager().IsRunning());
 
-    AdvanceTime(9 * 60 * 1000, 60000);  // nine minutes
+    AdvanceTime(9 * 60 * 1000, 60000); // nine minutes
     EXPECT_TRUE(Manager().Find(id));
     auto other = NewMetadata();
     WideString again = id;
     EXPECT_THROW(Register(again, other), CUploadManager::EUploadManager);
 
-    AdvanceTime(59000, 1000);  // 9:59
+    AdvanceTime(59000, 1000); // 9:59
     EXPECT_TRUE(Manager().Contains(id));
     // Gone at 10 minutes, give or take the worker's re-arm slack.
     EXPECT_TRUE(LetTimePass([&] { return !Manager().Contains(id); }, 1000 + CUploadManager::MinRearmMs));
@@ -198,7 +198,7 @@ TEST_F(UploadManagerRetentionTest, WorkerEndsAfterAMinuteIdleAndRestartsOnDemand
     auto next = NewMetadata();
     WideString nextId = OLESTR("mgr-idle-next");
     Register(nextId, next);
-    EXPECT_FALSE(Manager().IsRunning());  // registering alone starts nothing
+    EXPECT_FALSE(Manager().IsRunning()); // registering alone starts nothing
     Manager().Unregister(nextId);
     EXPECT_TRUE(Manager().IsRunning());
     Manager().Remove(nextId);

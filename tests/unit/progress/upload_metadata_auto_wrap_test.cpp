@@ -28,7 +28,7 @@ T Read(IProgress* p, HRESULT (STDMETHODCALLTYPE IProgress::*getter)(T*))
 
 TEST_F(StatisticsUpdaterTest, TracksOneUploadFromRegistrationToRetention)
 {
-    WideString id;  // empty: the manager names the upload
+    WideString id; // empty: the manager names the upload
     frame::ComPtr<IProgress> p;
     {
         CUploadMetadataAutoWrap updater(id, 30000);
@@ -77,11 +77,11 @@ TEST_F(StatisticsUpdaterTest, DuplicateIdFailsWithoutDisturbingTheFirst)
 
     first->SetUploadResult(uprSuccess);
     first.reset();
-    EXPECT_THROW(CUploadMetadataAutoWrap(again, 200), CUploadManager::EUploadManager);  // within retention
+    EXPECT_THROW(CUploadMetadataAutoWrap(again, 200), CUploadManager::EUploadManager); // within retention
     EXPECT_EQ(Read(p.Get(), &IProgress::get_UploadStatus), Complete);
     Manager().Remove(id);
 
-    CUploadMetadataAutoWrap later(again, 300);  // free again once forgotten
+    CUploadMetadataAutoWrap later(again, 300); // free again once forgotten
     EXPECT_EQ(Read(p.Get(), &IProgress::get_TotalBytes), 300);
     Manager().Remove(id);
 }

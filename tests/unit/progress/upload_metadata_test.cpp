@@ -57,13 +57,13 @@ TEST(UploadMetadata, FreshObjectReadsAsARunningUploadWithNothingMeasured)
     Reader r(stats);
     EXPECT_EQ(r.Get(&IUploadMetadata::get_BytesPerSecondAverage), 0.0);
     EXPECT_EQ(r.Get(&IUploadMetadata::get_BytesPerSecondCurrent), 0.0);
-    EXPECT_EQ(r.Get(&IUploadMetadata::get_SecondsLeftAverage), 0.0);  // nothing announced, nothing left
+    EXPECT_EQ(r.Get(&IUploadMetadata::get_SecondsLeftAverage), 0.0); // nothing announced, nothing left
     EXPECT_EQ(r.Get(&IUploadMetadata::get_PercentDone), 0.0);
     EXPECT_EQ(r.Status(), Uploading);
     EXPECT_EQ(r.Complete(), VARIANT_FALSE);
     frame::Bstr name, id;
     EXPECT_EQ(r.m->get_CurrentFileName(name.Receive()), S_OK);
-    EXPECT_EQ(name.Get(), nullptr);  // null until the first file part starts
+    EXPECT_EQ(name.Get(), nullptr); // null until the first file part starts
     EXPECT_EQ(r.m->get_ID(id.Receive()), S_OK);
     EXPECT_EQ(id.Get(), nullptr);
 
@@ -122,10 +122,10 @@ TEST(UploadMetadata, CountersAndPercentage)
     EXPECT_EQ(stats->AddUploadedBytes(-1), E_INVALIDARG);
     EXPECT_EQ(r.Get(&IUploadMetadata::get_UploadedBytes), 0);
     EXPECT_EQ(stats->AddUploadedBytes(300), S_OK);
-    EXPECT_EQ(r.Get(&IUploadMetadata::get_PercentDone), 0.0);  // nothing announced
+    EXPECT_EQ(r.Get(&IUploadMetadata::get_PercentDone), 0.0); // nothing announced
 
     ASSERT_EQ(stats->put_TotalBytes(200), S_OK);
-    EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_PercentDone), 150.0);  // not clamped
+    EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_PercentDone), 150.0); // not clamped
 
     // A negative total is stored as given and counts as a large unsigned size.
     ASSERT_EQ(stats->put_TotalBytes(-2147483647 - 1), S_OK);
@@ -166,7 +166,7 @@ TEST(UploadMetadata, TheResultEndsTheUploadAndFreezesTheLiveFigures)
     frame::Bstr name(OLESTR("C:\\photos\\a.jpg"));
     ASSERT_EQ(stats->put_CurrentlyProcessedFileName(name.Get()), S_OK);
 
-    EXPECT_EQ(stats->put_UploadResult(static_cast<TUploadResult>(3)), S_OK);  // ignored
+    EXPECT_EQ(stats->put_UploadResult(static_cast<TUploadResult>(3)), S_OK); // ignored
     EXPECT_EQ(r.Status(), Uploading);
 
     ASSERT_EQ(stats->put_UploadResult(uprSuccess), S_OK);
@@ -177,7 +177,7 @@ TEST(UploadMetadata, TheResultEndsTheUploadAndFreezesTheLiveFigures)
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_PercentDone), 40.0);
     frame::Bstr shown;
     ASSERT_EQ(r.m->get_CurrentFileName(shown.Receive()), S_OK);
-    ASSERT_NE(shown.Get(), nullptr);  // empty, not null
+    ASSERT_NE(shown.Get(), nullptr); // empty, not null
     EXPECT_EQ(shown.Length(), 0u);
 
     // Cancelling a finished upload only sets the flag.
@@ -204,9 +204,10 @@ TEST(UploadMetadata, CancelFlagStoresAnyValue)
 
 TEST(UploadMetadata, IsNotAggregatable)
 {
-    auto outer = NewStatistics();  // any object will do as the would-be outer object
+    auto outer = NewStatistics(); // any object will do as the would-be outer object
     frame::ComPtr<IUnknown> inner;
-    EXPECT_EQ(frame::CreateUploadMetadataInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(frame::CreateUploadMetadataInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()),
+              CLASS_E_NOAGGREGATION);
     EXPECT_FALSE(inner);
 }
 
@@ -216,7 +217,7 @@ TEST(UploadMetadata, SimulatedUploadOnTheVirtualClock)
 {
     progress_test::StopWorkers();
     platform::UseVirtualClock(true);
-    platform::SetTickCount(0xFFFFF000u);  // the tick counter wraps during the upload
+    platform::SetTickCount(0xFFFFF000u); // the tick counter wraps during the upload
 
     auto stats = NewStatistics();
     Reader r(stats);
@@ -224,14 +225,14 @@ TEST(UploadMetadata, SimulatedUploadOnTheVirtualClock)
     ASSERT_EQ(stats->QueryInterface(IID_ITimerSubscriber, reinterpret_cast<void**>(&timer)), S_OK);
     ASSERT_EQ(stats->put_TotalBytes(100000), S_OK);
 
-    for (int tick = 0; tick < 10; ++tick) {  // 5 s at 2000 bytes per 500 ms
+    for (int tick = 0; tick < 10; ++tick) { // 5 s at 2000 bytes per 500 ms
         ASSERT_EQ(stats->AddUploadedBytes(2000), S_OK);
         platform::AdvanceTickCount(500);
         ASSERT_EQ(timer->Run(), S_OK);
     }
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_BytesPerSecondAverage), 4000.0);
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_BytesPerSecondCurrent), 4000.0);
-    EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_SecondsLeftCurrent), 20.0);  // 80000 bytes at 4000 B/s
+    EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_SecondsLeftCurrent), 20.0); // 80000 bytes at 4000 B/s
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_SecondsDone), 5.0);
 
     // A stall: the current speed drops to 0 and its time left becomes unknown.

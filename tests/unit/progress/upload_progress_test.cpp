@@ -14,7 +14,7 @@ TEST(UploadProgress, FreshRecordHasNoSpeedAndKnowsWhenNothingIsLeft)
     EXPECT_EQ(p.sampleCount, 1u);
     EXPECT_EQ(p.averageSpeed(), 0.0);
     EXPECT_EQ(p.currentSpeed(), 0.0);
-    EXPECT_EQ(p.getTimeLeft(p.averageSpeed()), 0u);  // 0 announced, 0 received
+    EXPECT_EQ(p.getTimeLeft(p.averageSpeed()), 0u); // 0 announced, 0 received
     p.totalBytes = 100;
     EXPECT_EQ(p.getTimeLeft(p.averageSpeed()), Unknown);
 }
@@ -62,17 +62,17 @@ TEST(UploadProgress, TheSixtyFirstSampleOverwritesTheCreationSlot)
         p.takeSample(i * 500);
     }
     EXPECT_EQ(p.sampleCount, 59u);
-    EXPECT_EQ(p.averageFrom(), 0u);  // still measured from creation
+    EXPECT_EQ(p.averageFrom(), 0u); // still measured from creation
 
-    p.uploadedBytes = 59 * 100 + 5900;  // a burst in the 59th interval
-    p.takeSample(59 * 500);             // 60th sample: the ring is full
+    p.uploadedBytes = 59 * 100 + 5900; // a burst in the 59th interval
+    p.takeSample(59 * 500);            // 60th sample: the ring is full
     EXPECT_EQ(p.sampleCount, 60u);
     EXPECT_EQ(p.lastSample, 59u);
-    EXPECT_EQ(p.averageFrom(), 0u);  // slot 0 is the oldest
+    EXPECT_EQ(p.averageFrom(), 0u); // slot 0 is the oldest
     EXPECT_DOUBLE_EQ(p.averageSpeed(), 11800.0 / 29.5);
 
     p.uploadedBytes += 100;
-    p.takeSample(60 * 500);  // 61st sample
+    p.takeSample(60 * 500); // 61st sample
     EXPECT_EQ(p.lastSample, 0u);
     EXPECT_EQ(p.sampleCount, 60u);
     EXPECT_EQ(p.sampleTicks[0], 60u * 500);
@@ -85,13 +85,13 @@ TEST(UploadProgress, TheSixtyFirstSampleOverwritesTheCreationSlot)
 
 TEST(UploadProgress, DifferencesSurviveTheWrapOfTickAndByteCounters)
 {
-    const std::uint32_t nearWrap = 0xFFFFFF00u;  // 256 ms before the tick counter wraps
+    const std::uint32_t nearWrap = 0xFFFFFF00u; // 256 ms before the tick counter wraps
     TUploadProgress p(nearWrap);
-    p.totalBytes = 0x80000000u;          // announced as a negative LONG: a large unsigned size
-    p.uploadedBytes = 0xFFFFFFF0u;       // and the byte counter wraps too
+    p.totalBytes = 0x80000000u;    // announced as a negative LONG: a large unsigned size
+    p.uploadedBytes = 0xFFFFFFF0u; // and the byte counter wraps too
     p.sampleBytes[0] = p.uploadedBytes;
-    p.uploadedBytes += 0x20;             // 32 bytes, wrapping to 0x10
-    p.takeSample(nearWrap + 512);        // wraps to 256
+    p.uploadedBytes += 0x20;      // 32 bytes, wrapping to 0x10
+    p.takeSample(nearWrap + 512); // wraps to 256
     EXPECT_EQ(p.sampleTicks[1], 256u);
     EXPECT_DOUBLE_EQ(p.currentSpeed(), 32.0 / 0.512);
     EXPECT_DOUBLE_EQ(p.averageSpeed(), 32.0 / 0.512);
@@ -101,14 +101,14 @@ TEST(UploadProgress, TimeLeftKeepsOnlyEstimatesWithinTwentyPercent)
 {
     TUploadProgress p(0);
     p.totalBytes = 1000;
-    EXPECT_EQ(p.getTimeLeft(1000.0), 1000u);   // ratio exactly 1
+    EXPECT_EQ(p.getTimeLeft(1000.0), 1000u); // ratio exactly 1
     p.totalBytes = 13;
-    EXPECT_EQ(p.getTimeLeft(10000.0), Unknown);  // x = 1.3, r = 1
+    EXPECT_EQ(p.getTimeLeft(10000.0), Unknown); // x = 1.3, r = 1
     p.totalBytes = 12;
-    EXPECT_EQ(p.getTimeLeft(10000.0), 1u);        // x = 1.2, bound inclusive
+    EXPECT_EQ(p.getTimeLeft(10000.0), 1u); // x = 1.2, bound inclusive
     p.totalBytes = 1;
-    EXPECT_EQ(p.getTimeLeft(10000.0), Unknown);   // x = 0.1, r = 0
-    EXPECT_EQ(p.getTimeLeft(0.0), Unknown);       // infinite
+    EXPECT_EQ(p.getTimeLeft(10000.0), Unknown); // x = 0.1, r = 0
+    EXPECT_EQ(p.getTimeLeft(0.0), Unknown);     // infinite
     // 2^32 ms and beyond cannot be represented: unknown.
     p.totalBytes = 4294968u;
     EXPECT_EQ(p.getTimeLeft(1.0), Unknown);
@@ -117,4 +117,4 @@ TEST(UploadProgress, TimeLeftKeepsOnlyEstimatesWithinTwentyPercent)
     EXPECT_THROW(p.getTimeLeft(-1.0), TUploadProgress::EUploadProgress);
 }
 
-}  // namespace
+} // namespace

@@ -13,16 +13,19 @@ namespace {
 using parser_test::CTestDir;
 using parser_test::ReadWholeFile;
 
-WideString MakeFile(const CTestDir& dir, const char* name, const std::string& content) {
+WideString MakeFile(const CTestDir& dir, const char* name, const std::string& content)
+{
     WideString path = dir.Wide() + OLESTR("\\");
-    for (const char* p = name; *p; ++p) path.push_back(static_cast<OLECHAR>(*p));
+    for (const char* p = name; *p; ++p)
+        path.push_back(static_cast<OLECHAR>(*p));
     utils::CTempFile file(dir.Wide(), [&] { return path.substr(dir.Wide().size() + 1); });
     file.Write(content.data(), static_cast<std::uint32_t>(content.size()));
     return file.Detach().Release();
 }
 
 template <typename F>
-std::string FailureText(F&& f) {
+std::string FailureText(F&& f)
+{
     try {
         f();
     } catch (const std::runtime_error& e) {
@@ -31,7 +34,8 @@ std::string FailureText(F&& f) {
     return "no failure";
 }
 
-TEST(FileOperations, GuidStringsAreFreshAndInRegistryForm) {
+TEST(FileOperations, GuidStringsAreFreshAndInRegistryForm)
+{
     std::set<WideString> seen;
     for (int i = 0; i < 100; ++i) {
         const WideString guid = utils::CreateGuidString();
@@ -43,7 +47,8 @@ TEST(FileOperations, GuidStringsAreFreshAndInRegistryForm) {
     EXPECT_EQ(seen.size(), 100u);
 }
 
-TEST(FileOperations, FileLength) {
+TEST(FileOperations, FileLength)
+{
     CTestDir dir;
     EXPECT_EQ(utils::GetFileLength(MakeFile(dir, "empty", "")), 0);
     EXPECT_EQ(utils::GetFileLength(MakeFile(dir, "five", "12345")), 5);
@@ -53,7 +58,8 @@ TEST(FileOperations, FileLength) {
     EXPECT_EQ(FailureText([&] { utils::GetFileLength(open.GetName()); }), "Can't get a file length");
 }
 
-TEST(FileOperations, CopyMoveAndRemove) {
+TEST(FileOperations, CopyMoveAndRemove)
+{
     CTestDir dir;
     const WideString a = MakeFile(dir, "a", "first");
     const WideString b = MakeFile(dir, "b", "second");
@@ -77,4 +83,4 @@ TEST(FileOperations, CopyMoveAndRemove) {
     EXPECT_EQ(dir.FileCount(), 2u);
 }
 
-}  // namespace
+} // namespace

@@ -16,11 +16,18 @@ using parser_test::ReadWholeFile;
 using utils::CDetachedTempFile;
 using utils::CTempFile;
 
-bool Exists(const WideString& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const WideString& path)
+{
+    return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-WideString Wide(const char* text) { return WideString(text, text + std::strlen(text)); }
+WideString Wide(const char* text)
+{
+    return WideString(text, text + std::strlen(text));
+}
 
-TEST(TempFile, NameIsTheDirectoryABackslashAndABracedGuid) {
+TEST(TempFile, NameIsTheDirectoryABackslashAndABracedGuid)
+{
     CTestDir dir;
     CTempFile plain(dir.Wide());
     CTempFile withSlash(dir.Wide() + OLESTR("\\"));
@@ -35,43 +42,48 @@ TEST(TempFile, NameIsTheDirectoryABackslashAndABracedGuid) {
     EXPECT_EQ(dir.FileCount(), 2u);
 }
 
-TEST(TempFile, CreationFailures) {
+TEST(TempFile, CreationFailures)
+{
     EXPECT_THROW(CTempFile{WideString()}, CTempFile::ETempFile);
 
     // A missing directory is not a name collision: one attempt only.
     CTestDir dir;
     int attempts = 0;
     const WideString missing = dir.Wide() + OLESTR("\\no-such-dir");
-    EXPECT_THROW(CTempFile(missing, [&] {
-                     ++attempts;
-                     return utils::CreateGuidString();
-                 }),
+    EXPECT_THROW(CTempFile(missing,
+                           [&] {
+                               ++attempts;
+                               return utils::CreateGuidString();
+                           }),
                  CTempFile::ETempFile);
     EXPECT_EQ(attempts, 1);
 }
 
-TEST(TempFile, CollisionsAreRetriedWithFreshNamesUpToAHundred) {
+TEST(TempFile, CollisionsAreRetriedWithFreshNamesUpToAHundred)
+{
     CTestDir dir;
     const WideString taken = Wide("{taken}");
     {
         CTempFile first(dir.Wide(), [&] { return taken; });
-        first.Detach().Release();  // leave it on disk
+        first.Detach().Release(); // leave it on disk
     }
     int attempts = 0;
     CTempFile retried(dir.Wide(), [&] { return ++attempts < 4 ? taken : utils::CreateGuidString(); });
     EXPECT_EQ(attempts, 4);
 
     attempts = 0;
-    EXPECT_THROW(CTempFile(dir.Wide(), [&] {
-                     ++attempts;
-                     return taken;
-                 }),
+    EXPECT_THROW(CTempFile(dir.Wide(),
+                           [&] {
+                               ++attempts;
+                               return taken;
+                           }),
                  CTempFile::ETempFile);
     EXPECT_EQ(attempts, CTempFile::kMaxAttempts);
     EXPECT_EQ(dir.FileCount(), 2u);
 }
 
-TEST(TempFile, WriteDetachAndOwnership) {
+TEST(TempFile, WriteDetachAndOwnership)
+{
     CTestDir dir;
     WideString kept;
     {
@@ -79,7 +91,7 @@ TEST(TempFile, WriteDetachAndOwnership) {
         file.Write("abc", 3);
         file.Write("", 0);
         EXPECT_THROW(file.Write(nullptr, 1), CTempFile::ETempFile);
-        file.Write("de", 2);  // a failed write changes nothing
+        file.Write("de", 2); // a failed write changes nothing
         CDetachedTempFile detached = file.Detach();
         EXPECT_TRUE(file.GetName().empty());
         EXPECT_THROW(file.Detach(), CTempFile::ETempFile);
@@ -88,7 +100,7 @@ TEST(TempFile, WriteDetachAndOwnership) {
         kept = detached.Release();
         EXPECT_TRUE(detached.GetName().empty());
     }
-    EXPECT_TRUE(Exists(kept));  // released: the caller owns it now
+    EXPECT_TRUE(Exists(kept)); // released: the caller owns it now
 
     WideString dropped;
     {
@@ -98,24 +110,26 @@ TEST(TempFile, WriteDetachAndOwnership) {
         CDetachedTempFile moved = std::move(detached);
         EXPECT_TRUE(Exists(dropped));
     }
-    EXPECT_FALSE(Exists(dropped));  // the detached owner deleted it
+    EXPECT_FALSE(Exists(dropped)); // the detached owner deleted it
 
     {
         CTempFile file(dir.Wide());
         dropped = file.GetName();
         file.Write("partial", 7);
     }
-    EXPECT_FALSE(Exists(dropped));  // never detached: deleted with the object
+    EXPECT_FALSE(Exists(dropped)); // never detached: deleted with the object
     EXPECT_EQ(dir.FileCount(), 1u);
 }
 
 // Another handle without delete sharing makes the deletion fail.
-HANDLE HoldOpen(const WideString& path) {
+HANDLE HoldOpen(const WideString& path)
+{
     return CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
-TEST(TempFile, AFailedDeletionNeitherThrowsNorMasksTheErrorOnItsWay) {
+TEST(TempFile, AFailedDeletionNeitherThrowsNorMasksTheErrorOnItsWay)
+{
     CTestDir dir;
     WideString name;
     HANDLE holder = INVALID_HANDLE_VALUE;
@@ -124,7 +138,7 @@ TEST(TempFile, AFailedDeletionNeitherThrowsNorMasksTheErrorOnItsWay) {
         name = file.GetName();
         holder = HoldOpen(name);
         ASSERT_NE(holder, INVALID_HANDLE_VALUE);
-    }  // the deletion fails here, silently
+    } // the deletion fails here, silently
     EXPECT_TRUE(Exists(name));
     CloseHandle(holder);
     EXPECT_TRUE(DeleteFileW(name.c_str()));
@@ -142,4 +156,4 @@ TEST(TempFile, AFailedDeletionNeitherThrowsNorMasksTheErrorOnItsWay) {
     DeleteFileW(name.c_str());
 }
 
-}  // namespace
+} // namespace

@@ -6,7 +6,10 @@
 
 namespace {
 
-std::u16string Boundary(std::u16string_view contentType) { return utils::FindBoundaryParameter(contentType); }
+std::u16string Boundary(std::u16string_view contentType)
+{
+    return utils::FindBoundaryParameter(contentType);
+}
 
 TEST(BoundaryParameter, TakesAPlainValueUpToTheNextParameterOrBlank)
 {

@@ -35,8 +35,7 @@ class FakeFile final : public parser::CFileFieldData {
 public:
     FakeFile(WideString name, WideString clientPath, WideString tempPath)
         : name_(std::move(name)), clientPath_(std::move(clientPath)), tempPath_(std::move(tempPath))
-    {
-    }
+    {}
     WideString GetName() const override { return name_; }
     WideString GetContentType() const override { return OLESTR("application/octet-stream"); }
     WideString GetContentTransferEncoding() const override { return {}; }

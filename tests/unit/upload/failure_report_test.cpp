@@ -38,7 +38,10 @@ UploadPtr Bound(const frame::ComPtr<host::CScriptingContext>& page)
     return upload;
 }
 
-HRESULT Save(CUpload& upload, const WideString& dir) { return upload.Save(frame::Bstr(dir).Get()); }
+HRESULT Save(CUpload& upload, const WideString& dir)
+{
+    return upload.Save(frame::Bstr(dir).Get());
+}
 
 class FailureReport : public ::testing::Test {
 protected:
@@ -100,18 +103,18 @@ TEST_F(FailureReport, EveryFailingMemberClearsTheThreadsErrorObject)
 }
 
 #ifndef _WIN32
-const std::string kBody =
-    "--AaB03x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n"
-    "--AaB03x\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\r\n\r\n" + std::string(20000, 'y') +
-    "\r\n--AaB03x--\r\n";
+const std::string kBody = "--AaB03x\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n"
+                          "--AaB03x\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\r\n\r\n" +
+                          std::string(20000, 'y') + "\r\n--AaB03x--\r\n";
 
 frame::ComPtr<host::CScriptingContext> Page(const std::string& method, const std::string& contentType,
-                                           const std::string& body, ULONGLONG failAt = ~0ull)
+                                            const std::string& body, ULONGLONG failAt = ~0ull)
 {
     auto source = std::make_unique<host::CMemoryBodySource>(body);
     if (failAt != ~0ull)
         source->FailAt(failAt, E_ACCESSDENIED);
-    return host::CreatePage(host::MakeRequestHead(method, {{"Content-Type", contentType}}, body.size()), std::move(source));
+    return host::CreatePage(host::MakeRequestHead(method, {{"Content-Type", contentType}}, body.size()),
+                            std::move(source));
 }
 
 // Every line sent to the debugger's output while it lives, as narrow text.
@@ -149,7 +152,10 @@ __attribute__((no_sanitize("undefined"))) HRESULT PutRawDetectCharRefs(CUpload& 
     return upload.put_DetectCharRefs(value);
 }
 
-std::vector<std::string> One(const std::string& reason) { return {"Kestrune: " + reason + "\n"}; }
+std::vector<std::string> One(const std::string& reason)
+{
+    return {"Kestrune: " + reason + "\n"};
+}
 
 TEST_F(FailureReport, EachSaveFailureNamesItsCauseInOneLine)
 {
@@ -159,7 +165,8 @@ TEST_F(FailureReport, EachSaveFailureNamesItsCauseInOneLine)
 
     auto rejected = Bound(Page("POST", "application/x-www-form-urlencoded", "a=1"));
     EXPECT_EQ(Save(*rejected.Get(), dir.Wide()), E_FAIL);
-    EXPECT_EQ(reasons.Take(), One("Save: the request is not multipart/form-data (Content-Type \"application/x-www-form-urlencoded\")"));
+    EXPECT_EQ(reasons.Take(),
+              One("Save: the request is not multipart/form-data (Content-Type \"application/x-www-form-urlencoded\")"));
     EXPECT_EQ(Save(*rejected.Get(), dir.Wide()), E_FAIL);
     EXPECT_EQ(reasons.Take(), One("Save: this object has already run Save, which runs once"));
 

@@ -48,12 +48,12 @@ constexpr std::size_t kFileBytes = 20000 + 70000;
 
 const std::string& Body()
 {
-    static const std::string body = PartOf("title", "Quarterly report") +
-                                    PartOf("doc", Pattern(20000, 'a'), "C:\\docs\\report.bin") +
-                                    PartOf("comment", "Gr\xC3\xBC\xC3\x9F" "e &#1046;") +
-                                    PartOf("none", "", "empty.txt") + PartOf("empty", "") +
-                                    PartOf("photo", Pattern(70000, 'p'), "photo.jpg") +
-                                    PartOf("tail", "last field") + "--" + kBoundary + "--\r\n";
+    static const std::string body =
+        PartOf("title", "Quarterly report") + PartOf("doc", Pattern(20000, 'a'), "C:\\docs\\report.bin") +
+        PartOf("comment", "Gr\xC3\xBC\xC3\x9F"
+                          "e &#1046;") +
+        PartOf("none", "", "empty.txt") + PartOf("empty", "") + PartOf("photo", Pattern(70000, 'p'), "photo.jpg") +
+        PartOf("tail", "last field") + "--" + kBoundary + "--\r\n";
     return body;
 }
 
@@ -65,7 +65,7 @@ struct TOutcome {
     std::vector<std::string> tempLeft;
     std::vector<std::string> stored; // what the operations created in the destination
     LONG lockDelta = 0;
-    std::vector<LONG> delivered; // bytes of each BinaryRead that succeeded
+    std::vector<LONG> delivered;             // bytes of each BinaryRead that succeeded
     std::map<faults::Point, unsigned> calls; // platform calls made while the faults were armed
 };
 
@@ -198,8 +198,9 @@ TEST_F(FaultSweep, NameCollisionsAreRetriedUpToAHundredTimes)
     const TOutcome clean = Run([](host::CRequest&) {});
     ExpectSame(Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 2, 99); }),
                clean, "99 collisions");
-    ExpectFailedCleanly(Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 2, 100); }),
-                        "100 collisions");
+    ExpectFailedCleanly(
+        Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 2, 100); }),
+        "100 collisions");
 }
 
 TEST_F(FaultSweep, AFullDiskFailsSaveWhereverItHappens)
@@ -212,8 +213,9 @@ TEST_F(FaultSweep, AFullDiskFailsSaveWhereverItHappens)
     const unsigned calls = CallsAt(faults::Point::FileWrite);
     ASSERT_GE(calls, 12u); // 90,000 bytes through an 8,192-byte buffer
     for (unsigned k = 1; k <= calls; ++k)
-        ExpectFailedCleanly(Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileWrite, ERROR_WRITE_FAULT, k); }),
-                            "write " + std::to_string(k));
+        ExpectFailedCleanly(
+            Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileWrite, ERROR_WRITE_FAULT, k); }),
+            "write " + std::to_string(k));
 }
 
 TEST_F(FaultSweep, AFailedMoveOrCopyFailsThatOperationOnly)
@@ -254,7 +256,8 @@ TEST_F(FaultSweep, ARefusedDeletionLeavesThatOneFileAndNothingElseChanges)
     ASSERT_EQ(calls, 1u); // the empty file, only copied, goes with its object; the others were moved
     for (unsigned k = 1; k <= calls; ++k) {
         SCOPED_TRACE("delete " + std::to_string(k));
-        const TOutcome got = Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileDelete, ERROR_ACCESS_DENIED, k); });
+        const TOutcome got =
+            Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileDelete, ERROR_ACCESS_DENIED, k); });
         EXPECT_EQ(got.save, S_OK);
         EXPECT_EQ(got.operations, clean.operations);
         EXPECT_EQ(got.stored, clean.stored);
@@ -320,9 +323,13 @@ TEST_F(FaultSweep, BinaryReadFailingOrAnsweringInTheWrongFormFailsSave)
     using Kind = host::CRequest::TReadFault::Kind;
     for (unsigned k = 1; k <= calls; ++k) {
         for (HRESULT failure : {E_FAIL, E_OUTOFMEMORY, HRESULT(0x80070040)})
-            ExpectFailedCleanly(Run([&](host::CRequest& r) { r.InjectReadFault({Kind::Fail, k, failure}); }),
+            ExpectFailedCleanly(Run([&](host::CRequest& r) {
+                                    r.InjectReadFault({Kind::Fail, k, failure});
+                                }),
                                 "read " + std::to_string(k) + " fails");
-        ExpectFailedCleanly(Run([&](host::CRequest& r) { r.InjectReadFault({Kind::CountType, k}); }),
+        ExpectFailedCleanly(Run([&](host::CRequest& r) {
+                                r.InjectReadFault({Kind::CountType, k});
+                            }),
                             "read " + std::to_string(k) + " count type");
         // The array's type matters only when bytes came with it.
         const TOutcome typed = Run([&](host::CRequest& r) { r.InjectReadFault({Kind::DataType, k}); });

@@ -50,7 +50,8 @@ TEST(HostileRecipe, CollidingNamesDifferButShareTheirHash)
         names.insert(name);
         std::u16string units;
         for (std::size_t i = 0; i + 2 < name.size(); i += 3)
-            units += static_cast<char16_t>(((name[i] & 0x0F) << 12) | ((name[i + 1] & 0x3F) << 6) | (name[i + 2] & 0x3F));
+            units +=
+                static_cast<char16_t>(((name[i] & 0x0F) << 12) | ((name[i + 1] & 0x3F) << 6) | (name[i + 2] & 0x3F));
         ASSERT_EQ(units.size(), 51u);
         hashes.push_back(utils::FieldNameHash(std::u16string_view(units)));
     }

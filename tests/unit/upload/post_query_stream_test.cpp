@@ -40,7 +40,10 @@ struct RequestFixture {
     std::vector<std::pair<LONGLONG, LONG>> reads;
 };
 
-std::string Buffered(const CPostQueryStream& s) { return std::string(reinterpret_cast<const char*>(s.buffer), s.end); }
+std::string Buffered(const CPostQueryStream& s)
+{
+    return std::string(reinterpret_cast<const char*>(s.buffer), s.end);
+}
 
 TEST(PostQueryStream, FirstChunkIsReadAtConstructionAndABodyOfExactlyOneBufferEndsCleanly)
 {
@@ -186,7 +189,10 @@ public:
     STDMETHODIMP GetTypeInfoCount(UINT*) override { return E_NOTIMPL; }
     STDMETHODIMP GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
     STDMETHODIMP GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override { return E_NOTIMPL; }
+    STDMETHODIMP Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override
+    {
+        return E_NOTIMPL;
+    }
     STDMETHODIMP get_Item(BSTR, IDispatch**) override { return E_NOTIMPL; }
     STDMETHODIMP get_QueryString(IRequestDictionary**) override { return E_NOTIMPL; }
     STDMETHODIMP get_Form(IRequestDictionary**) override { return E_NOTIMPL; }

@@ -70,7 +70,7 @@ TFile FileValue(IUploadedFileCollection* files, const WideString& name)
 }
 
 class RealClient : public ::testing::TestWithParam<const char*> {
-    progress_test::MtaScope apartment_;  // Save needs one, as on a page's thread
+    progress_test::MtaScope apartment_; // Save needs one, as on a page's thread
 };
 
 TEST_P(RealClient, DeliversWhatTheClientWasToldToSend)

@@ -37,8 +37,7 @@ class CWatchedSource final : public host::CBodySource {
 public:
     CWatchedSource(std::string body, std::function<HRESULT(int)> beforeRead)
         : body_(std::move(body)), beforeRead_(std::move(beforeRead))
-    {
-    }
+    {}
     HRESULT Read(BYTE* buffer, ULONG wanted, ULONG* delivered) override
     {
         ++reads_;
@@ -190,32 +189,39 @@ TEST_F(SaveProgress, RegisteredDuringTheParseAndTheOutcomeIsRecorded)
     UploadPtr watched;
     bool knownDuring = false;
     UploadState statusDuring = Waiting;
-    watched = Upload(body, [&](int n) {
-        if (n == 3) {
-            knownDuring = Known(*watched.Get(), OLESTR("seen-mid-body"));
-            statusDuring = Status(OLESTR("seen-mid-body"));
-        }
-        return S_OK;
-    }, OLESTR("seen-mid-body"));
+    watched = Upload(
+        body,
+        [&](int n) {
+            if (n == 3) {
+                knownDuring = Known(*watched.Get(), OLESTR("seen-mid-body"));
+                statusDuring = Status(OLESTR("seen-mid-body"));
+            }
+            return S_OK;
+        },
+        OLESTR("seen-mid-body"));
     ASSERT_EQ(Save(*watched.Get()), S_OK);
     EXPECT_TRUE(knownDuring);
     EXPECT_EQ(statusDuring, Uploading);
     watched.Reset();
 
     // A cancel from a progress page: Save succeeds with nothing received.
-    auto cancelled = Upload(body, [](int n) {
-        if (n == 5) {
-            EXPECT_EQ(NewProgress(OLESTR("cancelled-mid-body"))->CancelUpload(), S_OK);
-        }
-        return S_OK;
-    }, OLESTR("cancelled-mid-body"));
+    auto cancelled = Upload(
+        body,
+        [](int n) {
+            if (n == 5) {
+                EXPECT_EQ(NewProgress(OLESTR("cancelled-mid-body"))->CancelUpload(), S_OK);
+            }
+            return S_OK;
+        },
+        OLESTR("cancelled-mid-body"));
     EXPECT_EQ(Save(*cancelled.Get()), S_OK);
     EXPECT_EQ(Count(*cancelled.Get()), 0);
     EXPECT_EQ(Status(OLESTR("cancelled-mid-body")), Cancelled);
     cancelled.Reset();
 
     // A read that fails mid-body fails the parse: the statistics say so.
-    auto broken = Upload(body, [](int n) { return n == 5 ? E_ACCESSDENIED : S_OK; }, OLESTR("broken-mid-body"));
+    auto broken = Upload(
+        body, [](int n) { return n == 5 ? E_ACCESSDENIED : S_OK; }, OLESTR("broken-mid-body"));
     EXPECT_EQ(Save(*broken.Get()), E_FAIL);
     EXPECT_EQ(Count(*broken.Get()), 0);
     EXPECT_EQ(Status(OLESTR("broken-mid-body")), Error);

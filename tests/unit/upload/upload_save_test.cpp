@@ -61,14 +61,15 @@ UploadPtr BoundUpload(const frame::ComPtr<host::CScriptingContext>& page)
 }
 
 frame::ComPtr<host::CScriptingContext> PostPage(const std::string& contentType, const std::string& body,
-                                               std::vector<ULONG> pieces = {}, ULONGLONG failAt = ~0ull)
+                                                std::vector<ULONG> pieces = {}, ULONGLONG failAt = ~0ull)
 {
     auto source = std::make_unique<host::CMemoryBodySource>(body);
     if (!pieces.empty())
         source->SetPieceSizes(std::move(pieces));
     if (failAt != ~0ull)
         source->FailAt(failAt, E_ACCESSDENIED);
-    return host::CreatePage(host::MakeRequestHead("POST", {{"Content-Type", contentType}}, body.size()), std::move(source));
+    return host::CreatePage(host::MakeRequestHead("POST", {{"Content-Type", contentType}}, body.size()),
+                            std::move(source));
 }
 
 // A script may store any 32-bit value; C++ cannot pass one outside the enumeration without the
@@ -80,7 +81,10 @@ __attribute__((no_sanitize("undefined"))) HRESULT PutRawDetectCharRefs(CUpload& 
     return upload.put_DetectCharRefs(value);
 }
 
-HRESULT Save(CUpload& upload, const WideString& dir) { return upload.Save(frame::Bstr(dir).Get()); }
+HRESULT Save(CUpload& upload, const WideString& dir)
+{
+    return upload.Save(frame::Bstr(dir).Get());
+}
 
 // name -> value of every text field, and name -> content of every file, in Item(1..Count) order.
 struct Outcome {
@@ -88,7 +92,10 @@ struct Outcome {
     std::vector<std::pair<std::string, std::string>> files;
 };
 
-std::string Narrow(const WideString& w) { return std::string(w.begin(), w.end()); }
+std::string Narrow(const WideString& w)
+{
+    return std::string(w.begin(), w.end());
+}
 
 Outcome Read(CUpload& upload)
 {
@@ -143,8 +150,8 @@ using UploadPage = UploadSave;
 TEST_F(UploadSave, ReceivesTextAndFilesAndItsTemporaryFilesGoWithTheObjects)
 {
     TestTempDir dir;
-    const std::string body = Multipart("AaB03x", {Part("note", "hello"), Part("doc", std::string(20000, 'x') + "end", "a.bin"),
-                                                  Part("empty", "")});
+    const std::string body = Multipart(
+        "AaB03x", {Part("note", "hello"), Part("doc", std::string(20000, 'x') + "end", "a.bin"), Part("empty", "")});
     auto upload = BoundUpload(PostPage("multipart/form-data; boundary=AaB03x", body, {1, 7, 4093, 8191}));
     ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
     const Outcome got = Read(*upload.Get());
@@ -165,7 +172,8 @@ TEST_F(UploadSave, ReceivesTextAndFilesAndItsTemporaryFilesGoWithTheObjects)
 TEST_F(UploadSave, RequestsWithoutABodyAreASuccessWithEmptyCollections)
 {
     TestTempDir dir;
-    for (auto page : {host::OpenCapturedPage(kData + "get_without_body.http"), PostPage("multipart/form-data; boundary=x", "")}) {
+    for (auto page :
+         {host::OpenCapturedPage(kData + "get_without_body.http"), PostPage("multipart/form-data; boundary=x", "")}) {
         auto upload = BoundUpload(page);
         EXPECT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
         const Outcome got = Read(*upload.Get());
@@ -201,7 +209,8 @@ TEST_F(UploadSave, AcceptsTheMethodAndMediaTypeInAnyCase)
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("a", "1")});
     for (const char* method : {"POST", "post", "PoSt"}) {
-        auto upload = BoundUpload(host::CreateMemoryPage(method, {{"Content-Type", "Multipart/Form-Data; boundary=AaB03x"}}, body));
+        auto upload = BoundUpload(
+            host::CreateMemoryPage(method, {{"Content-Type", "Multipart/Form-Data; boundary=AaB03x"}}, body));
         EXPECT_EQ(Save(*upload.Get(), dir.Wide()), S_OK) << method;
         EXPECT_EQ(Read(*upload.Get()).form, (Pairs{{"a", "1"}}));
     }
@@ -210,8 +219,9 @@ TEST_F(UploadSave, AcceptsTheMethodAndMediaTypeInAnyCase)
 TEST_F(UploadSave, FindsQuotedAndCapitalisedBoundaryParameters)
 {
     // Each of these once ended in a success with nothing received.
-    for (const char* file : {"quoted_boundary_from_http_client_library.http", "boundary_parameter_name_in_capitals.http",
-                             "mixed_case_method_and_media_type.http", "boundary_followed_by_semicolon.http"}) {
+    for (const char* file :
+         {"quoted_boundary_from_http_client_library.http", "boundary_parameter_name_in_capitals.http",
+          "mixed_case_method_and_media_type.http", "boundary_followed_by_semicolon.http"}) {
         TestTempDir dir;
         auto upload = BoundUpload(host::OpenCapturedPage(kData + file));
         ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK) << file;
@@ -255,7 +265,8 @@ TEST_F(UploadSave, NumbersFieldsByNameIndexNotByArrival)
 TEST_F(UploadSave, AFailedParseEmptiesTheCollectionsAndLeavesNoTemporaryFile)
 {
     TestTempDir dir;
-    const std::string body = Multipart("AaB03x", {Part("a", "1"), Part("f", std::string(30000, 'y'), "f.bin"), Part("b", "2")});
+    const std::string body =
+        Multipart("AaB03x", {Part("a", "1"), Part("f", std::string(30000, 'y'), "f.bin"), Part("b", "2")});
     auto upload = BoundUpload(PostPage("multipart/form-data; boundary=AaB03x", body, {}, 20000));
     EXPECT_EQ(Save(*upload.Get(), dir.Wide()), E_FAIL);
     const Outcome got = Read(*upload.Get());

@@ -32,7 +32,8 @@ TRun Replay(std::vector<std::string> args)
 class ScratchDir {
 public:
     explicit ScratchDir(const std::string& name)
-        : path_(std::filesystem::temp_directory_path() / ("kestrune-replay-test-" + name + "-" + std::to_string(::getpid())))
+        : path_(std::filesystem::temp_directory_path() /
+                ("kestrune-replay-test-" + name + "-" + std::to_string(::getpid())))
     {
         std::filesystem::remove_all(path_);
         std::filesystem::create_directories(path_);
@@ -41,34 +42,40 @@ public:
     const std::filesystem::path& Path() const { return path_; }
     std::size_t Count() const
     {
-        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(path_), std::filesystem::directory_iterator()));
+        return static_cast<std::size_t>(
+            std::distance(std::filesystem::directory_iterator(path_), std::filesystem::directory_iterator()));
     }
 
 private:
     std::filesystem::path path_;
 };
 
-const std::string kPng(
-    "\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\nIDATx\x9c"
-    "c\0\x01\0\0\x05\0\x01\r\n-\xb4\0\0\0\0IEND\xae\x42`\x82",
-    67);
+const std::string
+    kPng("\x89PNG\r\n\x1a\n\0\0\0\rIHDR\0\0\0\x01\0\0\0\x01\x08\x06\0\0\0\x1f\x15\xc4\x89\0\0\0\nIDATx\x9c"
+         "c\0\x01\0\0\x05\0\x01\r\n-\xb4\0\0\0\0IEND\xae\x42`\x82",
+         67);
 
 TEST(Replay, PrintsTheSampleUploadAsJsonAndLeavesNoTemporaryFile)
 {
     ScratchDir temp("temp");
-    const TRun run = Replay({kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(), "--compact", "--id", "sample"});
+    const TRun run =
+        Replay({kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(), "--compact", "--id", "sample"});
     ASSERT_EQ(run.code, 0) << run.err;
     EXPECT_EQ(run.err, "");
     const std::string expected =
         "{\"save\":{\"hresult\":\"0x00000000\",\"ok\":true},\"id\":\"sample\","
-        "\"form\":[{\"name\":\"comment\",\"value\":\"Two lines,\\r\\nsent from a form.\",\"contentType\":\"\",\"length\":29},"
-        "{\"name\":\"title\",\"value\":\"Caf\xC3\xA9 \xE2\x80\x93 \xE5\xB1\xA5\xE6\xAD\xB4\xE6\x9B\xB8\",\"contentType\":\"\",\"length\":10}],"
+        "\"form\":[{\"name\":\"comment\",\"value\":\"Two lines,\\r\\nsent from a "
+        "form.\",\"contentType\":\"\",\"length\":29},"
+        "{\"name\":\"title\",\"value\":\"Caf\xC3\xA9 \xE2\x80\x93 "
+        "\xE5\xB1\xA5\xE6\xAD\xB4\xE6\x9B\xB8\",\"contentType\":\"\",\"length\":10}],"
         "\"files\":[{\"field\":\"notes\",\"clientPath\":\"notes.txt\",\"contentType\":\"text/plain\",\"size\":17,"
-        "\"extension\":\"txt\",\"safeName\":\"notes.txt\",\"sha256\":\"" + kestrune::Sha256::Of("Plain text file.\n") +
+        "\"extension\":\"txt\",\"safeName\":\"notes.txt\",\"sha256\":\"" +
+        kestrune::Sha256::Of("Plain text file.\n") +
         "\",\"savedAs\":null},"
-        "{\"field\":\"photo\",\"clientPath\":\"C:\\\\Users\\\\guest\\\\Pictures\\\\pixel.png\",\"contentType\":\"image/png\","
-        "\"size\":67,\"extension\":\"png\",\"safeName\":\"pixel.png\",\"sha256\":\"" + kestrune::Sha256::Of(kPng) +
-        "\",\"savedAs\":null}]}\n";
+        "{\"field\":\"photo\",\"clientPath\":\"C:\\\\Users\\\\guest\\\\Pictures\\\\pixel.png\",\"contentType\":\"image/"
+        "png\","
+        "\"size\":67,\"extension\":\"png\",\"safeName\":\"pixel.png\",\"sha256\":\"" +
+        kestrune::Sha256::Of(kPng) + "\",\"savedAs\":null}]}\n";
     EXPECT_EQ(run.out, expected);
     EXPECT_EQ(temp.Count(), 0u);
 }
@@ -77,18 +84,25 @@ TEST(Replay, SaveDirKeepsFilesAndReportsNameClashesPerFile)
 {
     ScratchDir temp("temp2");
     ScratchDir keep("keep");
-    const std::vector<std::string> args = {kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(),
-                                           "--save-dir", keep.Path().string(), "--compact"};
+    const std::vector<std::string> args = {kExamples + "/sample-upload.http",
+                                           "--temp-dir",
+                                           temp.Path().string(),
+                                           "--save-dir",
+                                           keep.Path().string(),
+                                           "--compact"};
     const TRun first = Replay(args);
     ASSERT_EQ(first.code, 0) << first.err;
-    EXPECT_NE(first.out.find("\"savedAs\":\"" + (keep.Path() / "pixel.png").string() + "\""), std::string::npos) << first.out;
+    EXPECT_NE(first.out.find("\"savedAs\":\"" + (keep.Path() / "pixel.png").string() + "\""), std::string::npos)
+        << first.out;
     std::ifstream png(keep.Path() / "pixel.png", std::ios::binary);
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(png), {}), kPng);
 
     const TRun clash = Replay(args);
     EXPECT_EQ(clash.code, 0);
-    EXPECT_NE(clash.out.find("\"savedAs\":null,\"saveError\":\"a file of that name exists"), std::string::npos) << clash.out;
-    EXPECT_NE(clash.out.find("(--overwrite replaces it)\",\"reason\":\"MoveFileExW from "), std::string::npos) << clash.out;
+    EXPECT_NE(clash.out.find("\"savedAs\":null,\"saveError\":\"a file of that name exists"), std::string::npos)
+        << clash.out;
+    EXPECT_NE(clash.out.find("(--overwrite replaces it)\",\"reason\":\"MoveFileExW from "), std::string::npos)
+        << clash.out;
     EXPECT_NE(clash.out.find("pixel.png\\\" failed with Win32 error 183\"}"), std::string::npos) << clash.out;
     EXPECT_EQ(temp.Count(), 0u);
 
@@ -107,11 +121,14 @@ TEST(Replay, AFailedSaveExitsWithOneAndReportsTheResult)
     EXPECT_EQ(run.code, 1);
     // The reason is what the component told the debugger's output.
     EXPECT_EQ(run.out.rfind("{\"save\":{\"hresult\":\"0x80004005\",\"ok\":false,\"reason\":\"Save: the request is not "
-                            "multipart/form-data (Content-Type \\\"application/x-www-form-urlencoded\\\")\"},", 0),
-              0u) << run.out;
+                            "multipart/form-data (Content-Type \\\"application/x-www-form-urlencoded\\\")\"},",
+                            0),
+              0u)
+        << run.out;
     EXPECT_NE(run.out.find("\"form\":[],\"files\":[]"), std::string::npos);
 
-    const TRun missing = Replay({kExamples + "/sample-upload.http", "--temp-dir", (temp.Path() / "missing").string(), "--compact"});
+    const TRun missing =
+        Replay({kExamples + "/sample-upload.http", "--temp-dir", (temp.Path() / "missing").string(), "--compact"});
     EXPECT_EQ(missing.code, 1);
     EXPECT_NE(missing.out.find("\"reason\":\"temporary file: CreateFileW of "), std::string::npos) << missing.out;
     EXPECT_NE(missing.out.find(" failed with Win32 error 3\"}"), std::string::npos) << missing.out;
@@ -124,7 +141,7 @@ TEST(Replay, SettingsReachTheUploadObject)
     const TRun bad = Replay({kExamples + "/sample-upload.http", "--char-refs", "maybe"});
     EXPECT_EQ(bad.code, 2);
     const TRun generated = Replay({kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(), "--compact",
-                                  "--char-refs", "no", "--code-page", "65001"});
+                                   "--char-refs", "no", "--code-page", "65001"});
     EXPECT_EQ(generated.code, 0) << generated.err;
     // Without --id, Save generates one: a braced GUID of 38 characters.
     const std::size_t at = generated.out.find("\"id\":\"{");
@@ -194,10 +211,14 @@ TEST(Replay, TheProgressBarFollowsTheUploadByItsIdToTheEnd)
 
 TEST(Replay, UsageErrorsAndUnreadableFilesExitWithTwoAndOneLine)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {}, {"--no-such-option", "x.http"}, {"a.http", "b.http"}, {"/no/such/request.http"},
-             {KESTRUNE_TEST_DATA_DIR "/requests/chunked_transfer_encoding.http"}, {"--code-page", "many", "a.http"},
-             {"--progress", "--no-progress", "a.http"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"--no-such-option", "x.http"},
+                                               {"a.http", "b.http"},
+                                               {"/no/such/request.http"},
+                                               {KESTRUNE_TEST_DATA_DIR "/requests/chunked_transfer_encoding.http"},
+                                               {"--code-page", "many", "a.http"},
+                                               {"--progress", "--no-progress", "a.http"}}) {
         const TRun run = Replay(args);
         EXPECT_EQ(run.code, 2) << (args.empty() ? "" : args[0]);
         EXPECT_EQ(run.out, "");
