@@ -1,5 +1,5 @@
 #pragma once
-// THeaderKind: what one part header line is (Part 2.3), the one classification of header names
+// THeaderKind: what one part header line is, the one classification of header names
 // in the parser. CHeaderLexer::ReadHeaderStart answers any of the four; a header's name, as
 // CHeaderLexer::ClassifyHeaderName sees it and as CFieldHeaderImpl keeps it, is one of the two
 // recognised kinds or kOtherHeader.

@@ -25,7 +25,7 @@ public:
 
     static constexpr DWORD TickMs = 500;
     static constexpr DWORD IdleLifeMs = 60000;
-    // The worker's private thread messages (Part 5.3; the upload manager's are the other way round).
+    // The worker's private thread messages (the upload manager's are the other way round).
     static constexpr UINT QuitMessage = WM_USER + 1;
     static constexpr UINT SubscribersChangedMessage = WM_USER + 2;
 

@@ -30,7 +30,7 @@ public:
     static constexpr DWORD RetentionMs = 600000; // an ended upload stays findable this long
     static constexpr DWORD IdleLifeMs = 60000;   // the worker ends after this long without work
     static constexpr DWORD MinRearmMs = 500;     // shortest delay of the worker's timer
-    // The worker's private thread messages (Part 5.2; the progress timer's are the other way round).
+    // The worker's private thread messages (the progress timer's are the other way round).
     static constexpr UINT ScheduleChangedMessage = WM_USER + 1;
     static constexpr UINT QuitMessage = WM_USER + 2;
 

@@ -1,5 +1,5 @@
-// CWorkerThread: the on-demand worker thread of the upload manager (Part 5.2) and of the progress
-// timer (Part 5.3). Both workers are the same thread: started by the first piece of work, with a
+// CWorkerThread: the on-demand worker thread of the upload manager and of the progress timer.
+// Both workers are the same thread: started by the first piece of work, with a
 // message queue and the multithreaded COM apartment, woken by thread messages and thread timers,
 // and ended by a quit message or once their owner has been idle long enough. This class is that
 // thread: its start-up, its message loop and its end. The owner (its IJob) adds what it does on
