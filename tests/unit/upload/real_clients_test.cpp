@@ -32,10 +32,13 @@ frame::ComPtr<IDispatch> Item(IDispatch* collection, const WideString& name)
     frame::Variant item;
     frame::ComPtr<ITextFieldCollection> form;
     frame::ComPtr<IUploadedFileCollection> files;
-    if (SUCCEEDED(frame::QueryInterfaceTo(collection, IID_ITextFieldCollection, form)))
+    if (SUCCEEDED(frame::QueryInterfaceTo(collection, IID_ITextFieldCollection, form))) {
         EXPECT_EQ(form->Item(*key.Get(), item.Get()), S_OK);
-    else if (SUCCEEDED(frame::QueryInterfaceTo(collection, IID_IUploadedFileCollection, files)))
+    } else if (SUCCEEDED(frame::QueryInterfaceTo(collection, IID_IUploadedFileCollection, files))) {
         EXPECT_EQ(files->Item(*key.Get(), item.Get()), S_OK);
+    } else {
+        ADD_FAILURE() << "neither a field collection nor a file collection";
+    }
     if (item.Type() != VT_DISPATCH)
         return {};
     return frame::ComPtr<IDispatch>(item.Get()->pdispVal);
