@@ -10,7 +10,10 @@
 //   worker_.PostChanged();
 //
 // Init runs at process attach; Start, PostChanged and Term are called with the owner's lock held;
-// IsRunning and Stop take it themselves. The worker takes that lock for each wake and calls the owner under it.
+// IsRunning and Stop take it themselves. The worker takes that lock for each wake and calls the
+// owner under it. When the worker leaves, it stops being recorded (under the lock), but IsRunning
+// stays true until its thread has really ended, so the module is not unloaded under a thread that
+// is still returning.
 #pragma once
 
 #include "frame/critical_section.h"
@@ -22,7 +25,7 @@
 class CWorkerThread {
 public:
     /// Base of the owners' "leave the loop" exceptions (CUploadManager::EUploadManagerInt,
-    /// CProgressTimer::EProgressTimerInt): thrown by IJob::Wake, it ends the worker normally.
+    /// CProgressTimer::EProgressTimerInt): thrown by IJob::WorkerWake, it ends the worker normally.
     class ELeaveLoop {};
 
     /// The state of one worker's run. It lives on the worker's own stack, so a worker that is
