@@ -442,7 +442,8 @@ HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* resul
         out = frame::Bstr::Attach(text);
         return hr;
     };
-    auto stringResult = [&](HRESULT (CResponse::*getter)(BSTR*)) -> HRESULT {
+    // auto: the getters are STDMETHODs, whose calling convention is part of the pointer type on x86.
+    auto stringResult = [&](auto getter) -> HRESULT {
         BSTR text = nullptr;
         const HRESULT hr = (this->*getter)(&text);
         if (SUCCEEDED(hr)) {
