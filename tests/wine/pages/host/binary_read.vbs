@@ -12,6 +12,7 @@ Response.Write "total " & total & " of " & Request.TotalBytes & vbCrLf
 data = Request.BinaryRead(100)
 Response.Write "after the end " & VarType(data) & vbCrLf
 On Error Resume Next
+' Form after BinaryRead: the body is gone, so the page host refuses it with E_FAIL, as ASP does.
 x = Request.Form("a")
 Response.Write "Form " & Err.Number & vbCrLf
 Err.Clear
