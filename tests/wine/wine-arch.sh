@@ -96,7 +96,8 @@ wine_cmd() { "$WINE_LOADER" "$@"; }
 # Makes the prefix DIR on first use (keyed on its system.reg) and keeps a wineserver alive for it
 # until wine_stop_prefix, which also runs at exit.
 wine_start_prefix() {
-    export WINEPREFIX=$1
+    export WINEPREFIX
+    WINEPREFIX=$(realpath -m -- "$1") || return 1
     mkdir -p "$WINEPREFIX"
     if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
         echo "wine-arch: creating Wine prefix $WINEPREFIX" >&2
