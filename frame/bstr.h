@@ -6,6 +6,8 @@
 //   frame::Bstr::CopyOut(value_, pVal);          // the same in one step
 //   WideString dir = frame::Bstr::ToWide(TempDir);   // up to the first NUL; null counts as empty
 //   frame::Bstr s; pRequest->get_Something(s.Receive());   // take ownership of an out BSTR
+//   frame::Bstr value = frame::Bstr::WithRoom(bound);   // write up to bound characters at value.Get(),
+//   value.Truncate(written);                             // then keep the ones written
 //
 // A failed allocation throws frame::ComError(E_OUTOFMEMORY).
 #pragma once
@@ -13,6 +15,7 @@
 #include "frame/com_error.h"
 #include "platform/win.h"
 
+#include <climits>
 #include <utility>
 
 namespace frame {
@@ -44,6 +47,22 @@ public:
         Bstr b;
         b.bstr_ = owned;
         return b;
+    }
+
+    /// A string of `length` characters for the caller to write (Get() is the first of them).
+    static Bstr WithRoom(size_t length)
+    {
+        Bstr b;
+        b.bstr_ = Allocate(nullptr, length);
+        return b;
+    }
+
+    /// Shortens the string to its first `length` characters (at most Length()), in its own memory
+    /// where the allocator can; a failure leaves the string as it was.
+    void Truncate(UINT length)
+    {
+        if (length < Length() && !::SysReAllocStringLen(&bstr_, bstr_, length))
+            throw ComError(E_OUTOFMEMORY);
     }
 
     /// Gives up ownership; the caller frees the result.
@@ -88,6 +107,8 @@ private:
 
     static BSTR Allocate(const OLECHAR* text, size_t length)
     {
+        if (length > UINT_MAX)
+            throw ComError(E_OUTOFMEMORY);
         BSTR b = ::SysAllocStringLen(text, static_cast<UINT>(length));
         if (!b)
             throw ComError(E_OUTOFMEMORY);

@@ -1,9 +1,10 @@
 #pragma once
-// How a finished form field shows itself to the field receiver: a text field or a file field,
-// read only. The receiver must copy what it needs during the call; the field dies after it.
+// How a finished form field shows itself to the field receiver: a text field or a file field.
+// The receiver must copy or take what it needs during the call; the field dies after it.
 
 #include <string_view>
 
+#include "frame/bstr.h"
 #include "platform/win.h"
 #include "results/detached_temp_file.h"
 
@@ -24,8 +25,8 @@ class CTextFieldData : public CBaseFieldData {
 public:
     /// The raw content bytes as received.
     virtual std::string_view GetData() const = 0;
-    /// The content converted to text.
-    virtual const WideString& GetValue() const = 0;
+    /// The content converted to text, embedded NULs kept; a null BSTR once taken.
+    virtual frame::Bstr TakeValue() = 0;
 };
 
 class CFileFieldData : public CBaseFieldData {

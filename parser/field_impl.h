@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "parser/field_data.h"
@@ -45,7 +46,7 @@ public:
     WideString GetContentType() const override { return contentType_; }
     WideString GetContentTransferEncoding() const override { return contentTransferEncoding_; }
     std::string_view GetData() const override { return content_.View(); }
-    const WideString& GetValue() const override { return value_; }
+    frame::Bstr TakeValue() override { return std::move(value_); }
     WideString GetFileName() const override { return fileName_; }
     utils::CDetachedTempFile DetachTempFile() override;
 
@@ -59,7 +60,7 @@ private:
     WideString contentType_;
     WideString contentTransferEncoding_;
     CByteBuffer content_;
-    WideString value_;
+    frame::Bstr value_;
     std::unique_ptr<utils::CTempFile> tempFile_;
     IUploadStatisticsUpdater* updater_;
     const CPostTextCvrt* converter_;

@@ -5,28 +5,64 @@
 namespace parser {
 
 namespace {
+
 enum : std::int32_t { kDecodeRefs = 0, kKeepRefs = 1, kAutoRefs = 2 };
+
+// Runs the chain of conversions over `text`, asking room(n) for room for n units (each call
+// replaces the room of the one before); returns the number of units written there.
+template <typename Room>
+std::size_t ConvertInto(const TParserOptions& options, std::string_view text, Room room)
+{
+    const std::int32_t mode = options.charRefsMode;
+    if (mode < kDecodeRefs || mode > kAutoRefs)
+        throw CPostTextCvrt::EPostTextCvrt();
+    const std::int32_t codePage = options.codePage;
+    try {
+        if (codePage == 0) {
+            // ASCII, UTF-8 and the last resort all write at most one unit per byte: one room.
+            OLECHAR* out = room(text.size());
+            try {
+                return mode == kKeepRefs ? textconv::AsciiToWideInto(text, out)
+                                         : textconv::AsciiRefsToWideInto(text, out);
+            } catch (const textconv::EStrConversion&) {
+            }
+            try {
+                return textconv::Utf8ToWideInto(text, out);
+            } catch (const textconv::EStrConversion&) {
+            }
+            return textconv::WidenBytesInto(text, out);
+        }
+        const std::size_t units = textconv::CodePageUnits(text, codePage);
+        OLECHAR* out = room(units);
+        const std::size_t written = textconv::CodePageToWideInto(text, codePage, out, units);
+        return mode == kDecodeRefs ? textconv::DecodeCharRefsInPlace(out, written) : written;
+    } catch (const textconv::EStrConversion&) {
+        return textconv::WidenBytesInto(text, room(text.size()));
+    }
 }
+
+} // namespace
 
 WideString CPostTextCvrt::Convert(std::string_view text) const
 {
-    const std::int32_t mode = options_->charRefsMode;
-    if (mode < kDecodeRefs || mode > kAutoRefs)
-        throw EPostTextCvrt();
-    const std::int32_t codePage = options_->codePage;
-    try {
-        if (codePage == 0) {
-            try {
-                return mode == kKeepRefs ? textconv::AsciiToWide(text) : textconv::AsciiRefsToWide(text);
-            } catch (const textconv::EStrConversion&) {
-            }
-            return textconv::Utf8ToWide(text);
-        }
-        WideString wide = textconv::CodePageToWide(text, codePage);
-        return mode == kDecodeRefs ? textconv::DecodeCharRefs(wide) : wide;
-    } catch (const textconv::EStrConversion&) {
-        return textconv::WidenBytes(text);
-    }
+    WideString out;
+    const std::size_t written = ConvertInto(*options_, text, [&](std::size_t units) {
+        out.assign(units, OLECHAR(0));
+        return out.data();
+    });
+    out.resize(written);
+    return out;
+}
+
+frame::Bstr CPostTextCvrt::ConvertToBstr(std::string_view text) const
+{
+    frame::Bstr out;
+    const std::size_t written = ConvertInto(*options_, text, [&](std::size_t units) {
+        out = frame::Bstr::WithRoom(units);
+        return out.Get();
+    });
+    out.Truncate(static_cast<UINT>(written));
+    return out;
 }
 
 } // namespace parser

@@ -55,16 +55,17 @@ std::size_t ValidSequence(std::string_view text, std::size_t i, char32_t& codePo
     return length;
 }
 
-// Decodes a run of valid one- to three-byte sequences through the facet. Every character of
-// such a run fits one 16-bit unit, which the facet computes correctly whatever wchar_t's width.
-// Runs are at most kRunBytes long (see Utf8ToWide), so the scratch buffer stays small.
+// Decodes a run of valid one- to three-byte sequences through the facet into out. Every
+// character of such a run fits one 16-bit unit, which the facet computes correctly whatever
+// wchar_t's width. Runs are at most kRunBytes long (see Utf8ToWideInto), so the scratch buffer
+// stays small. Returns the number of units written.
 constexpr std::size_t kRunBytes = 16384;
 
-void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std::vector<wchar_t>& scratch,
-                  WideString& out)
+std::size_t DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std::vector<wchar_t>& scratch,
+                         OLECHAR* out)
 {
     if (from == fromEnd)
-        return;
+        return 0;
     scratch.resize(static_cast<std::size_t>(fromEnd - from));
     std::mbstate_t state{};
     const char* fromNext = from;
@@ -73,40 +74,39 @@ void DecodeBmpRun(const Facet& facet, const char* from, const char* fromEnd, std
         facet.in(state, from, fromEnd, fromNext, scratch.data(), scratch.data() + scratch.size(), toNext);
     if (result != std::codecvt_base::ok || fromNext != fromEnd)
         throw EStrConversion();
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(toNext - scratch.data()));
-    std::transform(scratch.data(), toNext, out.begin() + static_cast<std::ptrdiff_t>(at),
-                   [](wchar_t ch) { return static_cast<OLECHAR>(ch); });
+    std::transform(scratch.data(), toNext, out, [](wchar_t ch) { return static_cast<OLECHAR>(ch); });
+    return static_cast<std::size_t>(toNext - scratch.data());
 }
 
-// Appends text[a, b) with each element widened to one unit.
+// Writes text[a, b) to out with each element widened to one unit; returns b - a. out may be the
+// text itself or lie before it: the copy runs forward.
 template <typename Char, typename Widen>
-void AppendWidened(std::basic_string_view<Char> text, std::size_t a, std::size_t b, Widen widen, WideString& out)
+std::size_t CopyWidened(const Char* text, std::size_t a, std::size_t b, Widen widen, OLECHAR* out)
 {
-    const std::size_t at = out.size();
-    out.resize(at + (b - a));
-    std::transform(text.begin() + static_cast<std::ptrdiff_t>(a), text.begin() + static_cast<std::ptrdiff_t>(b),
-                   out.begin() + static_cast<std::ptrdiff_t>(at), widen);
+    for (std::size_t i = a; i < b; ++i)
+        *out++ = widen(text[i]);
+    return b - a;
 }
 
-void AppendSurrogatePair(char32_t codePoint, WideString& out)
+std::size_t WriteSurrogatePair(char32_t codePoint, OLECHAR* out)
 {
     const char32_t v = codePoint - 0x10000;
-    out.push_back(static_cast<OLECHAR>(0xD800 + (v >> 10)));
-    out.push_back(static_cast<OLECHAR>(0xDC00 + (v & 0x3FF)));
+    out[0] = static_cast<OLECHAR>(0xD800 + (v >> 10));
+    out[1] = static_cast<OLECHAR>(0xDC00 + (v & 0x3FF));
+    return 2;
 }
 
 // Character reference decoding shared by narrow ASCII and wide text: only &#digits; with a value
-// from 1 to 65534 is replaced; everything else stays as written.
+// from 1 to 65534 is replaced; everything else stays as written. Writes at most text.size()
+// units to out and returns their number. out may be the wide text itself: a reference is never
+// shorter than what replaces it, so every write lands at or before what is still to be read.
 template <typename Char, typename Widen>
-WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen)
+std::size_t DecodeRefs(std::basic_string_view<Char> text, Widen widen, OLECHAR* out)
 {
-    WideString out;
-    out.reserve(text.size());
     const std::size_t n = text.size();
+    std::size_t written = 0;
     std::size_t copied = 0;
     std::size_t from = 0;
-    const auto appendText = [&](std::size_t a, std::size_t b) { AppendWidened(text, a, b, widen, out); };
     const auto isDigit = [](Char ch) { return ch >= Char('0') && ch <= Char('9'); };
     for (;;) {
         std::size_t p = from;
@@ -134,19 +134,32 @@ WideString DecodeRefs(std::basic_string_view<Char> text, Widen widen)
             continue;
         }
         if (value >= 1 && value <= 65534) {
-            appendText(copied, p);
-            out.push_back(static_cast<OLECHAR>(value));
+            written += CopyWidened(text.data(), copied, p, widen, out + written);
+            out[written++] = static_cast<OLECHAR>(value);
             copied = q + 1;
         }
         from = q + 1;
     }
-    appendText(copied, n);
-    return out;
+    return written + CopyWidened(text.data(), copied, n, widen, out + written);
 }
 
 OLECHAR ByteValue(char ch)
 {
     return static_cast<OLECHAR>(static_cast<unsigned char>(ch));
+}
+
+OLECHAR SameUnit(OLECHAR ch)
+{
+    return ch;
+}
+
+// A new string from an ...Into conversion that writes at most `room` units.
+template <typename Convert>
+WideString IntoString(std::size_t room, Convert convert)
+{
+    WideString out(room, OLECHAR(0));
+    out.resize(convert(out.data()));
+    return out;
 }
 
 } // namespace
@@ -172,13 +185,16 @@ bool IsAscii(std::string_view text)
     return true;
 }
 
-WideString AsciiToWide(std::string_view text)
+std::size_t AsciiToWideInto(std::string_view text, OLECHAR* out)
 {
     if (!IsAscii(text))
         throw EStrConversion();
-    WideString out;
-    AppendWidened(text, 0, text.size(), ByteValue, out);
-    return out;
+    return CopyWidened(text.data(), 0, text.size(), ByteValue, out);
+}
+
+WideString AsciiToWide(std::string_view text)
+{
+    return IntoString(text.size(), [&](OLECHAR* out) { return AsciiToWideInto(text, out); });
 }
 
 void AsciiToLower(std::string& text)
@@ -193,13 +209,12 @@ void AsciiToLower(std::string& text)
     }
 }
 
-WideString Utf8ToWide(std::string_view text)
+std::size_t Utf8ToWideInto(std::string_view text, OLECHAR* out)
 {
     const std::locale locale(std::locale::classic(), new detail::utf8_codecvt_facet);
     const auto& facet = std::use_facet<Facet>(locale);
-    WideString out;
-    out.reserve(text.size());
     std::vector<wchar_t> scratch;
+    std::size_t written = 0;
     std::size_t runStart = 0;
     std::size_t i = 0;
     while (i < text.size()) {
@@ -208,20 +223,24 @@ WideString Utf8ToWide(std::string_view text)
         if (length == 0)
             throw EStrConversion();
         if (length == 4) {
-            DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out);
-            AppendSurrogatePair(codePoint, out);
+            written += DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out + written);
+            written += WriteSurrogatePair(codePoint, out + written);
             runStart = i + length;
         } else if (i - runStart >= kRunBytes) {
-            DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out);
+            written += DecodeBmpRun(facet, text.data() + runStart, text.data() + i, scratch, out + written);
             runStart = i;
         }
         i += length;
     }
-    DecodeBmpRun(facet, text.data() + runStart, text.data() + text.size(), scratch, out);
-    return out;
+    return written + DecodeBmpRun(facet, text.data() + runStart, text.data() + text.size(), scratch, out + written);
 }
 
-WideString CodePageToWide(std::string_view text, std::int32_t codePage)
+WideString Utf8ToWide(std::string_view text)
+{
+    return IntoString(text.size(), [&](OLECHAR* out) { return Utf8ToWideInto(text, out); });
+}
+
+std::size_t CodePageUnits(std::string_view text, std::int32_t codePage)
 {
     const UINT page = static_cast<UINT>(codePage);
     const std::size_t length = std::min(text.find('\0'), text.size()); // the bytes before the first zero byte
@@ -229,38 +248,68 @@ WideString CodePageToWide(std::string_view text, std::int32_t codePage)
         // Nothing to convert, but an unknown code page still fails.
         if (MultiByteToWideChar(page, 0, "", -1, nullptr, 0) <= 0)
             throw EStrConversion();
-        return WideString();
+        return 0;
     }
     if (length > static_cast<std::size_t>(INT_MAX))
         throw EStrConversion();
-    const int bytes = static_cast<int>(length);
-    const int needed = MultiByteToWideChar(page, 0, text.data(), bytes, nullptr, 0);
+    const int needed = MultiByteToWideChar(page, 0, text.data(), static_cast<int>(length), nullptr, 0);
     if (needed <= 0)
         throw EStrConversion();
-    WideString out(static_cast<std::size_t>(needed), OLECHAR(0));
-    const int written = MultiByteToWideChar(page, 0, text.data(), bytes, out.data(), needed);
-    if (written != needed)
+    return static_cast<std::size_t>(needed);
+}
+
+std::size_t CodePageToWideInto(std::string_view text, std::int32_t codePage, OLECHAR* out, std::size_t units)
+{
+    const std::size_t length = std::min(text.find('\0'), text.size());
+    if (length == 0 || units == 0)
+        return 0;
+    if (length > static_cast<std::size_t>(INT_MAX) || units > static_cast<std::size_t>(INT_MAX))
         throw EStrConversion();
-    return out;
+    const int written = MultiByteToWideChar(static_cast<UINT>(codePage), 0, text.data(), static_cast<int>(length), out,
+                                            static_cast<int>(units));
+    if (written <= 0 || static_cast<std::size_t>(written) != units)
+        throw EStrConversion();
+    return units;
+}
+
+WideString CodePageToWide(std::string_view text, std::int32_t codePage)
+{
+    const std::size_t units = CodePageUnits(text, codePage);
+    return IntoString(units, [&](OLECHAR* out) { return CodePageToWideInto(text, codePage, out, units); });
+}
+
+std::size_t AsciiRefsToWideInto(std::string_view text, OLECHAR* out)
+{
+    if (!IsAscii(text))
+        throw EStrConversion();
+    return DecodeRefs(text, ByteValue, out);
 }
 
 WideString AsciiRefsToWide(std::string_view text)
 {
-    if (!IsAscii(text))
-        throw EStrConversion();
-    return DecodeRefs(text, ByteValue);
+    return IntoString(text.size(), [&](OLECHAR* out) { return AsciiRefsToWideInto(text, out); });
+}
+
+std::size_t DecodeCharRefsInPlace(OLECHAR* text, std::size_t length)
+{
+    return DecodeRefs(std::basic_string_view<OLECHAR>(text, length), SameUnit, text);
 }
 
 WideString DecodeCharRefs(std::basic_string_view<OLECHAR> text)
 {
-    return DecodeRefs(text, [](OLECHAR ch) { return ch; });
+    WideString out(text);
+    out.resize(DecodeCharRefsInPlace(out.data(), out.size()));
+    return out;
+}
+
+std::size_t WidenBytesInto(std::string_view text, OLECHAR* out)
+{
+    return CopyWidened(text.data(), 0, text.size(), ByteValue, out);
 }
 
 WideString WidenBytes(std::string_view text)
 {
-    WideString out;
-    AppendWidened(text, 0, text.size(), ByteValue, out);
-    return out;
+    return IntoString(text.size(), [&](OLECHAR* out) { return WidenBytesInto(text, out); });
 }
 
 } // namespace textconv

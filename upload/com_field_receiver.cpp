@@ -1,5 +1,7 @@
 #include "upload/com_field_receiver.h"
 
+#include <algorithm>
+
 #include "frame/bstr.h"
 #include "results/detached_temp_file.h"
 #include "results/text_field.h"
@@ -16,12 +18,23 @@ frame::Bstr UpToFirstNul(const WideString& text)
     return frame::Bstr(text.c_str());
 }
 
+// `text` itself cut at its first NUL, so a large value is not copied; null becomes empty.
+frame::Bstr UpToFirstNul(frame::Bstr text)
+{
+    if (!text.Get())
+        return frame::Bstr(OLESTR(""));
+    const OLECHAR* chars = text.Get();
+    const OLECHAR* end = chars + text.Length();
+    text.Truncate(static_cast<UINT>(std::find(chars, end, OLECHAR(0)) - chars));
+    return text;
+}
+
 } // namespace
 
 void CComFieldReceiver::ReceiveTextField(parser::CTextFieldData& text)
 {
     utils::CComObjectAutoWrap<CTextField> field;
-    frame::Bstr value = UpToFirstNul(text.GetValue());
+    frame::Bstr value = UpToFirstNul(text.TakeValue());
     frame::Bstr contentType = UpToFirstNul(text.GetContentType());
     frame::Bstr name = UpToFirstNul(text.GetName());
     field->Init(value.Detach(), contentType.Detach(), name.Detach());

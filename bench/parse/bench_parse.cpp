@@ -150,7 +150,7 @@ private:
 // Takes every file over; the files are deleted after the clock has stopped.
 class CKeepingReceiver : public parser::CFieldReceiver {
 public:
-    void ReceiveTextField(parser::CTextFieldData& text) override { textBytes += text.GetValue().size(); }
+    void ReceiveTextField(parser::CTextFieldData& text) override { textBytes += text.TakeValue().Length(); }
     void ReceiveFileField(parser::CFileFieldData& file) override { files.push_back(file.DetachTempFile()); }
     std::vector<utils::CDetachedTempFile> files;
     std::size_t textBytes = 0;

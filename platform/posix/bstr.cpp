@@ -62,10 +62,33 @@ BSTR SysAllocStringByteLen(LPCSTR psz, UINT len)
     return AllocateBytes(psz, len);
 }
 
+namespace {
+
+// Shortens *pbstr to len characters in its own block, as the system's reallocation does.
+INT ShrinkInPlace(BSTR* pbstr, UINT len)
+{
+    if (platform::faults::detail::ShouldFail(platform::faults::Point::BstrAlloc))
+        return FALSE;
+    auto* old = reinterpret_cast<unsigned char*>(*pbstr) - kPrefix;
+    const size_t bytes = static_cast<size_t>(len) * sizeof(OLECHAR);
+    auto* block = static_cast<unsigned char*>(std::realloc(old, kPrefix + bytes + sizeof(OLECHAR)));
+    if (!block)
+        return FALSE;
+    DWORD prefix = static_cast<DWORD>(bytes);
+    std::memcpy(block, &prefix, kPrefix);
+    std::memset(block + kPrefix + bytes, 0, sizeof(OLECHAR));
+    *pbstr = reinterpret_cast<BSTR>(block + kPrefix);
+    return TRUE;
+}
+
+} // namespace
+
 INT SysReAllocStringLen(BSTR* pbstr, const OLECHAR* psz, UINT len)
 {
     if (!pbstr)
         return FALSE;
+    if (*pbstr && psz == *pbstr && len <= SysStringLen(*pbstr))
+        return ShrinkInPlace(pbstr, len);
     // psz may point into the old string: copy before freeing.
     BSTR fresh = SysAllocStringLen(psz, len);
     if (!fresh)

@@ -41,6 +41,23 @@ TEST(Bstr, ConvertsUpToTheFirstNulAndTreatsNullAsEmpty)
     EXPECT_EQ(frame::Bstr(static_cast<const OLECHAR*>(nullptr)).Get(), nullptr);
 }
 
+TEST(Bstr, WithRoomThenTruncateKeepsTheCharactersWritten)
+{
+    frame::Bstr b = frame::Bstr::WithRoom(6);
+    ASSERT_EQ(b.Length(), 6u);
+    std::memcpy(b.Get(), OLESTR("abcdef"), 6 * sizeof(OLECHAR));
+    b.Truncate(3);
+    EXPECT_EQ(::SysStringByteLen(b.Get()), 3 * sizeof(OLECHAR));
+    EXPECT_EQ(WideString(b.Get(), b.Length()), WideString(OLESTR("abc")));
+    EXPECT_EQ(b.Get()[3], OLECHAR(0)) << "terminated after the new length";
+    b.Truncate(5);
+    EXPECT_EQ(b.Length(), 3u) << "a length above the string's changes nothing";
+    b.Truncate(0);
+    ASSERT_NE(b.Get(), nullptr);
+    EXPECT_EQ(b.Length(), 0u);
+    EXPECT_EQ(b.Get()[0], OLECHAR(0));
+}
+
 TEST(Bstr, TransfersOwnership)
 {
     frame::Bstr a(OLESTR("text"));

@@ -120,8 +120,9 @@ public:
         TField field;
         field.name = Narrow(text.GetName());
         field.contentType = Narrow(text.GetContentType());
-        field.wideValue = text.GetValue();
-        field.value = Narrow(text.GetValue());
+        const frame::Bstr value = text.TakeValue();
+        field.wideValue = WideString(value.Get(), value.Length());
+        field.value = Narrow(field.wideValue);
         field.data.assign(text.GetData().begin(), text.GetData().end());
         Deliver(std::move(field));
     }

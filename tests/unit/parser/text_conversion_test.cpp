@@ -14,12 +14,19 @@ WideString W(const char16_t* text)
     return WideString(text, text + std::char_traits<char16_t>::length(text));
 }
 
+// The text as a name is converted; a value goes straight into a BSTR, which must hold the same
+// text at exactly its length.
 WideString Convert(const std::string& text, std::int32_t codePage, std::int32_t mode)
 {
     TParserOptions options;
     options.codePage = codePage;
     options.charRefsMode = mode;
-    return CPostTextCvrt(&options).Convert(text);
+    const CPostTextCvrt converter(&options);
+    WideString wide = converter.Convert(text);
+    const frame::Bstr value = converter.ConvertToBstr(text);
+    EXPECT_EQ(::SysStringByteLen(value.Get()), wide.size() * sizeof(OLECHAR)) << testing::PrintToString(text);
+    EXPECT_EQ(WideString(value.Get(), value.Length()), wide) << testing::PrintToString(text);
+    return wide;
 }
 
 constexpr std::int32_t kDecode = 0, kKeep = 1, kAuto = 2;
@@ -39,6 +46,9 @@ TEST(PostTextCvrt, WithoutCodePageNonAsciiIsUtf8AndKeepsItsReferences)
     for (const auto mode : {kDecode, kKeep, kAuto}) {
         EXPECT_EQ(Convert(kCafeUtf8, 0, mode), W(u"café")) << mode;
         EXPECT_EQ(Convert(kCafeUtf8 + " &#65;", 0, mode), W(u"café &#65;")) << mode;
+        EXPECT_EQ(Convert("\xF0\x9F\x98\x80!", 0, mode), W(u"\U0001F600!")) << mode;
+        EXPECT_EQ(Convert(std::string("\xC3\xA9\0\xC3\xA9", 5), 0, mode), WideString({u'\u00E9', 0, u'\u00E9'}))
+            << mode;
         // Not UTF-8: byte for byte.
         EXPECT_EQ(Convert(kCafe1252, 0, mode), W(u"caf\u00E9")) << mode;
     }

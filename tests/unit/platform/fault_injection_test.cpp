@@ -2,6 +2,7 @@
 // failing call leaves behind. (POSIX only: on Windows the real platform answers.)
 #ifndef _WIN32
 
+#include "frame/bstr.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/win.h"
 #include "tests/unit/objects/test_temp_dir.h"
@@ -103,6 +104,17 @@ TEST(FaultInjection, AllocationsFailOnTheArmedThreadOnly)
     EXPECT_NE(fine, nullptr);
     ::SysFreeString(fine);
     EXPECT_EQ(faults::Count(faults::Point::BstrAlloc), 0u);
+}
+
+TEST(FaultInjection, AFailedShrinkLeavesTheStringAsItWas)
+{
+    faults::Scope scope;
+    frame::Bstr b(WideString(OLESTR("abcdef")));
+    faults::FailCall(faults::Point::BstrAlloc, 0);
+    EXPECT_THROW(b.Truncate(2), frame::ComError);
+    EXPECT_EQ(WideString(b.Get(), b.Length()), WideString(OLESTR("abcdef")));
+    b.Truncate(2);
+    EXPECT_EQ(WideString(b.Get(), b.Length()), WideString(OLESTR("ab")));
 }
 
 } // namespace

@@ -23,7 +23,7 @@ public:
     WideString GetContentType() const override { return OLESTR("text/plain"); }
     WideString GetContentTransferEncoding() const override { return {}; }
     std::string_view GetData() const override { return {data_.data(), data_.size()}; }
-    const WideString& GetValue() const override { return value_; }
+    frame::Bstr TakeValue() override { return frame::Bstr(value_); }
 
 private:
     WideString name_;
