@@ -90,8 +90,9 @@ wine_runs_arch() { [[ " ${WINE_ARCHES:-} " == *" $1 "* ]]; }
 # The architecture a single-architecture job uses: the product's (x86) where it runs, else x64.
 wine_preferred_arch() { if wine_runs_arch x86; then echo x86; else echo x64; fi; }
 
-# Runs a Windows program (or a Wine tool such as wineboot) with the chosen loader.
-wine_cmd() { "$WINE_LOADER" "$@"; }
+# Runs a Windows program (or a Wine tool such as wineboot) with the chosen loader. `command`: the
+# loader may be Debian's `wine`, and a caller may wrap wine_cmd in a function of that name.
+wine_cmd() { command "$WINE_LOADER" "$@"; }
 
 # Makes the prefix DIR on first use (keyed on its system.reg) and keeps a wineserver alive for it
 # until wine_stop_prefix, which also runs at exit.

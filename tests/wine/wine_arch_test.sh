@@ -53,6 +53,17 @@ expect "x86 forced" \
     "$(choose "$fakes/runs" x86)"
 expect "an unknown architecture is refused" "error 2" "$(choose "$fakes/runs" "x64 arm64")"
 
+# run.sh wraps wine_cmd in a function named wine, and where x86 runs the loader is Debian's `wine`:
+# the loader on the PATH must run, not the function again.
+printf '#!/bin/sh\necho "loader ran: $*"\n' >"$fakes/wine"
+chmod +x "$fakes/wine"
+expect "a caller's function named wine does not capture the loader" "loader ran: --version" "$(
+    source "$here/wine-arch.sh"
+    PATH=$fakes:$PATH WINE_LOADER=wine depth=0
+    wine() { depth=$((depth + 1)); [[ $depth -gt 3 ]] && { echo "the function called itself"; return; }; wine_cmd "$@"; }
+    wine --version
+)"
+
 source "$here/wine-arch.sh"
 expect "absolute path on the Z: drive" 'Z:\tmp\a b\c.dll' "$(wine_winpath '/tmp/a b/c.dll')"
 expect "relative path made absolute" "Z:${PWD//\//\\}\\x.vbs" "$(wine_winpath x.vbs)"
