@@ -218,6 +218,14 @@ std::size_t Utf8ToWideInto(std::string_view text, OLECHAR* out)
     std::size_t runStart = 0;
     std::size_t i = 0;
     while (i < text.size()) {
+        // ASCII needs no checking: pass over it a word at a time.
+        for (std::uint64_t word; i + sizeof word <= text.size() && i - runStart < kRunBytes; i += sizeof word) {
+            std::memcpy(&word, text.data() + i, sizeof word);
+            if (word & 0x8080808080808080ull)
+                break;
+        }
+        if (i == text.size())
+            break;
         char32_t codePoint = 0;
         const std::size_t length = ValidSequence(text, i, codePoint);
         if (length == 0)

@@ -115,6 +115,23 @@ TEST(Utf8, ValidTextIncludingCharactersBeyondTheBasicPlane)
     EXPECT_EQ(textconv::Utf8ToWide(""), WideString());
 }
 
+TEST(Utf8, AsciiStretchesOfEveryLengthAroundOtherCharacters)
+{
+    // ASCII is passed over a word at a time: every alignment of a multi-byte or bad sequence, and
+    // stretches longer than the decoder's 16 KiB blocks.
+    for (const std::size_t before : {0, 1, 7, 8, 9, 15, 16, 17, 16383, 16384, 16385}) {
+        for (const std::size_t after : {0, 1, 7, 8, 9}) {
+            const std::string a(before, 'a'), b(after, 'b');
+            EXPECT_EQ(textconv::Utf8ToWide(a + "\xE2\x82\xAC" + b),
+                      WideString(a.begin(), a.end()) + W(u"\u20AC") + WideString(b.begin(), b.end()))
+                << before << " " << after;
+            EXPECT_EQ(textconv::Utf8ToWide(a + "\xF0\x9F\x98\x80" + b).size(), before + 2 + after);
+            EXPECT_THROW(textconv::Utf8ToWide(a + "\xC3\x28" + b), EStrConversion) << before << " " << after;
+            EXPECT_THROW(textconv::Utf8ToWide(a + b + "\xE2\x82"), EStrConversion) << before << " " << after;
+        }
+    }
+}
+
 TEST(Utf8, InvalidFormsFail)
 {
     for (const std::string bad : {
