@@ -1,7 +1,10 @@
 #pragma once
 // CFieldCollection<T, Item>: the shared body of the Files and Form collections. T is the automation
 // class that embeds it (its object lock guards the reads); Item is the item interface. Items are
-// kept in the name index, whose sequence gives Item(n) and For Each their order.
+// kept in the name index, one entry per distinct name; an entry holds every item of its name in
+// posting order (a checkbox group, a multiple file input). The index's sequence of entries, each
+// followed by the later items of its name, gives Item(n) and For Each their order; Item(name)
+// gives the first item of a name.
 
 #include "frame/bstr.h"
 #include "frame/com_boundary.h"
@@ -13,8 +16,11 @@
 #include "results/name_index.h"
 #include "results/variant_enumerator.h"
 
+#include <cstddef>
 #include <memory>
+#include <optional>
 #include <string_view>
+#include <vector>
 
 namespace utils {
 
@@ -41,17 +47,16 @@ public:
     class EFieldCollection {};
     /// An index out of range, or an enumerator that could not be initialised or queried.
     class EFieldCollectionInt {};
-    /// Add of a name that is already present.
-    class EFieldAlreadyPresent {};
 
     CFieldCollection() = default;
     CFieldCollection(const CFieldCollection&) = delete;
     CFieldCollection& operator=(const CFieldCollection&) = delete;
     virtual ~CFieldCollection() = default;
 
-    /// Adds an item under its FieldName; the collection takes its own reference. Takes no lock: it
-    /// runs only during Save. Throws EFieldCollection for a null item or an unreadable name and
-    /// EFieldAlreadyPresent (leaving the collection as it was) for a name already present.
+    /// Adds an item under its FieldName; the collection takes its own reference. An item whose
+    /// name is already present goes after the last item of that name. Takes no lock: it runs only
+    /// during Save. Throws EFieldCollection for a null item or an unreadable name; on any failure
+    /// the items are as they were.
     void Add(Item* item)
     {
         if (!item)
@@ -61,12 +66,22 @@ public:
             throw EFieldCollection();
         frame::Bstr name(fieldName.ToWide());
         const std::int32_t hash = utils::FieldNameBucketHash(name);
-        if (!index_.Insert(std::move(name), hash, frame::ComPtr<Item>(item)))
-            throw EFieldAlreadyPresent();
+        TItems first;
+        first.emplace_back(item);
+        const auto [entry, inserted] = index_.Insert(std::move(name), hash, std::move(first));
+        if (!inserted)
+            entry->item.emplace_back(item);
+        ++count_;
+        order_.reset();
     }
 
     /// Releases every item and returns the index to its initial state. Takes no lock.
-    void Clear() noexcept { index_.Clear(); }
+    void Clear() noexcept
+    {
+        index_.Clear();
+        count_ = 0;
+        order_.reset();
+    }
 
     /// Number of items.
     virtual HRESULT CollectionCount(LONG* pVal)
@@ -75,7 +90,7 @@ public:
             if (!pVal)
                 return E_INVALIDARG;
             frame::ObjectLockGuard lock(Owner());
-            *pVal = static_cast<LONG>(index_.Size());
+            *pVal = static_cast<LONG>(count_);
             return S_OK;
         });
     }
@@ -113,9 +128,9 @@ public:
             case VT_BYREF | VT_BSTR: return ItemByName(key->pbstrVal ? *key->pbstrVal : nullptr, pItem);
             default: return E_INVALIDARG;
             }
-            if (number < 1 || static_cast<unsigned long>(number) > index_.Size())
+            if (number < 1 || static_cast<unsigned long>(number) > count_)
                 return E_INVALIDARG;
-            Item* item = index_.At(static_cast<std::size_t>(number - 1)).item.Get();
+            Item* item = Order()[static_cast<std::size_t>(number - 1)];
             item->AddRef();
             pItem->vt = VT_DISPATCH;
             pItem->pdispVal = item;
@@ -138,14 +153,14 @@ public:
             if (FAILED(hr))
                 return hr;
             auto snapshot = std::make_shared<CVariantEnumerator::Snapshot>();
-            snapshot->reserve(index_.Size());
-            index_.ForEach([&](const auto& entry) {
+            snapshot->reserve(count_);
+            for (Item* item : Order()) {
                 frame::Variant v;
-                entry.item->AddRef();
+                item->AddRef();
                 v.Get()->vt = VT_DISPATCH;
-                v.Get()->pdispVal = entry.item.Get();
+                v.Get()->pdispVal = item;
                 snapshot->push_back(std::move(v));
-            });
+            }
             enumerator->Init(std::move(snapshot));
             hr = enumerator->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(pVal));
             return FAILED(hr) ? hr : S_OK;
@@ -153,7 +168,26 @@ public:
     }
 
 private:
+    // Every item of one name, the first posted first.
+    using TItems = std::vector<frame::ComPtr<Item>>;
+
     frame::ComObjectRoot& Owner() noexcept { return static_cast<T&>(*this); }
+
+    // The items in numbering order: the index's entries in sequence, each with every item of its
+    // name. Made once after a change and then reused, so numbering every item costs O(n) in all.
+    const std::vector<Item*>& Order() const
+    {
+        if (!order_) {
+            std::vector<Item*> order;
+            order.reserve(count_);
+            index_.ForEach([&order](const auto& entry) {
+                for (const auto& item : entry.item)
+                    order.push_back(item.Get());
+            });
+            order_ = std::move(order);
+        }
+        return *order_;
+    }
 
     HRESULT ItemByName(BSTR name, VARIANT* pItem)
     {
@@ -163,12 +197,14 @@ private:
             pItem->vt = VT_NULL;
             return S_OK;
         }
-        Item* item = entry->item.Get();
+        Item* item = entry->item.front().Get();
         item->AddRef();
         pItem->vt = VT_DISPATCH;
         pItem->pdispVal = item;
         return S_OK;
     }
 
-    utils::CNameIndex<frame::Bstr, frame::ComPtr<Item>, utils::CFieldNameLess> index_;
+    utils::CNameIndex<frame::Bstr, TItems, utils::CFieldNameLess> index_;
+    std::size_t count_ = 0; // items, every item of a repeated name counted
+    mutable std::optional<std::vector<Item*>> order_;
 };

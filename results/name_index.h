@@ -36,20 +36,21 @@ public:
     std::size_t Size() const noexcept { return size_; }
 
     /// Inserts an entry unless an equal name is present. Growth is checked first, on every call,
-    /// including one that is then refused. Returns false (and leaves the index unchanged apart from
-    /// that growth) when the name is already present.
-    bool Insert(Key name, std::int32_t scrambled, Item item)
+    /// including one that then finds the name present. Returns the entry of that name and whether
+    /// it is new; when the name was present, the index is unchanged apart from that growth and
+    /// `item` is dropped. The entry's item may be changed in place (it is not part of the key).
+    std::pair<const TEntry*, bool> Insert(Key name, std::int32_t scrambled, Item item)
     {
         if (size_ / 4 >= used_)
             Grow();
         Bucket& bucket = buckets_[BucketOf(scrambled)];
-        auto [it, inserted] = bucket.insert(TEntry{std::move(name), scrambled, std::move(item)});
-        (void)it;
-        if (!inserted)
-            return false;
+        auto at = bucket.lower_bound(name);
+        if (at != bucket.end() && !less_(name, at->name))
+            return {&*at, false};
+        at = bucket.emplace_hint(at, TEntry{std::move(name), scrambled, std::move(item)});
         ++size_;
         sequence_.reset();
-        return true;
+        return {&*at, true};
     }
 
     /// The entry whose name equals `key`, or null.

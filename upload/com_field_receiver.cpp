@@ -39,11 +39,7 @@ void CComFieldReceiver::ReceiveTextField(parser::CTextFieldData& text)
     frame::Bstr name = UpToFirstNul(text.GetName());
     field->Init(value.Detach(), contentType.Detach(), name.Detach());
     frame::ComPtr<ITextField> item = field.Query<ITextField>(IID_ITextField);
-    try {
-        texts_->Add(item.Get());
-    } catch (const CTextFieldCollection::EFieldAlreadyPresent&) {
-        // The first field of a name wins; this one goes with its last reference.
-    }
+    texts_->Add(item.Get());
 }
 
 void CComFieldReceiver::ReceiveFileField(parser::CFileFieldData& file)
@@ -58,11 +54,7 @@ void CComFieldReceiver::ReceiveFileField(parser::CFileFieldData& file)
     // From here the UploadedFile object alone deletes the file.
     tempFile.Release();
     frame::ComPtr<IUploadedFile> item = uploaded.Query<IUploadedFile>(IID_IUploadedFile);
-    try {
-        files_->Add(item.Get());
-    } catch (const CUploadedFileCollection::EFieldAlreadyPresent&) {
-        // The first file of a name wins; this one, and its temporary file, go with its last reference.
-    }
+    files_->Add(item.Get());
     if (updater_)
         updater_->IncNumberOfUploadedFiles();
 }

@@ -1,7 +1,7 @@
 #pragma once
 // CComFieldReceiver: turns each field the parser finishes into a result object and adds it to its
-// collection: text fields to Form, file fields (with their temporary file) to Files. A second
-// field of a name already present is dropped without error.
+// collection: text fields to Form, file fields (with their temporary file) to Files. Every field
+// is kept, also when its name repeats an earlier one (a checkbox group, a multiple file input).
 
 #include "parser/field_data.h"
 #include "parser/upload_statistics_updater.h"

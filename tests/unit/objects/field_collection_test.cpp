@@ -212,13 +212,45 @@ TEST(FieldCollection, ItemRejectsOutOfRangeNumbersAndOtherTypesWithoutTouchingTh
     EXPECT_EQ(form->get__NewEnum(nullptr), E_INVALIDARG);
 }
 
-TEST(FieldCollection, NamesAreCaseSensitiveAndTheFirstOfADuplicateStays)
+WideString ValueOf(IDispatch* item)
+{
+    frame::ComPtr<ITextField> field;
+    EXPECT_EQ(frame::QueryInterfaceTo(item, IID_ITextField, field), S_OK);
+    frame::Bstr value;
+    EXPECT_EQ(field->get_Value(value.Receive()), S_OK);
+    return value.ToWide();
+}
+
+std::vector<WideString> ValuesByNumber(CTextFieldCollection& form)
+{
+    LONG count = 0;
+    EXPECT_EQ(form.get_Count(&count), S_OK);
+    std::vector<WideString> values;
+    for (LONG i = 1; i <= count; ++i) {
+        frame::Variant item;
+        EXPECT_EQ(form.Item(*Number(VT_I4, i).Get(), item.Get()), S_OK);
+        values.push_back(ValueOf(item.Get()->pdispVal));
+    }
+    return values;
+}
+
+std::vector<WideString> ValuesByEnumeration(CTextFieldCollection& form)
+{
+    frame::ComPtr<IEnumVARIANT> enumerator = Enumerate(form);
+    std::vector<WideString> values;
+    for (;;) {
+        frame::Variant item;
+        if (enumerator->Next(1, item.Get(), nullptr) != S_OK)
+            return values;
+        values.push_back(ValueOf(item.Get()->pdispVal));
+    }
+}
+
+TEST(FieldCollection, NamesAreCaseSensitive)
 {
     Form form = MakeForm();
     form->Add(MakeField(OLESTR("File1"), OLESTR("upper")).Get());
     form->Add(MakeField(OLESTR("file1"), OLESTR("lower")).Get());
-    EXPECT_THROW(form->Add(MakeField(OLESTR("file1"), OLESTR("second")).Get()),
-                 CTextFieldCollection::EFieldAlreadyPresent);
     EXPECT_THROW(form->Add(nullptr), CTextFieldCollection::EFieldCollection);
 
     LONG count = 0;
@@ -229,11 +261,7 @@ TEST(FieldCollection, NamesAreCaseSensitiveAndTheFirstOfADuplicateStays)
         frame::Variant item;
         ASSERT_EQ(form->Item(*Text(name).Get(), item.Get()), S_OK);
         ASSERT_EQ(item.Type(), VT_DISPATCH);
-        frame::ComPtr<ITextField> field;
-        ASSERT_EQ(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_ITextField, field), S_OK);
-        frame::Bstr got;
-        ASSERT_EQ(field->get_Value(got.Receive()), S_OK);
-        EXPECT_EQ(got.ToWide(), value);
+        EXPECT_EQ(ValueOf(item.Get()->pdispVal), value);
     }
     frame::Variant missing;
     ASSERT_EQ(form->Item(*Text(OLESTR("FILE1")).Get(), missing.Get()), S_OK);
@@ -244,6 +272,32 @@ TEST(FieldCollection, NamesAreCaseSensitiveAndTheFirstOfADuplicateStays)
     nullKey.Get()->bstrVal = nullptr;
     ASSERT_EQ(form->Item(*nullKey.Get(), missing.Receive()), S_OK);
     EXPECT_EQ(missing.Type(), VT_NULL);
+}
+
+// A checkbox group or a multiple select: every value is kept, right after the first of its name,
+// in posting order; the name finds the first; the other names keep the order they would have alone.
+TEST(FieldCollection, RepeatedNamesKeepEveryItemAfterTheFirstOfTheirName)
+{
+    Form form = MakeForm();
+    const std::pair<const OLECHAR*, const OLECHAR*> posted[] = {
+        {OLESTR("f3"), OLESTR("f3")},        {OLESTR("colour"), OLESTR("red")}, {OLESTR("f1"), OLESTR("f1")},
+        {OLESTR("colour"), OLESTR("green")}, {OLESTR("f2"), OLESTR("f2")},      {OLESTR("colour"), OLESTR("blue")},
+        {OLESTR("f1"), OLESTR("f1 again")}};
+    for (auto [name, value] : posted)
+        form->Add(MakeField(name, value).Get());
+
+    // Seven insertion attempts over four names: the fifth grows the index to two buckets, as it
+    // would if the repeated names had been dropped; each name's later items follow its first.
+    const auto expected = Names(
+        {OLESTR("f1"), OLESTR("f1 again"), OLESTR("f3"), OLESTR("red"), OLESTR("green"), OLESTR("blue"), OLESTR("f2")});
+    EXPECT_EQ(ValuesByNumber(*form.Get()), expected);
+    EXPECT_EQ(ValuesByEnumeration(*form.Get()), expected);
+
+    frame::Variant first;
+    ASSERT_EQ(form->Item(*Text(OLESTR("colour")).Get(), first.Get()), S_OK);
+    EXPECT_EQ(ValueOf(first.Get()->pdispVal), OLESTR("red"));
+    frame::Variant beyond;
+    EXPECT_EQ(form->Item(*Number(VT_I4, 8).Get(), beyond.Get()), E_INVALIDARG);
 }
 
 TEST(FieldCollection, ClearReleasesFilesAndStartsOver)

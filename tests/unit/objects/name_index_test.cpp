@@ -131,7 +131,7 @@ TEST(NameIndex, FirstFourInsertionsStayInNameOrder)
     std::size_t calls = 0;
     Index index{CountingLess{&calls}};
     for (const char16_t* n : {u"f3", u"f1", u"f2"})
-        ASSERT_TRUE(index.Insert(n, Scrambled(n), 0));
+        ASSERT_TRUE(index.Insert(n, Scrambled(n), 0).second);
     EXPECT_EQ(SequenceOf(index), (std::vector<Name>{u"f1", u"f2", u"f3"}));
     EXPECT_EQ(index.UsedBuckets(), 1u);
 }
@@ -141,14 +141,14 @@ TEST(NameIndex, GivesTheDocumentedOrdersForNumberedFields)
     std::size_t calls = 0;
     Index five{CountingLess{&calls}};
     for (const Name& n : Numbered("f", 5))
-        ASSERT_TRUE(five.Insert(n, Scrambled(n), 0));
+        ASSERT_TRUE(five.Insert(n, Scrambled(n), 0).second);
     EXPECT_EQ(SequenceOf(five), (std::vector<Name>{u"f1", u"f3", u"f5", u"f2", u"f4"}));
     EXPECT_EQ(five.Mask(), 1u);
     EXPECT_EQ(five.UsedBuckets(), 2u);
 
     Index nine{CountingLess{&calls}};
     for (const Name& n : Numbered("f", 9))
-        ASSERT_TRUE(nine.Insert(n, Scrambled(n), 0));
+        ASSERT_TRUE(nine.Insert(n, Scrambled(n), 0).second);
     EXPECT_EQ(SequenceOf(nine), (std::vector<Name>{u"f1", u"f5", u"f9", u"f2", u"f4", u"f6", u"f8", u"f3", u"f7"}));
     EXPECT_EQ(nine.Mask(), 3u);
     EXPECT_EQ(nine.UsedBuckets(), 3u);
@@ -156,18 +156,20 @@ TEST(NameIndex, GivesTheDocumentedOrdersForNumberedFields)
         EXPECT_EQ(nine.At(i).name, SequenceOf(nine)[i]);
 }
 
-TEST(NameIndex, RefusedDuplicateStillCountsAsAnAttemptAndKeepsTheFirstItem)
+TEST(NameIndex, ADuplicateStillCountsAsAnAttemptAndHandsBackTheFirstEntry)
 {
     std::size_t calls = 0;
     Index index{CountingLess{&calls}};
     for (const char16_t* n : {u"f1", u"f2", u"f3", u"f4"})
-        ASSERT_TRUE(index.Insert(n, Scrambled(n), 1));
-    // Fifth attempt is a duplicate: the table grows anyway.
-    EXPECT_FALSE(index.Insert(u"f2", Scrambled(u"f2"), 2));
+        ASSERT_TRUE(index.Insert(n, Scrambled(n), 1).second);
+    // Fifth attempt is a duplicate: the table grows anyway, and the entry already there comes back.
+    const auto [existing, inserted] = index.Insert(u"f2", Scrambled(u"f2"), 2);
+    EXPECT_FALSE(inserted);
     EXPECT_EQ(index.UsedBuckets(), 2u);
     EXPECT_EQ(index.Size(), 4u);
     const auto* found = index.Find(u"f2", Scrambled(u"f2"));
     ASSERT_NE(found, nullptr);
+    EXPECT_EQ(existing, found);
     EXPECT_EQ(found->item, 1);
     EXPECT_EQ(index.Find(u"F2", Scrambled(u"F2")), nullptr);
     EXPECT_EQ(index.Find(u"f", Scrambled(u"f")), nullptr);
@@ -187,7 +189,7 @@ TEST(NameIndex, AgreesWithTheLiteralModelForRandomNamesAndDuplicates)
             for (int j = 0; j < len; ++j)
                 name.push_back(static_cast<char16_t>(u'a' + rng() % 6));
             const bool expected = model.Insert(name);
-            ASSERT_EQ(index.Insert(name, Scrambled(name), i), expected) << round << ' ' << i;
+            ASSERT_EQ(index.Insert(name, Scrambled(name), i).second, expected) << round << ' ' << i;
         }
         std::vector<Name> modelOrder;
         for (const auto& e : model.seq)
@@ -237,7 +239,7 @@ TEST(NameIndex, NamesCollidingInOneBucketCostLogarithmicComparisons)
     std::size_t calls = 0;
     Index index{CountingLess{&calls}};
     for (const Name& n : colliding)
-        ASSERT_TRUE(index.Insert(n, Scrambled(n), 0));
+        ASSERT_TRUE(index.Insert(n, Scrambled(n), 0).second);
     // A list walked from its end would need about n*n/4 = 250,000 comparisons here.
     EXPECT_LT(calls, 1000u * 10u * 3u);
     calls = 0;

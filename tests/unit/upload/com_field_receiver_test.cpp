@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -85,7 +86,7 @@ WideString ValueOf(CTextFieldCollection& texts, const WideString& name)
     return WideString(value.Get() ? value.Get() : OLESTR(""), value.Length());
 }
 
-TEST(ComFieldReceiver, FirstTextFieldOfANameWinsAndValuesStopAtANul)
+TEST(ComFieldReceiver, EveryTextFieldOfANameIsKeptAndValuesStopAtANul)
 {
     Collections c;
     RecordingUpdater updater;
@@ -94,12 +95,12 @@ TEST(ComFieldReceiver, FirstTextFieldOfANameWinsAndValuesStopAtANul)
     FakeText second(OLESTR("choice"), OLESTR("two"));
     receiver.ReceiveTextField(first);
     receiver.ReceiveTextField(second);
-    EXPECT_EQ(c.TextCount(), 1);
-    EXPECT_EQ(ValueOf(*c.texts.Get(), OLESTR("choice")), OLESTR("one"));
+    EXPECT_EQ(c.TextCount(), 2);
+    EXPECT_EQ(ValueOf(*c.texts.Get(), OLESTR("choice")), OLESTR("one")); // the name finds the first
     EXPECT_EQ(updater.files, 0);
 }
 
-TEST(ComFieldReceiver, FileFieldsHandTheirTemporaryFileToTheCollectionAndDuplicatesLoseTheirs)
+TEST(ComFieldReceiver, EveryFileOfANameKeepsItsTemporaryFileAndIsCountedOnce)
 {
     TestTempDir dir;
     Collections c;
@@ -114,11 +115,12 @@ TEST(ComFieldReceiver, FileFieldsHandTheirTemporaryFileToTheCollectionAndDuplica
         FakeText text(OLESTR("doc"), OLESTR("note"));
         receiver.ReceiveTextField(text);
     }
-    EXPECT_EQ(c.FileCount(), 1);
+    EXPECT_EQ(c.FileCount(), 2);
     EXPECT_EQ(c.TextCount(), 1);
-    // Both files are counted; only the kept one's temporary file remains.
     EXPECT_EQ(updater.files, 2);
-    EXPECT_EQ(dir.Files(), std::vector<std::string>{"tmp1"});
+    std::vector<std::string> left = dir.Files();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"tmp1", "tmp2"}));
     c.files.Reset();
     EXPECT_TRUE(dir.Files().empty());
 }

@@ -240,15 +240,17 @@ TEST_F(UploadSave, AMultipartRequestWithoutABoundaryFails)
     EXPECT_TRUE(dir.Files().empty());
 }
 
-TEST_F(UploadSave, KeepsTheFirstFieldOfEachNameAndDropsTheOthersFiles)
+TEST_F(UploadSave, KeepsEveryFieldOfARepeatedNameInPostingOrder)
 {
     TestTempDir dir;
     auto upload = BoundUpload(host::OpenCapturedPage(kData + "duplicate_field_names.http"));
     ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
     const Outcome got = Read(*upload.Get());
-    EXPECT_EQ(got.form, (Pairs{{"pick", "first"}}));
-    EXPECT_EQ(got.files, (Pairs{{"pick", "as a file"}, {"up", "one"}}));
-    EXPECT_EQ(dir.Files().size(), 2u);
+    EXPECT_EQ(got.form, (Pairs{{"pick", "first"}, {"pick", "second"}}));
+    EXPECT_EQ(got.files, (Pairs{{"pick", "as a file"}, {"up", "one"}, {"up", "two"}}));
+    EXPECT_EQ(dir.Files().size(), 3u);
+    upload.Reset();
+    EXPECT_TRUE(dir.Files().empty());
 }
 
 TEST_F(UploadSave, NumbersFieldsByNameIndexNotByArrival)

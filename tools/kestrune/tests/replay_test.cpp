@@ -114,6 +114,26 @@ TEST(Replay, SaveDirKeepsFilesAndReportsNameClashesPerFile)
     EXPECT_EQ(keep.Count(), 2u);
 }
 
+TEST(Replay, ListsEveryFieldOfARepeatedName)
+{
+    ScratchDir temp("temp-repeated");
+    const TRun run =
+        Replay({kRequests + "duplicate_field_names.http", "--temp-dir", temp.Path().string(), "--compact"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    EXPECT_NE(run.out.find("\"form\":[{\"name\":\"pick\",\"value\":\"first\",\"contentType\":\"\",\"length\":5},"
+                           "{\"name\":\"pick\",\"value\":\"second\",\"contentType\":\"\",\"length\":6}],"),
+              std::string::npos)
+        << run.out;
+    std::vector<std::string> fields;
+    for (std::size_t at = run.out.find("\"field\":\""); at != std::string::npos;
+         at = run.out.find("\"field\":\"", at + 1))
+        fields.push_back(run.out.substr(at + 9, run.out.find('"', at + 9) - at - 9));
+    EXPECT_EQ(fields, (std::vector<std::string>{"pick", "up", "up"}));
+    for (const char* body : {"as a file", "one", "two"})
+        EXPECT_NE(run.out.find(kestrune::Sha256::Of(body)), std::string::npos) << body;
+    EXPECT_EQ(temp.Count(), 0u);
+}
+
 TEST(Replay, AFailedSaveExitsWithOneAndReportsTheResult)
 {
     ScratchDir temp("temp3");
