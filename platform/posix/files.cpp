@@ -416,6 +416,28 @@ BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARGE_INTEG
     return TRUE;
 }
 
+DWORD GetFileType(HANDLE hFile)
+{
+    auto file = FindFile(hFile);
+    if (!file) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FILE_TYPE_UNKNOWN;
+    }
+    struct stat st;
+    if (fstat(file->fd, &st) != 0) {
+        SetLastError(ErrorFromErrno(errno));
+        return FILE_TYPE_UNKNOWN;
+    }
+    SetLastError(ERROR_SUCCESS);
+    if (S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))
+        return FILE_TYPE_DISK;
+    if (S_ISCHR(st.st_mode))
+        return FILE_TYPE_CHAR;
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+        return FILE_TYPE_PIPE;
+    return FILE_TYPE_UNKNOWN;
+}
+
 BOOL DeleteFileW(LPCWSTR lpFileName)
 {
     if (!lpFileName)

@@ -43,6 +43,11 @@
 #define MOVEFILE_DELAY_UNTIL_REBOOT 0x00000004
 #define MOVEFILE_WRITE_THROUGH 0x00000008
 
+#define FILE_TYPE_UNKNOWN 0x0000
+#define FILE_TYPE_DISK 0x0001
+#define FILE_TYPE_CHAR 0x0002
+#define FILE_TYPE_PIPE 0x0003
+
 #define FILE_BEGIN 0
 #define FILE_CURRENT 1
 #define FILE_END 2
@@ -63,6 +68,7 @@ EXTERN_C BOOL GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize);
 EXTERN_C DWORD GetFileSize(HANDLE hFile, LPDWORD lpFileSizeHigh);
 EXTERN_C BOOL SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARGE_INTEGER lpNewFilePointer,
                                DWORD dwMoveMethod);
+EXTERN_C DWORD GetFileType(HANDLE hFile);
 EXTERN_C BOOL DeleteFileW(LPCWSTR lpFileName);
 EXTERN_C BOOL MoveFileExW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName, DWORD dwFlags);
 EXTERN_C BOOL MoveFileW(LPCWSTR lpExistingFileName, LPCWSTR lpNewFileName);

@@ -41,7 +41,7 @@ TEST(SafeFileName, KeepsTheLastComponentWithoutForbiddenCharacters)
     EXPECT_EQ(Safe(u"C:report.txt"), u"Creport.txt");
     EXPECT_EQ(Safe(u"<a*b>\"c\".txt"), u"abc.txt");
     EXPECT_EQ(Safe(u"tab\there\x1f\x7f.txt"), u"tabhere\x7f.txt");
-    // Nothing else is touched: leading blanks and dots, device names, non-ASCII.
+    // Nothing else is touched: leading blanks and dots, non-ASCII.
     EXPECT_EQ(Safe(u" .CON"), u" .CON");
     EXPECT_EQ(Safe(u"résumé – 履歴書.doc"), u"résumé – 履歴書.doc");
     EXPECT_EQ(Safe(u"dir\\"), u"");
@@ -92,6 +92,48 @@ TEST(SafeFileName, ALongNameKeepsItsExtensionWhole)
     const std::u16string ext300 = u"asp" + std::u16string(297, u'e');
     EXPECT_EQ(Safe(std::u16string(250, u'x') + u"." + ext300), ext300.substr(45));
     EXPECT_EQ(Safe(u"a." + std::u16string(254, u'e')), u"." + std::u16string(254, u'e'));
+}
+
+// A name that Windows would open as a device, in any folder and with any extension, is stored as
+// an ordinary file under a leading underscore.
+TEST(SafeFileName, ADeviceNameIsStoredAsAnOrdinaryFile)
+{
+    const std::pair<std::u16string_view, std::u16string_view> cases[] = {
+        {u"nul.txt", u"_nul.txt"},
+        {u"CON.jpg", u"_CON.jpg"},
+        {u"com1.png", u"_com1.png"},
+        {u"C:\\fakepath\\Com0.tar.gz", u"_Com0.tar.gz"},
+        {u"lpt\u00b9.txt", u"_lpt\u00b9.txt"},
+        {u"LPT\u00b2", u"_LPT\u00b2"},
+        {u"com\u00b3.doc", u"_com\u00b3.doc"},
+        {u"lpt9.x", u"_lpt9.x"},
+        {u"CONIN$.txt", u"_CONIN$.txt"},
+        {u"conout$", u"_conout$"},
+        {u"AUX", u"_AUX"},
+        {u"prn .txt", u"_prn .txt"}, // spaces that end the stem do not count
+        {u"nul. ", u"_nul"},         // the end Windows drops goes first
+        {u"n:ul.txt", u"_nul.txt"},  // so do forbidden characters
+        {u"aux.", u"_aux"},
+        // Not devices: other stems, a device name inside a longer stem, a leading space.
+        {u"nul_.txt", u"nul_.txt"},
+        {u"com10.txt", u"com10.txt"},
+        {u"com\u00b4.txt", u"com\u00b4.txt"},
+        {u"lpt.txt", u"lpt.txt"},
+        {u"x.nul", u"x.nul"},
+        {u" con.txt", u" con.txt"},
+        {u"console.txt", u"console.txt"},
+        {u"CONIN.txt", u"CONIN.txt"},
+    };
+    for (const auto& [client, stored] : cases) {
+        EXPECT_EQ(Safe(client), stored) << std::string(client.begin(), client.end());
+        EXPECT_FALSE(utils::NamesReservedDevice(std::u16string_view(Safe(client))));
+    }
+    EXPECT_EQ(Stored(u"nul.txt"), u"txt");
+    // The underscore never makes the name longer than 255 units: the stem loses its end instead.
+    const std::u16string extension(250, u'e');
+    EXPECT_EQ(Safe(u"nul." + extension), u"_nul." + extension);
+    EXPECT_EQ(Safe(u"nul." + extension + u"e"), u"_nu." + extension + u"e");
+    EXPECT_EQ(Safe(u"nul  ." + extension + u"e"), u"_nu." + extension + u"e");
 }
 
 TEST(StoredFileExtension, IsTheExtensionOfTheSafeName)

@@ -199,6 +199,25 @@ TEST(UploadedFile, FailedSaveAsKeepsOwnershipSoTheFileStillGoes)
     EXPECT_TRUE(dir.Files().empty());
 }
 
+TEST(UploadedFile, SaveAsOrCopyToADeviceFailsAndTheObjectKeepsItsFile)
+{
+    TestTempDir dir;
+    const WideString temp = dir.Write("tmp", "data");
+    auto file = MakeFile(OLESTR("nul.txt"), temp);
+    frame::Bstr safe;
+    ASSERT_EQ(file->get_SafeFileName(safe.Receive()), S_OK);
+    EXPECT_EQ(safe.ToWide(), OLESTR("_nul.txt"));
+    for (const OLECHAR* device : {OLESTR("nul.txt"), OLESTR("CON.jpg"), OLESTR("com1.png")}) {
+        const frame::Bstr target(dir.Wide() + OLESTR("/") + device);
+        EXPECT_EQ(file->SaveAs(target.Get(), VARIANT_TRUE), E_FAIL);
+        EXPECT_EQ(file->CopyTo(target.Get(), VARIANT_TRUE), E_FAIL);
+        EXPECT_EQ(TempFileName(*file.Get()), temp);
+    }
+    EXPECT_EQ(dir.Files(), std::vector<std::string>{"tmp"});
+    ASSERT_EQ(file->SaveAs(frame::Bstr(dir.Wide() + OLESTR("/") + safe.ToWide()).Get(), VARIANT_FALSE), S_OK);
+    EXPECT_EQ(TestTempDir::Read(dir.Path() / "_nul.txt"), "data");
+}
+
 TEST(UploadedFile, CopyToLeavesTheObjectOwningItsFile)
 {
     TestTempDir dir;

@@ -4,6 +4,8 @@
 
 #include <set>
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include "results/temp_file.h"
 #include "tests/unit/parser/parse_harness.h"
@@ -81,6 +83,41 @@ TEST(FileOperations, CopyMoveAndRemove)
     utils::RemoveFile(c);
     EXPECT_EQ(FailureText([&] { utils::RemoveFile(c); }), "Can't delete file");
     EXPECT_EQ(dir.FileCount(), 2u);
+}
+
+// A destination that Windows would open as a device takes nothing: Windows' CopyFileW reports
+// success while the bytes go nowhere, and a move that falls back to a copy would then delete its
+// source. Both are refused before the call, and the source stays where it was.
+TEST(FileOperations, DeviceDestinationsAreRefusedAndTheSourceStays)
+{
+    CTestDir dir;
+    const WideString source = MakeFile(dir, "source", "precious");
+    std::vector<WideString> devices = {dir.Wide() + OLESTR("\\nul.txt"),
+                                       dir.Wide() + OLESTR("\\CON"),
+                                       dir.Wide() + OLESTR("\\Com1.log"),
+                                       dir.Wide() + OLESTR("\\lpt\u00b9.txt"),
+                                       dir.Wide() + OLESTR("\\conout$. "),
+                                       OLESTR("NUL"),
+                                       OLESTR("C:aux.txt"),
+                                       OLESTR("\\\\.\\pipe\\kestrune-test"),
+                                       OLESTR("\\\\?\\GLOBALROOT\\Device\\Null"),
+                                       OLESTR("//./PhysicalDrive0")};
+#ifndef _WIN32
+    devices.push_back(OLESTR("/dev/null")); // an existing character device under an ordinary name
+#endif
+    for (const WideString& to : devices) {
+        SCOPED_TRACE(std::string(to.begin(), to.end()));
+        EXPECT_EQ(FailureText([&] { utils::CopyFileTo(source, to, true); }), "Can't copy file");
+        EXPECT_EQ(FailureText([&] { utils::MoveFileTo(source, to, true); }), "Can't move file");
+        EXPECT_EQ(ReadWholeFile(source), "precious");
+    }
+    EXPECT_EQ(dir.FileCount(), 1u);
+
+    // Names that only look like devices, and drive or share paths in the device namespace, are files.
+    for (const OLECHAR* name : {OLESTR("\\_nul.txt"), OLESTR("\\nul_.txt"), OLESTR("\\com10.txt"), OLESTR("\\x.nul")}) {
+        utils::CopyFileTo(source, dir.Wide() + name, false);
+        EXPECT_EQ(ReadWholeFile(dir.Wide() + name), "precious");
+    }
 }
 
 } // namespace
