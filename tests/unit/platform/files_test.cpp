@@ -191,3 +191,23 @@ TEST_F(Files, DirectoriesAndAttributes)
     EXPECT_TRUE(DeleteFileW(inner.c_str()));
     EXPECT_TRUE(RemoveDirectoryW(sub.c_str()));
 }
+
+TEST_F(Files, FileTypeTellsDisksFromDevices)
+{
+    const WideString name = Path(OLESTR("plain.txt"));
+    HANDLE file = Create(name, GENERIC_WRITE, 0, CREATE_NEW);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileType(file), static_cast<DWORD>(FILE_TYPE_DISK));
+    CloseHandle(file);
+    EXPECT_TRUE(DeleteFileW(name.c_str()));
+
+#ifdef _WIN32
+    const WideString device = OLESTR("NUL");
+#else
+    const WideString device = OLESTR("/dev/null");
+#endif
+    HANDLE null = Create(device, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING);
+    ASSERT_NE(null, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetFileType(null), static_cast<DWORD>(FILE_TYPE_CHAR));
+    CloseHandle(null);
+}
