@@ -302,7 +302,8 @@ void CUpload::ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult resul
 void CUpload::ReportParseFailure(const std::string& boundary) noexcept
 {
     if (boundary.empty()) {
-        frame::ReportFailure("Save: the Content-Type has no boundary parameter");
+        frame::ReportFailure("Save: the Content-Type has no usable boundary parameter (none, an empty one, two, or a "
+                             "quoted value left open)");
         return;
     }
     try {

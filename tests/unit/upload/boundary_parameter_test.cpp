@@ -42,6 +42,30 @@ TEST(BoundaryParameter, UnquotesAQuotedValue)
     EXPECT_EQ(Boundary(u"multipart/form-data; boundary=\"\""), u"");
 }
 
+// Quoted strings are values, never parameters: what a quoted value holds cannot name the boundary,
+// whatever it looks like, so the component and every other reader of the header see one boundary.
+TEST(BoundaryParameter, TextInsideAnotherQuotedValueIsNeverAParameter)
+{
+    EXPECT_EQ(Boundary(u"multipart/form-data; x=\"a boundary=AAA b\"; boundary=BBB"), u"BBB");
+    EXPECT_EQ(Boundary(u"multipart/form-data; x=\"a;boundary=AAA\"; boundary=BBB"), u"BBB");
+    EXPECT_EQ(Boundary(u"multipart/form-data; x=\"; boundary=AAA\""), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; x=\"\\\"; boundary=AAA\"; boundary=BBB"), u"BBB");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=BBB; x=\"boundary=AAA\""), u"BBB");
+    // A quoted string where a name belongs is skipped whole.
+    EXPECT_EQ(Boundary(u"multipart/form-data; \"boundary=AAA\"; boundary=BBB"), u"BBB");
+    // A quote left open: nothing after it can be read the same way by everyone.
+    EXPECT_EQ(Boundary(u"multipart/form-data; x=\"a; boundary=BBB"), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=BBB; x=\"a"), u"");
+}
+
+TEST(BoundaryParameter, TwoBoundaryParametersNameNone)
+{
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AAA; boundary=BBB"), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AAA; Boundary=\"AAA\""), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=; boundary=BBB"), u"");
+    EXPECT_EQ(Boundary(u"multipart/form-data; boundary=AAA boundary=BBB"), u"");
+}
+
 TEST(BoundaryParameter, AnswersEmptyWithoutAValue)
 {
     EXPECT_EQ(Boundary(u"multipart/form-data"), u"");

@@ -180,7 +180,8 @@ TEST_F(FailureReport, EachSaveFailureNamesItsCauseInOneLine)
 
     auto noBoundary = Bound(Page("POST", "multipart/form-data", kBody));
     EXPECT_EQ(Save(*noBoundary.Get(), dir.Wide()), E_FAIL);
-    EXPECT_EQ(reasons.Take(), One("Save: the Content-Type has no boundary parameter"));
+    EXPECT_EQ(reasons.Take(), One("Save: the Content-Type has no usable boundary parameter (none, an empty one, two, "
+                                  "or a quoted value left open)"));
 
     auto badMode = Bound(Page("POST", multipart, kBody));
     ASSERT_EQ(PutRawDetectCharRefs(*badMode.Get(), 7), S_OK);

@@ -240,6 +240,27 @@ TEST_F(UploadSave, AMultipartRequestWithoutABoundaryFails)
     EXPECT_TRUE(dir.Files().empty());
 }
 
+// The body holds parts under two boundaries: the one named inside another parameter's quoted
+// value would smuggle a field past a reader that takes only the real parameter.
+TEST_F(UploadSave, TakesTheBoundaryParameterNotTextInsideAQuotedValue)
+{
+    const std::string body = "--BBB\r\n" + Part("real", "seen by everyone\r\n--AAA\r\n" + Part("smuggled", "hidden")) +
+                             "\r\n--AAA--\r\n--BBB--\r\n";
+    TestTempDir dir;
+    auto upload = BoundUpload(host::CreateMemoryPage(
+        "POST", {{"Content-Type", "multipart/form-data; x=\"a boundary=AAA b\"; boundary=BBB"}}, body));
+    ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
+    const Outcome got = Read(*upload.Get());
+    ASSERT_EQ(got.form.size(), 1u);
+    EXPECT_EQ(got.form[0].first, "real");
+
+    auto twice = BoundUpload(
+        host::CreateMemoryPage("POST", {{"Content-Type", "multipart/form-data; boundary=AAA; boundary=BBB"}}, body));
+    EXPECT_EQ(Save(*twice.Get(), dir.Wide()), E_FAIL);
+    EXPECT_TRUE(Read(*twice.Get()).form.empty());
+    EXPECT_TRUE(dir.Files().empty());
+}
+
 TEST_F(UploadSave, KeepsEveryFieldOfARepeatedNameInPostingOrder)
 {
     TestTempDir dir;
