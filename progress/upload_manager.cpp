@@ -4,7 +4,7 @@
 #include "frame/failure_reason.h"
 #include "results/file_operations.h"
 
-#include <algorithm>
+#include <iterator>
 #include <utility>
 
 void CUploadManager::Term(bool mayCallCom) noexcept
@@ -12,7 +12,7 @@ void CUploadManager::Term(bool mayCallCom) noexcept
     frame::CriticalSectionLock hold(lock_);
     if (!mayCallCom) {
         for (auto& entry : registry_)
-            entry.second.Abandon();
+            entry.second.registration.Abandon();
     }
     expiryList_.clear();
     registry_.clear();
@@ -21,12 +21,24 @@ void CUploadManager::Term(bool mayCallCom) noexcept
 
 void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
 {
+    if (id.size() > MaxIdLength) {
+        frame::ReportFailure("Save: the upload ID is ", id.size(), " characters long; at most ", MaxIdLength,
+                             " are allowed");
+        throw EIdTooLong();
+    }
     if (!metadata)
         throw EUploadManager();
     frame::CriticalSectionLock hold(lock_);
     if (!id.empty() && registry_.contains(id)) {
         frame::ReportFailure("Save: the upload ID ", frame::Quoted(id),
                              " is already registered (an upload under it runs, or ended less than 10 minutes ago)");
+        throw EUploadManager();
+    }
+    while (registry_.size() >= MaxEntries && !expiryList_.empty())
+        ForgetOldestEnded();
+    if (registry_.size() >= MaxEntries) {
+        frame::ReportFailure("Save: the upload registry is full: ", registry_.size(),
+                             " uploads are running in this process");
         throw EUploadManager();
     }
 
@@ -43,9 +55,10 @@ void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
         if (FAILED(control->put_ID(idText.Get())))
             throw EUploadManager();
     }
-    CGitRegistration registration = CGitRegistration::Register(metadata, IID_IUploadMetadata);
+    TEntry entry;
+    entry.registration = CGitRegistration::Register(metadata, IID_IUploadMetadata);
     WideString written = key;
-    registry_.emplace(std::move(key), std::move(registration));
+    registry_.emplace(std::move(key), std::move(entry));
     id.swap(written);
 }
 
@@ -55,7 +68,7 @@ frame::ComPtr<IUploadMetadata> CUploadManager::Find(const WideString& id)
     frame::CriticalSectionLock hold(lock_);
     const auto entry = registry_.find(id);
     if (entry != registry_.end()) {
-        if (FAILED(entry->second.Get(IID_IUploadMetadata, result.ReceiveVoid())) || !result)
+        if (FAILED(entry->second.registration.Get(IID_IUploadMetadata, result.ReceiveVoid())) || !result)
             throw EUploadManager();
     }
     return result;
@@ -70,26 +83,35 @@ bool CUploadManager::Contains(const WideString& id)
 void CUploadManager::Remove(const WideString& id)
 {
     frame::CriticalSectionLock hold(lock_);
-    registry_.erase(id);
-    const auto scheduled =
-        std::find_if(expiryList_.begin(), expiryList_.end(), [&](const auto& pending) { return pending.second == id; });
-    if (scheduled != expiryList_.end()) {
-        expiryList_.erase(scheduled);
+    const auto entry = registry_.find(id);
+    if (entry == registry_.end())
+        return;
+    const bool scheduled = entry->second.scheduled;
+    if (scheduled)
+        expiryList_.erase(entry->second.expiry);
+    registry_.erase(entry);
+    if (scheduled)
         worker_.PostChanged();
-    }
 }
 
 void CUploadManager::Unregister(const WideString& id)
 {
     frame::CriticalSectionLock hold(lock_);
-    if (!registry_.contains(id))
-        return;
-    if (std::any_of(expiryList_.begin(), expiryList_.end(), [&](const auto& pending) { return pending.second == id; }))
-        return; // the first schedule stands
+    const auto entry = registry_.find(id);
+    if (entry == registry_.end() || entry->second.scheduled)
+        return; // unknown, or the first schedule stands
     expiryList_.emplace_back(::GetTickCount() + RetentionMs, id);
+    entry->second.expiry = std::prev(expiryList_.end());
+    entry->second.scheduled = true;
     if (!worker_.Start())
         throw EUploadManager();
     worker_.PostChanged();
+}
+
+void CUploadManager::ForgetOldestEnded() noexcept
+{
+    registry_.erase(expiryList_.front().second);
+    expiryList_.pop_front();
 }
 
 void CUploadManager::WorkerStarting(CWorkerThread::TRun&)
@@ -111,11 +133,8 @@ void CUploadManager::WorkerWake(CWorkerThread::TRun& run, bool, bool)
     };
 
     const bool wasEmpty = expiryList_.empty();
-    while (!expiryList_.empty() && static_cast<LONG>(expiryList_.front().first - ::GetTickCount()) <= 0) {
-        // Revoking the registration may destroy the statistics object here.
-        registry_.erase(expiryList_.front().second);
-        expiryList_.pop_front();
-    }
+    while (!expiryList_.empty() && static_cast<LONG>(expiryList_.front().first - ::GetTickCount()) <= 0)
+        ForgetOldestEnded();
 
     const DWORD now = ::GetTickCount();
     if (!expiryList_.empty()) {

@@ -6,6 +6,11 @@
 // demand and ending 60 seconds after its last expiry, carries out the delayed removals.
 // The one instance belongs to the module (Init at process attach, Term at process detach).
 //
+// The registry is bounded, since every page of the site shares the process: at most MaxEntries
+// entries, IDs of at most MaxIdLength characters. When it is full, the ended upload that expires
+// first makes room for a new one; when every entry is a running upload, Register refuses. Every
+// operation costs O(1) on average: an entry knows its place in the expiry list.
+//
 // Lock order: an object's lock, then this manager's lock, then a statistics object's lock.
 #pragma once
 
@@ -17,6 +22,7 @@
 
 #include "kestrune_idl.h"
 
+#include <cstddef>
 #include <list>
 #include <unordered_map>
 #include <utility>
@@ -24,12 +30,16 @@
 class CUploadManager : private CWorkerThread::IJob {
 public:
     class EUploadManager {};
+    /// An upload ID longer than MaxIdLength; Save answers it with E_INVALIDARG.
+    class EIdTooLong : public EUploadManager {};
     /// Leaves the worker's loop (idle time-out).
     class EUploadManagerInt : public CWorkerThread::ELeaveLoop {};
 
-    static constexpr DWORD RetentionMs = 600000; // an ended upload stays findable this long
-    static constexpr DWORD IdleLifeMs = 60000;   // the worker ends after this long without work
-    static constexpr DWORD MinRearmMs = 500;     // shortest delay of the worker's timer
+    static constexpr DWORD RetentionMs = 600000;     // an ended upload stays findable this long
+    static constexpr std::size_t MaxEntries = 10000; // running and ended uploads together
+    static constexpr std::size_t MaxIdLength = 1024; // characters of an upload ID
+    static constexpr DWORD IdleLifeMs = 60000;       // the worker ends after this long without work
+    static constexpr DWORD MinRearmMs = 500;         // shortest delay of the worker's timer
     // The worker's private thread messages (the progress timer's are the other way round).
     static constexpr UINT ScheduleChangedMessage = WM_USER + 1;
     static constexpr UINT QuitMessage = WM_USER + 2;
@@ -43,8 +53,10 @@ public:
     /// True while a worker thread exists.
     bool IsRunning() noexcept { return worker_.IsRunning(); }
 
-    /// Registers metadata under id; an empty id is replaced by a new GUID string first.
-    /// Throws EUploadManager for a null pointer, a taken ID or a failing statistics object.
+    /// Registers metadata under id; an empty id is replaced by a new GUID string first. When the
+    /// registry is full, the ended upload that expires first is forgotten to make room. Throws
+    /// EIdTooLong for an ID longer than MaxIdLength, and EUploadManager for a null pointer, a taken
+    /// ID, a registry full of running uploads or a failing statistics object.
     void Register(WideString& id, IUploadMetadata*& metadata);
     /// The statistics registered under id, or null.
     frame::ComPtr<IUploadMetadata> Find(const WideString& id);
@@ -63,8 +75,19 @@ private:
     void WorkerStarting(CWorkerThread::TRun& run) override;
     void WorkerWake(CWorkerThread::TRun& run, bool timerFired, bool changed) override;
 
+    using TExpiryList = std::list<std::pair<DWORD, WideString>>; // (expiry tick, ID), oldest first
+    struct TEntry {
+        CGitRegistration registration;
+        bool scheduled = false;
+        TExpiryList::iterator expiry; // its place in expiryList_ once scheduled
+    };
+
+    // Forgets the entry at the front of the expiry list. Revoking its registration may destroy the
+    // statistics object here.
+    void ForgetOldestEnded() noexcept;
+
     frame::CriticalSection lock_;
-    std::unordered_map<WideString, CGitRegistration> registry_;
-    std::list<std::pair<DWORD, WideString>> expiryList_;
+    std::unordered_map<WideString, TEntry> registry_;
+    TExpiryList expiryList_;
     CWorkerThread worker_{lock_, *this, ScheduleChangedMessage, QuitMessage};
 };

@@ -5,6 +5,7 @@
 #include "frame/failure_reason.h"
 #include "frame/module.h"
 #include "frame/variant.h"
+#include "progress/upload_manager.h"
 #include "progress/upload_metadata_auto_wrap.h"
 #include "results/text_field_collection.h"
 #include "results/uploaded_file_collection.h"
@@ -238,6 +239,9 @@ STDMETHODIMP CUpload::Save(BSTR TempDir)
         } catch (const EEmptyQuery&) {
             saveState_ = SaveState::Finished;
             return S_OK;
+        } catch (const CUploadManager::EIdTooLong&) {
+            saveState_ = SaveState::Failed;
+            return E_INVALIDARG;
         } catch (...) {
             saveState_ = SaveState::Failed;
             if (frame::FailureReasonsOnThisThread() == reasonsBefore)

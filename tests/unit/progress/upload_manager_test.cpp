@@ -3,10 +3,13 @@
 
 #include "frame/bstr.h"
 #include "progress_test_support.h"
+#include "tests/unit/objects/test_temp_dir.h"
 
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -117,6 +120,57 @@ TEST_F(UploadManagerTest, RegistrationHoldsTheStatisticsUntilRemoved)
 }
 
 // --- delayed removal, on the virtual clock where the platform has one ---
+
+TEST_F(UploadManagerTest, AnIdLongerThanTheLimitIsRefusedBeforeAnythingIsRegistered)
+{
+    auto m = NewMetadata();
+    WideString longest(CUploadManager::MaxIdLength, OLECHAR('x'));
+    WideString tooLong = longest + OLESTR("y");
+    EXPECT_THROW(Register(tooLong, m), CUploadManager::EIdTooLong);
+    EXPECT_FALSE(Manager().Contains(tooLong));
+    EXPECT_EQ(IdOf(m), WideString()); // nothing was written into the statistics either
+    Register(longest, m);
+    EXPECT_TRUE(Manager().Contains(longest));
+    Manager().Remove(longest);
+}
+
+// At most MaxEntries uploads: a full registry forgets the ended upload that would expire first;
+// when every entry is a running upload, registering fails.
+TEST_F(UploadManagerTest, AFullRegistryMakesRoomFromTheEndedUploadsOldestFirst)
+{
+    auto m = NewMetadata();
+    std::vector<WideString> ids;
+    // Fill it with running uploads (uploads other tests left ended make room as they go).
+    for (std::size_t i = 0; i <= CUploadManager::MaxEntries; ++i) {
+        WideString id = testing_support::ToWide("full-" + std::to_string(i));
+        try {
+            Register(id, m);
+        } catch (const CUploadManager::EUploadManager&) {
+            EXPECT_FALSE(Manager().Contains(id));
+            break;
+        }
+        ids.push_back(id);
+    }
+    ASSERT_EQ(ids.size(), CUploadManager::MaxEntries);
+
+    Manager().Unregister(ids[7]);
+    Manager().Unregister(ids[3]);
+    WideString next = OLESTR("full-next");
+    Register(next, m);
+    EXPECT_FALSE(Manager().Contains(ids[7])); // ended first, forgotten first
+    EXPECT_TRUE(Manager().Contains(ids[3]));
+    WideString after = OLESTR("full-after");
+    Register(after, m);
+    EXPECT_FALSE(Manager().Contains(ids[3]));
+    WideString refused = OLESTR("full-refused");
+    EXPECT_THROW(Register(refused, m), CUploadManager::EUploadManager);
+    EXPECT_TRUE(Manager().Contains(ids[0]));
+
+    for (const WideString& id : ids)
+        Manager().Remove(id);
+    Manager().Remove(next);
+    Manager().Remove(after);
+}
 
 class UploadManagerRetentionTest : public UploadManagerTest {
 protected:

@@ -9,6 +9,7 @@
 #include "tests/unit/objects/test_temp_dir.h"
 #include "tests/unit/platform/test_objects.h"
 #include "tests/unit/progress/progress_test_support.h"
+#include "progress/upload_manager.h"
 #include "upload/upload.h"
 
 #ifndef _WIN32
@@ -223,6 +224,52 @@ TEST_F(FailureReport, ATakenIdIsNamedAndASuccessSaysNothing)
     EXPECT_EQ(Save(*second.Get(), dir.Wide()), E_FAIL);
     EXPECT_EQ(reasons.Take(), One("Save: the upload ID \"reason-taken-id\" is already registered (an upload under it "
                                   "runs, or ended less than 10 minutes ago)"));
+}
+
+// The registry of uploads is bounded: an ID too long for it is an invalid argument, and a registry
+// full of running uploads refuses one more before a byte of its body is read.
+TEST_F(FailureReport, TheUploadRegistryRefusesLongIdsAndASaveThatFindsItFull)
+{
+    TestTempDir dir;
+    CapturedReasons reasons;
+    const std::string multipart = "multipart/form-data; boundary=AaB03x";
+
+    auto longId = Bound(Page("POST", multipart, kBody));
+    const WideString tooLong(CUploadManager::MaxIdLength + 1, OLECHAR('i'));
+    ASSERT_EQ(longId->put_ID(frame::Bstr(tooLong).Get()), S_OK);
+    EXPECT_EQ(Save(*longId.Get(), dir.Wide()), E_INVALIDARG);
+    EXPECT_EQ(reasons.Take(), One("Save: the upload ID is 1025 characters long; at most 1024 are allowed"));
+    VARIANT_BOOL known = VARIANT_TRUE;
+    ASSERT_EQ(longId->IsUploadInitialized(frame::Bstr(tooLong).Get(), &known), S_OK);
+    EXPECT_EQ(known, VARIANT_FALSE);
+    frame::ComPtr<ITextFieldCollection> form;
+    ASSERT_EQ(longId->get_Form(form.Receive()), S_OK);
+    LONG count = -1;
+    ASSERT_EQ(form->get_Count(&count), S_OK);
+    EXPECT_EQ(count, 0);
+
+    // Fill the registry with running uploads.
+    auto stats = progress_test::NewStatistics();
+    frame::ComPtr<IUploadMetadata> metadata;
+    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, metadata), S_OK);
+    std::vector<WideString> running;
+    for (std::size_t i = 0; i < CUploadManager::MaxEntries; ++i) {
+        WideString id = testing_support::ToWide("running-" + std::to_string(i));
+        IUploadMetadata* raw = metadata.Get();
+        progress_test::Manager().Register(id, raw);
+        running.push_back(id);
+    }
+    (void)reasons.Take();
+    LONGLONG bytesRead = 0;
+    auto page = Page("POST", multipart, kBody);
+    page->Request().SetReadObserver([&](LONGLONG, LONG got) { bytesRead += got; });
+    auto full = Bound(page);
+    EXPECT_EQ(Save(*full.Get(), dir.Wide()), E_FAIL);
+    EXPECT_EQ(reasons.Take(), One("Save: the upload registry is full: 10000 uploads are running in this process"));
+    EXPECT_EQ(bytesRead, 0);
+    for (const WideString& id : running)
+        progress_test::Manager().Remove(id);
+    EXPECT_TRUE(dir.Files().empty());
 }
 
 TEST_F(FailureReport, AFailedSaveAsNamesTheWin32Error)
