@@ -9,6 +9,9 @@ namespace {
 /// exit code 1. Nobody outside the worker sees it.
 class EWorkerFailed {};
 
+/// An address inside this module, to find the module by.
+const char kModuleAnchor = 0;
+
 } // namespace
 
 HRESULT CWorkerThread::Init() noexcept
@@ -51,13 +54,24 @@ bool CWorkerThread::Start()
     PruneEnded();
     startupOk_.store(false);
 
+    // The worker's own reference to this module, taken here, where the module is surely loaded;
+    // the worker gives it back as its very last step.
+    HMODULE module = nullptr;
+    if (!::GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&kModuleAnchor),
+                              &module))
+        return false;
+    startingModule_ = module;
+
     // The run-time library's thread start, not CreateThread, so that the C and C++ run-time is
     // set up for the new thread. Handle and id are recorded at once, under the owner's lock: the
     // owner posts to the id as soon as Start returns.
     unsigned id = 0;
     const uintptr_t handle = ::_beginthreadex(nullptr, 0, &CWorkerThread::ThreadProc, this, 0, &id);
-    if (!handle)
+    if (!handle) {
+        startingModule_ = nullptr;
+        ::FreeLibrary(module);
         return false;
+    }
     thread_ = reinterpret_cast<HANDLE>(handle);
     threadId_ = id;
 
@@ -111,7 +125,13 @@ void CWorkerThread::Stop() noexcept
 
 unsigned __stdcall CWorkerThread::ThreadProc(void* self)
 {
-    return static_cast<CWorkerThread*>(self)->Main();
+    auto* worker = static_cast<CWorkerThread*>(self);
+    // Start set it before creating this thread, and waits for this worker's start-up report before
+    // it could start another one.
+    const HMODULE module = worker->startingModule_;
+    const unsigned exitCode = worker->Main();
+    // The last step: the module may go with this reference, so no code of it may run after.
+    ::FreeLibraryAndExitThread(module, exitCode);
 }
 
 unsigned CWorkerThread::Main() noexcept

@@ -14,6 +14,11 @@
 // owner under it. When the worker leaves, it stops being recorded (under the lock), but IsRunning
 // stays true until its thread has really ended, so the module is not unloaded under a thread that
 // is still returning.
+//
+// A worker also holds a reference to the module that contains its code, taken by Start and given
+// back as the thread ends (FreeLibraryAndExitThread, after CoUninitialize): a host that frees the
+// DLL while a worker runs, without asking DllCanUnloadNow, leaves it mapped until the worker is
+// gone, instead of leaving the thread to run in unmapped code.
 #pragma once
 
 #include "frame/critical_section.h"
@@ -92,6 +97,7 @@ private:
     const UINT quitMessage_;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
+    HMODULE startingModule_ = nullptr; // the reference Start took for the worker it starts
     HANDLE readyEvent_ = nullptr;
     std::atomic<bool> startupOk_{false};
     std::vector<HANDLE> ended_; // forgotten workers whose threads may still be returning

@@ -93,11 +93,25 @@ EXTERN_C BOOL SetThreadLocale(LCID Locale);
 EXTERN_C LCID GetUserDefaultLCID();
 EXTERN_C LCID GetSystemDefaultLCID();
 
-// Modules: the running executable stands for every module.
+// Modules: the running executable stands for every module. GetModuleHandleExW takes a reference
+// on it and FreeLibrary gives one back (platform::ModuleReferencesTaken counts them); nothing is
+// ever unloaded. FreeLibraryAndExitThread ends a thread started by _beginthreadex or CreateThread
+// with the given exit code.
+#define GET_MODULE_HANDLE_EX_FLAG_PIN 0x00000001
+#define GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT 0x00000002
+#define GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS 0x00000004
 EXTERN_C DWORD GetModuleFileNameW(HMODULE hModule, LPWSTR lpFilename, DWORD nSize);
 EXTERN_C HMODULE GetModuleHandleW(LPCWSTR lpModuleName);
+EXTERN_C BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule);
+EXTERN_C BOOL FreeLibrary(HMODULE hLibModule);
+EXTERN_C [[noreturn]] void FreeLibraryAndExitThread(HMODULE hLibModule, DWORD dwExitCode);
 EXTERN_C BOOL DisableThreadLibraryCalls(HMODULE hLibModule);
 #define GetModuleFileName GetModuleFileNameW
 #define GetModuleHandle GetModuleHandleW
+
+namespace platform {
+/// Test hook: the module references taken by GetModuleHandleExW and not yet given back.
+long ModuleReferencesTaken() noexcept;
+} // namespace platform
 
 #endif // !_WIN32

@@ -38,4 +38,8 @@ void WakeMessageLoops();
 /// Last error from an errno value of a file operation.
 DWORD ErrorFromErrno(int error);
 
+/// Ends the calling thread, which the stand-in started, with exitCode (ExitThread): unwinds to the
+/// thread's start, which records the code.
+[[noreturn]] void ExitCurrentThread(DWORD exitCode);
+
 } // namespace platform::detail

@@ -2,6 +2,9 @@
 #include "platform/posix/codepages.h"
 #include "platform/posix/kernel.h"
 
+#include "platform/posix/kernel_objects.h"
+
+#include <atomic>
 #include <climits>
 #include <string>
 #include <unistd.h>
@@ -58,10 +61,52 @@ DWORD GetModuleFileNameW(HMODULE, LPWSTR lpFilename, DWORD nSize)
     return static_cast<DWORD>(text.size());
 }
 
+namespace {
+std::atomic<long> g_moduleReferences{0};
+}
+
 HMODULE GetModuleHandleW(LPCWSTR)
 {
     static int self;
     return reinterpret_cast<HMODULE>(&self);
+}
+
+BOOL GetModuleHandleExW(DWORD dwFlags, LPCWSTR lpModuleName, HMODULE* phModule)
+{
+    if (!phModule) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *phModule = nullptr;
+    if (!(dwFlags & GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS) && lpModuleName) {
+        SetLastError(ERROR_MOD_NOT_FOUND); // only the running program is known, by address or as null
+        return FALSE;
+    }
+    if (!(dwFlags & (GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT | GET_MODULE_HANDLE_EX_FLAG_PIN)))
+        g_moduleReferences.fetch_add(1);
+    *phModule = GetModuleHandleW(nullptr);
+    return TRUE;
+}
+
+BOOL FreeLibrary(HMODULE hLibModule)
+{
+    if (hLibModule != GetModuleHandleW(nullptr)) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return FALSE;
+    }
+    g_moduleReferences.fetch_sub(1);
+    return TRUE;
+}
+
+void FreeLibraryAndExitThread(HMODULE hLibModule, DWORD dwExitCode)
+{
+    FreeLibrary(hLibModule);
+    platform::detail::ExitCurrentThread(dwExitCode);
+}
+
+long platform::ModuleReferencesTaken() noexcept
+{
+    return g_moduleReferences.load();
 }
 
 BOOL DisableThreadLibraryCalls(HMODULE)

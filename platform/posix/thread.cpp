@@ -13,6 +13,11 @@ namespace {
 std::atomic<DWORD> g_nextThreadId{0x100};
 thread_local DWORD t_threadId = 0;
 
+// Thrown by ExitCurrentThread, caught at the start of the thread.
+struct ThreadExit {
+    DWORD code;
+};
+
 DWORD NewThreadId()
 {
     return g_nextThreadId.fetch_add(4);
@@ -36,7 +41,12 @@ HANDLE Start(unsigned (*routine)(void*), void* arg, bool suspended, DWORD* idOut
                 std::unique_lock lock(WaitLock());
                 WaitChanged().wait(lock, [&] { return !thread->suspended; });
             }
-            DWORD code = routine(arg);
+            DWORD code;
+            try {
+                code = routine(arg);
+            } catch (const ThreadExit& exit) {
+                code = exit.code;
+            }
             DropThreadQueue();
             {
                 std::lock_guard guard(WaitLock());
@@ -55,6 +65,12 @@ HANDLE Start(unsigned (*routine)(void*), void* arg, bool suspended, DWORD* idOut
 }
 
 } // namespace
+
+void ExitCurrentThread(DWORD exitCode)
+{
+    throw ThreadExit{exitCode};
+}
+
 } // namespace platform::detail
 
 using namespace platform::detail;

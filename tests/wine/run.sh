@@ -289,7 +289,7 @@ check_hostile() { # ARCH BUILD
 }
 
 # teardown.exe, many times: an upload followed at once by the end of the process, and an upload
-# followed by release, CoFreeUnusedLibraries and FreeLibrary. Every run must end within the time
+# followed by release and FreeLibrary under the DLL's running workers. Every run must end within the time
 # limit (a hang at detach shows as exit code 124) with exit code 0; the unload runs leave no file.
 check_teardown() { # ARCH BUILD
     local arch=$1 build=$2 exe="$2/tests/wine/teardown.exe" runs=${KESTRUNE_TEARDOWN_RUNS:-10}

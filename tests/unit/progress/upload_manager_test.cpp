@@ -172,6 +172,35 @@ TEST_F(UploadManagerTest, AFullRegistryMakesRoomFromTheEndedUploadsOldestFirst)
     Manager().Remove(after);
 }
 
+#ifndef _WIN32
+// Each worker holds the module that contains its code from its start to its very end, so that a
+// host freeing the DLL under a running worker leaves the code mapped until the worker is gone.
+TEST_F(UploadManagerTest, EachWorkerHoldsTheModuleFromItsStartToItsEnd)
+{
+    StopWorkers();
+    const long base = platform::ModuleReferencesTaken();
+    auto m = NewMetadata();
+    WideString id = OLESTR("mgr-module-reference");
+    Register(id, m);
+    EXPECT_EQ(platform::ModuleReferencesTaken(), base); // registering starts no worker
+    Manager().Unregister(id);
+    ASSERT_TRUE(Manager().IsRunning());
+    EXPECT_EQ(platform::ModuleReferencesTaken(), base + 1);
+
+    frame::ComPtr<ITimerSubscriber> subscriber;
+    ASSERT_EQ(frame::QueryInterfaceTo(m.Get(), IID_ITimerSubscriber, subscriber), S_OK);
+    ITimerSubscriber* raw = subscriber.Get();
+    Timer().Subscribe(id, raw);
+    EXPECT_EQ(platform::ModuleReferencesTaken(), base + 2);
+
+    Timer().Unsubscribe(id, true);
+    Manager().Remove(id);
+    StopWorkers(); // returns once both threads have really ended
+    EXPECT_FALSE(Manager().IsRunning());
+    EXPECT_EQ(platform::ModuleReferencesTaken(), base);
+}
+#endif
+
 class UploadManagerRetentionTest : public UploadManagerTest {
 protected:
     void SetUp() override
