@@ -1,15 +1,17 @@
-// Drives Debian's chromium through examples/asp served by aspserve.exe: uploads a large file with
-// text fields while the browser's network emulation throttles the upload, watches the progress
-// bar, checks the result page and the stored file; then a second upload cancelled at about half.
+// Drives Debian's chromium through examples/asp served by aspserve.exe: uploads a large file, three
+// more through the form's `multiple` input and text fields while the browser's network emulation
+// throttles the upload, watches the progress bar, checks the result page and every stored file;
+// then a second upload cancelled at about half.
 //
 //   node upload_test.mjs BASE_URL FILE SITE_DIR SCREENSHOT
 //
 // Prints "ok ..." / "FAIL ..." lines and exits 1 when a check failed.
 import { chromium } from "playwright-core";
 import { createHash } from "node:crypto";
-import { createReadStream, existsSync, mkdtempSync, readdirSync, rmSync, statSync } from "node:fs";
+import { createReadStream, existsSync, mkdtempSync, readdirSync, rmSync, statSync, writeFileSync } from "node:fs";
+import { randomBytes } from "node:crypto";
 import { tmpdir } from "node:os";
-import { basename, join } from "node:path";
+import { basename, dirname, join } from "node:path";
 
 const [baseUrl, file, siteDir, screenshot] = process.argv.slice(2);
 const fileName = basename(file);
@@ -18,6 +20,13 @@ const savedDir = join(siteDir, "data", "saved");
 const tempDir = join(siteDir, "data", "temp");
 // Text beyond U+FFFF (surrogate pairs), markup characters, a quote and a line break.
 const fields = { title: "Grüße 😀 𝄞 done", author: "O'Brien & <Co> \"quoted\"", notes: "line one\nline two" };
+// Three small files chosen together in the form's "More files" input (one field name, `multiple`).
+const moreFiles = [["more-one.txt", "the first of several files\n"], ["more-two.csv", "a,b\n1,2\n"],
+  ["more-three.bin", randomBytes(5000)]].map(([name, content]) => {
+  const path = join(dirname(file), name);
+  writeFileSync(path, content);
+  return path;
+});
 // Bytes per second the browser may send: the upload lasts about 9 s.
 const uploadThroughput = Math.round(fileSize / 9);
 
@@ -64,6 +73,7 @@ const readProgress = (page) => page.evaluate(() => ({
 
 async function completeRun(context) {
   const page = await openForm(context);
+  await page.setInputFiles("#more", moreFiles);
   const started = Date.now();
   await page.click("#send");
   const percents = [];
@@ -92,16 +102,28 @@ async function completeRun(context) {
   check("the current file name was shown", nameSeen);
   check("a screenshot was taken mid-upload", shot && existsSync(screenshot));
 
-  const listed = await page.evaluate(() => {
-    const row = document.querySelector("#upload-result tr.file");
+  const result = await page.evaluate(() => {
+    const rows = [...document.querySelectorAll("#upload-result tr.file")].map((row) => ({
+      field: row.querySelector(".field").textContent, name: row.querySelector(".name").textContent,
+      stored: row.querySelector(".stored").textContent, size: row.querySelector(".size").textContent }));
     const values = {};
     for (const r of document.querySelectorAll("#upload-result tr.text-field"))
       values[r.querySelector(".field").textContent] = r.querySelector(".value").textContent;
-    return row ? { name: row.querySelector(".name").textContent, stored: row.querySelector(".stored").textContent,
-      size: row.querySelector(".size").textContent, values } : null;
+    return { rows, values };
   });
+  const main = result.rows.find((row) => row.name === fileName);
+  const listed = main ? { ...main, values: result.values } : null;
   check("the result lists the file with its exact size",
-    listed && listed.name === fileName && listed.size === String(fileSize), JSON.stringify(listed));
+    listed && listed.size === String(fileSize), JSON.stringify(result.rows));
+  check(`the result lists every file of the multiple input (${moreFiles.length})`,
+    result.rows.filter((row) => row.field === "more").length === moreFiles.length, JSON.stringify(result.rows));
+  for (const path of moreFiles) {
+    const row = result.rows.find((r) => r.field === "more" && r.name === basename(path));
+    const stored = row ? join(savedDir, row.stored) : "";
+    check(`${basename(path)} arrived with its exact size and its SHA-256`,
+      row && row.size === String(statSync(path).size) && existsSync(stored) &&
+      (await sha256(stored)) === (await sha256(path)), JSON.stringify(row));
+  }
   for (const [name, value] of Object.entries(fields)) {
     // Browsers send a textarea's line breaks as CRLF.
     const shown = listed ? (listed.values[name] ?? "").replace(/\r\n/g, "\n") : undefined;
@@ -156,6 +178,7 @@ try {
 } finally {
   await context.close();
   rmSync(profile, { recursive: true, force: true });
+  for (const path of moreFiles) rmSync(path, { force: true });
 }
 check("the browser profile is removed", !existsSync(profile));
 process.exit(failures === 0 ? 0 : 1);
