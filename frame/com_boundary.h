@@ -15,14 +15,23 @@
 // The callable returns an HRESULT (answered as is) or nothing (answered S_OK). A frame::ComError
 // answers its own HRESULT; any other exception, std::bad_alloc included, answers E_FAIL.
 //
-// Every failure also clears the calling thread's error object: our objects answer
-// ISupportErrorInfo but never set one, so a caller that asks (the automation layer does, to fill a
-// script's Err.Description) must find none rather than one left by an earlier, unrelated call.
+// Every failure also clears the calling thread's error object, so that a caller that asks (the
+// automation layer does, to fill a script's Err.Description) never finds one left by an earlier,
+// unrelated call. The objects scripts call name themselves instead:
+//
+//   return frame::ComBoundary(kErrorSource, [&]() -> HRESULT { ... });
+//
+// and a failure then leaves an error object of theirs: the ProgID as its source, and as its
+// description the failure reason the call reported last (frame::ReportFailure), or a plain
+// sentence for the HRESULT when the call reported none.
 #pragma once
 
 #include "frame/com_error.h"
+#include "frame/error_info.h"
+#include "frame/failure_reason.h"
 #include "platform/win.h"
 
+#include <cstdint>
 #include <type_traits>
 #include <utility>
 
@@ -44,6 +53,18 @@ HRESULT ComBoundary(F&& body) noexcept
     }
     if (FAILED(hr))
         ::SetErrorInfo(0, nullptr);
+    return hr;
+}
+
+/// ComBoundary for an object that answers through error information (ISupportErrorInfo): a failure
+/// leaves an error object from `source` that describes it.
+template <class F>
+HRESULT ComBoundary(const ErrorSource& source, F&& body) noexcept
+{
+    const std::uint32_t reasonsBefore = FailureReasonsOnThisThread();
+    const HRESULT hr = ComBoundary(std::forward<F>(body));
+    if (FAILED(hr))
+        LeaveErrorInfo(source, hr, FailureReasonsOnThisThread() != reasonsBefore);
     return hr;
 }
 

@@ -7,6 +7,7 @@ namespace frame {
 namespace {
 
 thread_local std::uint32_t t_reasons = 0;
+thread_local WideString t_lastReason;
 
 void AppendAscii(WideString& line, const char* text)
 {
@@ -58,8 +59,9 @@ void AppendReason(WideString& line, long long number)
     AppendAscii(line, text);
 }
 
-void EmitReason(WideString& line) noexcept
+void EmitReason(WideString& line)
 {
+    t_lastReason.assign(line, kFailureReasonPrefix.size());
     line.push_back(OLECHAR('\n'));
     ++t_reasons;
     ::OutputDebugStringW(reinterpret_cast<LPCWSTR>(line.c_str()));
@@ -70,6 +72,11 @@ void EmitReason(WideString& line) noexcept
 std::uint32_t FailureReasonsOnThisThread() noexcept
 {
     return t_reasons;
+}
+
+WideString LastFailureReasonOnThisThread()
+{
+    return t_lastReason;
 }
 
 } // namespace frame

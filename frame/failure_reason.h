@@ -72,7 +72,7 @@ inline void AppendReason(WideString& line, unsigned long long number)
 {
     AppendReason(line, static_cast<long long>(number));
 }
-void EmitReason(WideString& line) noexcept;
+void EmitReason(WideString& line);
 } // namespace detail
 
 /// Sends one reason line to the debugger's output. Keeps the thread's last error unchanged.
@@ -93,5 +93,9 @@ void ReportFailure(const Parts&... parts) noexcept
 /// How many reason lines this thread has sent so far. An operation that fails compares it with the
 /// count at its start to tell whether a deeper step already named the cause.
 std::uint32_t FailureReasonsOnThisThread() noexcept;
+
+/// The text of the last reason line this thread sent, without the prefix and the line end; empty
+/// before the first. What scripts read as the failure's description.
+WideString LastFailureReasonOnThisThread();
 
 } // namespace frame

@@ -1,5 +1,6 @@
-// SupportErrorInfoImpl<&IID_Itf>: ISupportErrorInfo answering S_OK for the object's own
-// interface and S_FALSE for any other. List ISupportErrorInfo in the object's interface table.
+// SupportErrorInfoImpl<&IID_Itf...>: ISupportErrorInfo answering S_OK for the object's own
+// interfaces (the ones listed) and S_FALSE for any other. List ISupportErrorInfo in the object's
+// interface table.
 #pragma once
 
 #include "frame/guid.h"
@@ -7,10 +8,13 @@
 
 namespace frame {
 
-template <const IID* ItfId>
+template <const IID*... ItfIds>
 class SupportErrorInfoImpl : public ISupportErrorInfo {
 public:
-    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override { return SameGuid(riid, *ItfId) ? S_OK : S_FALSE; }
+    STDMETHODIMP InterfaceSupportsErrorInfo(REFIID riid) override
+    {
+        return (SameGuid(riid, *ItfIds) || ...) ? S_OK : S_FALSE;
+    }
 };
 
 } // namespace frame

@@ -4,8 +4,8 @@
 
 namespace parser {
 
-CFieldImpl::CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater)
-    : updater_(updater), converter_(converter)
+CFieldImpl::CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater, CPartLimits& limits)
+    : updater_(updater), limits_(&limits), converter_(converter)
 {}
 
 // Destroying the temporary file object deletes a file that was never detached.
@@ -44,10 +44,12 @@ void CFieldImpl::StartData(const WideString& tempDir)
         throw EFieldBaseErrorRecoverable();
     }
     if (IsFileField()) {
+        limits_->FileBegins(fieldName_, fileName_);
         tempFile_ = std::make_unique<utils::CTempFile>(tempDir);
         if (updater_ != nullptr)
             updater_->SetCurrentFileName(fileName_);
     } else {
+        limits_->TextBegins(fieldName_);
         content_.Reserve(1024);
     }
     phase_ = kContent;
@@ -60,8 +62,11 @@ void CFieldImpl::Receive(const char* data, std::int32_t count)
     if (data == nullptr || count <= 0)
         return;
     if (tempFile_) {
+        limits_->FileBytes(fieldName_, fileName_, fileBytes_, static_cast<std::uint32_t>(count));
         tempFile_->Write(data, static_cast<std::uint32_t>(count));
+        fileBytes_ += static_cast<std::uint32_t>(count);
     } else {
+        limits_->TextBytes(fieldName_, content_.View().size(), static_cast<std::uint32_t>(count));
         content_.Append(data, static_cast<std::size_t>(count));
     }
 }

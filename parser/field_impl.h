@@ -10,6 +10,7 @@
 #include "parser/field_data.h"
 #include "parser/field_header_impl.h"
 #include "parser/byte_buffer.h"
+#include "parser/part_limits.h"
 #include "parser/post_text_cvrt.h"
 #include "parser/search_engine.h"
 #include "parser/upload_statistics_updater.h"
@@ -26,16 +27,17 @@ public:
 
     enum : std::int32_t { kHeaders = 0, kContent = 1, kFinished = 2 };
 
-    /// `updater` may be null.
-    CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater);
+    /// `updater` may be null; `limits` counts this part against the parse's limits.
+    CFieldImpl(const CPostTextCvrt* converter, IUploadStatisticsUpdater* updater, CPartLimits& limits);
     ~CFieldImpl() override;
 
     /// Takes one header; a second header of the same kind is refused.
     void AddHeader(const CFieldHeaderImpl& header);
-    /// Called at the blank line after the headers: checks them and, for a file field, creates
-    /// the temporary file in `tempDir` and names the file to the statistics.
+    /// Called at the blank line after the headers: checks them, counts the part against the limits
+    /// and, for a file field, creates the temporary file in `tempDir` and names the file to the
+    /// statistics.
     void StartData(const WideString& tempDir);
-    /// Content bytes from the search engine.
+    /// Content bytes from the search engine; a part over its size limit stops the parse here.
     void Receive(const char* data, std::int32_t count) override;
     /// Called after the closing delimiter: converts a text value and hands the field over.
     void Finish(CFieldReceiver& receiver);
@@ -62,7 +64,9 @@ private:
     CByteBuffer content_;
     frame::Bstr value_;
     std::unique_ptr<utils::CTempFile> tempFile_;
+    std::uint64_t fileBytes_ = 0; // written to the temporary file so far
     IUploadStatisticsUpdater* updater_;
+    CPartLimits* limits_;
     const CPostTextCvrt* converter_;
 };
 

@@ -5,14 +5,16 @@
 
 namespace parser {
 
-void ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFieldReceiver& receiver,
+bool ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFieldReceiver& receiver,
                     IUploadStatisticsUpdater* updater)
 {
     try {
         CSearchEngine engine(source);
         CPostQueryParser parser(options, engine, receiver, updater);
-        parser.Parse();
+        return parser.Parse();
     } catch (const CDataSourceBase::EUserCancelledUpload&) {
+        throw;
+    } catch (const CPartLimits::ELimitExceeded&) {
         throw;
     } catch (...) {
         throw EParser();

@@ -13,10 +13,12 @@ namespace parser {
 class EParser {};
 
 /// Parses the whole body of `source` (which already holds its first chunk). Returns normally when
-/// the body has been read to its end, even if it was cut short (complete fields are delivered).
-/// A cancellation leaves as CDataSourceBase::EUserCancelledUpload; every other failure, including
-/// an unusable boundary, as EParser. `updater` may be null.
-void ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFieldReceiver& receiver,
+/// the body has been read to its end, even if it was cut short (complete fields are delivered):
+/// true when it ended with its close delimiter, false when it was cut short. A cancellation leaves
+/// as CDataSourceBase::EUserCancelledUpload, a limit of options.limits that the body goes over as
+/// CPartLimits' exception for it; every other failure, including an unusable boundary, as EParser.
+/// `updater` may be null.
+bool ParsePostQuery(const TParserOptions& options, CDataSourceBase& source, CFieldReceiver& receiver,
                     IUploadStatisticsUpdater* updater);
 
 } // namespace parser

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "parser/part_limits.h"
 #include "platform/win.h"
 
 struct TParserOptions {
@@ -15,6 +16,8 @@ struct TParserOptions {
     std::int32_t charRefsMode = 2;
     /// Code page of posted text; 0 means none (ASCII, else UTF-8).
     std::int32_t codePage = 0;
+    /// What the body may hold; every limit 0 (none) unless the save run sets it.
+    parser::TPartLimits limits;
 };
 
 namespace parser {

@@ -11,13 +11,14 @@ namespace parser {
 namespace {
 using ENoMoreData = CDataSourceBase::ENoMoreData;
 using ECancelled = CDataSourceBase::EUserCancelledUpload;
+using ELimitExceeded = CPartLimits::ELimitExceeded;
 constexpr char kDashes[2] = {'-', '-'};
 } // namespace
 
 CPostQueryParser::CPostQueryParser(const TParserOptions& options, CSearchEngine& engine, CFieldReceiver& receiver,
                                    IUploadStatisticsUpdater* updater)
     : engine_(&engine), receiver_(&receiver), updater_(updater), options_(&options), converter_(&options),
-      lexer_(engine)
+      lexer_(engine), limits_(options.limits)
 {
     const std::string& boundary = options.boundary;
     if (boundary.empty())
@@ -38,7 +39,7 @@ CPostQueryParser::CPostQueryParser(const TParserOptions& options, CSearchEngine&
     boundaryLength_ = static_cast<std::int32_t>(boundary.size());
 }
 
-void CPostQueryParser::Parse()
+bool CPostQueryParser::Parse()
 {
     if (parsed_)
         throw EPostQueryParserErrorRecoverable();
@@ -49,17 +50,21 @@ void CPostQueryParser::Parse()
             mode = EMode::Next;
     } catch (const ECancelled&) {
         throw;
+    } catch (const ELimitExceeded&) {
+        throw;
     } catch (...) {
         throw EPostQueryParserError();
     }
+    return closed_;
 }
 
 std::int32_t CPostQueryParser::ParsePart(EMode mode)
 {
-    CFieldImpl field(&converter_, updater_);
+    CFieldImpl field(&converter_, updater_, limits_);
     try {
         if (HandleDelimiter(mode) == 1)
             return kEndOfBody;
+        limits_.PartBegins();
         bool skip = false;
         for (;;) {
             const std::int32_t r = ParseHeaderLine(field);
@@ -109,6 +114,7 @@ std::int32_t CPostQueryParser::HandleDelimiter(EMode mode)
         engine_->ReadByte();
     }
     if (engine_->Match(kDashes, 2)) {
+        closed_ = true;
         engine_->Drain();
         return 1;
     }

@@ -8,6 +8,7 @@
 #include "parser/field_data.h"
 #include "parser/header_lexer.h"
 #include "parser/parser_options.h"
+#include "parser/part_limits.h"
 #include "parser/post_text_cvrt.h"
 #include "parser/search_engine.h"
 #include "parser/upload_statistics_updater.h"
@@ -28,8 +29,11 @@ public:
     CPostQueryParser(const CPostQueryParser&) = delete;
     CPostQueryParser& operator=(const CPostQueryParser&) = delete;
 
-    /// Parses the whole body once; a second call raises EPostQueryParserErrorRecoverable.
-    void Parse();
+    /// Parses the whole body once; a second call raises EPostQueryParserErrorRecoverable. Returns
+    /// whether the body ended with its close delimiter (false: it was cut short, and only the
+    /// fields complete before the cut were delivered). A cancellation and a limit the body goes
+    /// over leave as they are; every other failure as EPostQueryParserError.
+    bool Parse();
 
 private:
     enum class EMode { First, Next };
@@ -53,7 +57,9 @@ private:
     std::string delimiter_;
     std::int32_t boundaryLength_ = 0;
     CHeaderLexer lexer_;
+    CPartLimits limits_;
     bool parsed_ = false;
+    bool closed_ = false; // the close delimiter was met
 };
 
 } // namespace parser

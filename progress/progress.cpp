@@ -2,6 +2,7 @@
 
 #include "frame/bstr.h"
 #include "frame/com_boundary.h"
+#include "frame/failure_reason.h"
 #include "frame/module.h"
 
 #include <asptlb.h>
@@ -9,19 +10,26 @@
 template <class T>
 HRESULT CProgress::Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::*getter)(T*), T absent) noexcept
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
-        if (id_.empty())
-            throw EProgress();
-        const frame::ComPtr<IUploadMetadata> stats = CKestruneModule::Instance().UploadManager().Find(id_);
+        const frame::ComPtr<IUploadMetadata> stats = FindStatistics("Progress");
         if (!stats) {
             *pVal = absent;
             return S_OK;
         }
         return (stats.Get()->*getter)(pVal);
     });
+}
+
+frame::ComPtr<IUploadMetadata> CProgress::FindStatistics(const char* member)
+{
+    if (id_.empty()) {
+        frame::ReportFailure(member, ": no ID has been set, so there is no upload to follow");
+        throw EProgress();
+    }
+    return CKestruneModule::Instance().UploadManager().Find(id_);
 }
 
 const OLECHAR* CProgress::StatusText(UploadState status) noexcept
@@ -54,7 +62,7 @@ STDMETHODIMP CProgress::get_CurrentFileName(BSTR* pVal)
 
 STDMETHODIMP CProgress::get_ID(BSTR* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
@@ -68,7 +76,7 @@ STDMETHODIMP CProgress::get_ID(BSTR* pVal)
 
 STDMETHODIMP CProgress::put_ID(BSTR newVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         WideString id = frame::Bstr::ToWide(newVal);
         frame::ObjectLockGuard lock(*this);
         id_.swap(id);
@@ -128,7 +136,7 @@ STDMETHODIMP CProgress::get_UploadCancelled(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         UploadState status = Waiting;
@@ -148,11 +156,14 @@ STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
 
 STDMETHODIMP CProgress::CancelUpload()
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         frame::ObjectLockGuard lock(*this);
-        const frame::ComPtr<IUploadMetadata> stats = CKestruneModule::Instance().UploadManager().Find(id_);
-        if (!stats)
+        const frame::ComPtr<IUploadMetadata> stats = FindStatistics("CancelUpload");
+        if (!stats) {
+            frame::ReportFailure("CancelUpload: no upload is registered under the ID ", frame::Quoted(id_),
+                                 " (it has not started, or it ended more than 10 minutes ago)");
             throw EProgress();
+        }
         VARIANT_BOOL cancelled = VARIANT_FALSE;
         if (FAILED(stats->get_UploadCancelled(&cancelled)))
             return E_FAIL;
@@ -164,7 +175,7 @@ STDMETHODIMP CProgress::CancelUpload()
 
 STDMETHODIMP CProgress::OnStartPage(IUnknown* piUnk)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!piUnk)
             return E_POINTER;
         frame::ComPtr<IScriptingContext> context;
@@ -179,4 +190,20 @@ STDMETHODIMP CProgress::OnStartPage(IUnknown* piUnk)
 STDMETHODIMP CProgress::OnEndPage()
 {
     return S_OK;
+}
+
+STDMETHODIMP CProgress::get_StatusReason(BSTR* pVal)
+{
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        const frame::ComPtr<IUploadMetadata> stats = FindStatistics("StatusReason");
+        frame::ComPtr<IUploadMetadata2> reasons;
+        if (!stats || FAILED(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata2, reasons)) || !reasons) {
+            *pVal = ::SysAllocString(OLESTR(""));
+            return *pVal ? S_OK : E_OUTOFMEMORY;
+        }
+        return reasons->get_StatusReason(pVal);
+    });
 }

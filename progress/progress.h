@@ -2,6 +2,7 @@
 // looks the ID up in the upload manager afresh and forwards to that upload's statistics, so the
 // object never prolongs an upload's life. An ID that is not (or no longer) registered reads as an
 // upload that has not started: zeros and the status Waiting. Creatable and aggregatable.
+// IProgress2 adds StatusReason: why the upload failed, was rejected or was cancelled.
 //
 // Lock order: this object's lock, then the manager's (inside Find), then the statistics'.
 #pragma once
@@ -14,13 +15,17 @@
 #include "kestrune_idl.h"
 
 class CProgress : public frame::ComObjectRoot,
-                  public frame::DispatchImpl<IProgress, &IID_IProgress>,
-                  public frame::SupportErrorInfoImpl<&IID_IProgress> {
+                  public frame::DispatchImpl<IProgress2, &IID_IProgress2>,
+                  public frame::SupportErrorInfoImpl<&IID_IProgress2, &IID_IProgress> {
 public:
     class EProgress {};
 
-    KESTRUNE_INTERFACE_TABLE(CProgress, KESTRUNE_INTERFACE(CProgress, IProgress),
-                             KESTRUNE_INTERFACE_AS(CProgress, IDispatch, IProgress),
+    /// Failures of this object's members name it (Err.Source) and say what happened.
+    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.Progress"), &IID_IProgress2};
+
+    KESTRUNE_INTERFACE_TABLE(CProgress, KESTRUNE_INTERFACE(CProgress, IProgress2),
+                             KESTRUNE_INTERFACE_AS(CProgress, IProgress, IProgress2),
+                             KESTRUNE_INTERFACE_AS(CProgress, IDispatch, IProgress2),
                              KESTRUNE_INTERFACE(CProgress, ISupportErrorInfo))
 
     /// The text a page shows for a status; null for a value outside the enumeration.
@@ -45,8 +50,13 @@ public:
     STDMETHODIMP CancelUpload() override;
     STDMETHODIMP OnStartPage(IUnknown* piUnk) override;
     STDMETHODIMP OnEndPage() override;
+    STDMETHODIMP get_StatusReason(BSTR* pVal) override;
 
 private:
+    /// The statistics registered under the ID, or null; raises EProgress, naming why, when no ID
+    /// has been set. The object lock must be held.
+    frame::ComPtr<IUploadMetadata> FindStatistics(const char* member);
+
     // Reads one property of the statistics registered under the ID, or stores `absent` when the
     // ID is not registered.
     template <class T>

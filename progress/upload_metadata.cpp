@@ -22,6 +22,7 @@ CUploadMetadata::~CUploadMetadata()
 {
     ::SysFreeString(id_);
     ::SysFreeString(currentFileName_);
+    ::SysFreeString(statusReason_);
 }
 
 // Every getter: E_INVALIDARG for a null out pointer, else the value computed under the lock.
@@ -145,6 +146,7 @@ STDMETHODIMP CUploadMetadata::get_UploadStatus(UploadState* pVal)
         case ResultFailed: return Error;
         case ResultSucceeded: return Complete;
         case ResultCancelled: return Cancelled;
+        case ResultRejected: return Rejected;
         default: return Uploading;
         }
     });
@@ -160,6 +162,18 @@ STDMETHODIMP CUploadMetadata::CancelUpload()
     frame::ObjectLockGuard lock(*this);
     cancelled_ = VARIANT_TRUE;
     return S_OK;
+}
+
+STDMETHODIMP CUploadMetadata::get_StatusReason(BSTR* pVal)
+{
+    if (!pVal)
+        return E_INVALIDARG;
+    return frame::ComBoundary([&]() -> HRESULT {
+        frame::ObjectLockGuard lock(*this);
+        const bool explained = result_ == ResultFailed || result_ == ResultRejected || result_ == ResultCancelled;
+        *pVal = ::SysAllocString(explained && statusReason_ ? statusReason_ : OLESTR(""));
+        return *pVal ? S_OK : E_OUTOFMEMORY;
+    });
 }
 
 // --- IUploadStatisticsControl ---
@@ -211,9 +225,16 @@ STDMETHODIMP CUploadMetadata::put_UploadResult(TUploadResult newVal)
     case uprFail: result_ = ResultFailed; break;
     case uprCancel: result_ = ResultCancelled; break;
     case uprSuccess: result_ = ResultSucceeded; break;
+    case uprReject: result_ = ResultRejected; break;
     default: break; // accepted, ignored
     }
     return S_OK;
+}
+
+STDMETHODIMP CUploadMetadata::put_StatusReason(BSTR newVal)
+{
+    frame::ObjectLockGuard lock(*this);
+    return StoreCopy(statusReason_, newVal);
 }
 
 STDMETHODIMP CUploadMetadata::put_TotalBytes(LONG newVal)

@@ -1,7 +1,7 @@
 // CUploadMetadata: the statistics of one upload, shared by three threads -- the uploading page
-// writes through IUploadStatisticsControl, the progress timer samples through ITimerSubscriber,
-// progress pages read through IUploadMetadata. One lock guards everything and is always the
-// innermost lock: no member calls out of the object while holding it.
+// writes through IUploadStatisticsControl(2), the progress timer samples through
+// ITimerSubscriber, progress pages read through IUploadMetadata(2). One lock guards everything and
+// is always the innermost lock: no member calls out of the object while holding it.
 //
 // Speeds, times and the percentage are computed at read time from TUploadProgress. Created only
 // through its class object (frame::CreateUploadMetadataInstance); not aggregatable.
@@ -18,8 +18,8 @@
 #include "kestrune_idl.h"
 
 class CUploadMetadata : public frame::ComObjectRoot,
-                        public IUploadMetadata,
-                        public IUploadStatisticsControl,
+                        public IUploadMetadata2,
+                        public IUploadStatisticsControl2,
                         public ITimerSubscriber {
 public:
     using TUploadProgress = ::TUploadProgress;
@@ -29,10 +29,14 @@ public:
     static constexpr LONG ResultFailed = 1;
     static constexpr LONG ResultSucceeded = 2;
     static constexpr LONG ResultCancelled = 3;
+    static constexpr LONG ResultRejected = 4;
 
-    KESTRUNE_INTERFACE_TABLE(CUploadMetadata, KESTRUNE_INTERFACE(CUploadMetadata, IUploadMetadata),
-                             KESTRUNE_INTERFACE(CUploadMetadata, IUploadStatisticsControl),
+    KESTRUNE_INTERFACE_TABLE(CUploadMetadata, KESTRUNE_INTERFACE_AS(CUploadMetadata, IUploadMetadata, IUploadMetadata2),
+                             KESTRUNE_INTERFACE_AS(CUploadMetadata, IUploadStatisticsControl,
+                                                   IUploadStatisticsControl2),
                              KESTRUNE_INTERFACE(CUploadMetadata, ITimerSubscriber),
+                             KESTRUNE_INTERFACE(CUploadMetadata, IUploadMetadata2),
+                             KESTRUNE_INTERFACE(CUploadMetadata, IUploadStatisticsControl2),
                              KESTRUNE_INTERFACE_AGGREGATE(CUploadMetadata, IMarshal, marshaler_))
 
     CUploadMetadata() noexcept;
@@ -55,6 +59,10 @@ public:
     STDMETHODIMP get_UploadCancelled(VARIANT_BOOL* pVal) override;
     STDMETHODIMP CancelUpload() override;
 
+    // IUploadMetadata2: why the upload failed, was rejected or was cancelled; an empty string
+    // while it runs or when it succeeded.
+    STDMETHODIMP get_StatusReason(BSTR* pVal) override;
+
     // IUploadStatisticsControl
     STDMETHODIMP AddUploadedBytes(LONG newVal) override;
     STDMETHODIMP IncNumberOfUploadedFiles() override;
@@ -65,6 +73,9 @@ public:
     STDMETHODIMP put_UploadResult(TUploadResult newVal) override;
     STDMETHODIMP put_TotalBytes(LONG newVal) override;
     // get_UploadCancelled, get_ID and get_TotalBytes serve both interfaces.
+
+    // IUploadStatisticsControl2: records the reason (up to its first NUL) read by StatusReason.
+    STDMETHODIMP put_StatusReason(BSTR newVal) override;
 
     // ITimerSubscriber
     STDMETHODIMP Run() override;
@@ -84,6 +95,7 @@ private:
     TUploadProgress progress_;
     BSTR id_ = nullptr;
     BSTR currentFileName_ = nullptr;
+    BSTR statusReason_ = nullptr;
     LONG uploadedFilesCount_ = 0;
     frame::ComPtr<IUnknown> marshaler_;
 };

@@ -3,7 +3,9 @@
 #include "frame/bstr.h"
 #include "frame/module.h"
 
-CUploadMetadataAutoWrap::CUploadMetadataAutoWrap(WideString& id, std::int32_t totalBytes)
+#include <string>
+
+CUploadMetadataAutoWrap::CUploadMetadataAutoWrap(WideString& id, std::int32_t totalBytes) : totalBytes_(totalBytes)
 {
     if (FAILED(::CoCreateInstance(CLSID_UploadMetadata, nullptr, CLSCTX_INPROC_SERVER, IID_IUploadStatisticsControl,
                                   stats_.ReceiveVoid())) ||
@@ -58,6 +60,7 @@ void CUploadMetadataAutoWrap::Check(HRESULT hr)
 void CUploadMetadataAutoWrap::AddUploadedBytes(std::int32_t n)
 {
     Check(stats_->AddUploadedBytes(n));
+    receivedBytes_ += static_cast<std::uint32_t>(n);
 }
 
 void CUploadMetadataAutoWrap::IncNumberOfUploadedFiles()
@@ -82,4 +85,19 @@ bool CUploadMetadataAutoWrap::IsUploadCancelled()
 void CUploadMetadataAutoWrap::SetUploadResult(TUploadResult result)
 {
     Check(stats_->put_UploadResult(result));
+}
+
+void CUploadMetadataAutoWrap::SetStatusReason(const WideString& reason)
+{
+    frame::ComPtr<IUploadStatisticsControl2> control;
+    Check(frame::QueryInterfaceTo(stats_.Get(), IID_IUploadStatisticsControl2, control));
+    const frame::Bstr text(reason);
+    Check(control->put_StatusReason(text.Get()));
+}
+
+WideString CUploadMetadataAutoWrap::CancelReason() const
+{
+    const std::string text = "Save: the upload was cancelled (Progress.CancelUpload) after " +
+                             std::to_string(receivedBytes_) + " of " + std::to_string(totalBytes_) + " bytes";
+    return WideString(text.begin(), text.end());
 }

@@ -38,10 +38,16 @@ public:
 
     /// Records how the upload ended.
     void SetUploadResult(TUploadResult result);
+    /// Records why the upload failed, was rejected or was cancelled (progress pages read it).
+    void SetStatusReason(const WideString& reason);
+    /// Why a cancelled upload ended: the bytes it had received by then.
+    WideString CancelReason() const;
 
 private:
     static void Check(HRESULT hr);
 
     frame::ComPtr<IUploadStatisticsControl> stats_;
     WideString registeredId_; // the ID the upload is registered and subscribed under
+    std::uint64_t receivedBytes_ = 0;
+    std::int32_t totalBytes_ = 0;
 };

@@ -10,6 +10,7 @@
 #include "frame/com_boundary.h"
 #include "frame/com_object.h"
 #include "frame/com_ptr.h"
+#include "frame/failure_reason.h"
 #include "frame/variant.h"
 #include "platform/win.h"
 #include "results/name_hash.h"
@@ -86,7 +87,7 @@ public:
     /// Number of items.
     virtual HRESULT CollectionCount(LONG* pVal)
     {
-        return frame::ComBoundary([&]() -> HRESULT {
+        return frame::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
             if (!pVal)
                 return E_INVALIDARG;
             frame::ObjectLockGuard lock(Owner());
@@ -100,7 +101,7 @@ public:
     /// E_INVALIDARG. *pItem is written without being cleared first.
     virtual HRESULT CollectionItem(VARIANT index, VARIANT* pItem)
     {
-        const HRESULT hr = frame::ComBoundary([&]() -> HRESULT {
+        const HRESULT hr = frame::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
             if (!pItem)
                 return E_INVALIDARG;
             frame::ObjectLockGuard lock(Owner());
@@ -126,10 +127,14 @@ public:
                 break;
             case VT_BSTR: return ItemByName(key->bstrVal, pItem);
             case VT_BYREF | VT_BSTR: return ItemByName(key->pbstrVal ? *key->pbstrVal : nullptr, pItem);
-            default: return E_INVALIDARG;
-            }
-            if (number < 1 || static_cast<unsigned long>(number) > count_)
+            default:
+                frame::ReportFailure("Item: the index must be a whole number from 1 or a field name");
                 return E_INVALIDARG;
+            }
+            if (number < 1 || static_cast<unsigned long>(number) > count_) {
+                frame::ReportFailure("Item: there is no item ", number, " in a collection of ", count_, " items");
+                return E_INVALIDARG;
+            }
             Item* item = Order()[static_cast<std::size_t>(number - 1)];
             item->AddRef();
             pItem->vt = VT_DISPATCH;
@@ -143,7 +148,7 @@ public:
     /// A snapshot enumerator over the items, in numbering order.
     virtual HRESULT CollectionNewEnum(IUnknown** pVal)
     {
-        return frame::ComBoundary([&]() -> HRESULT {
+        return frame::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
             if (!pVal)
                 return E_INVALIDARG;
             *pVal = nullptr;

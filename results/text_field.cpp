@@ -17,7 +17,7 @@ void CTextField::Init(BSTR value, BSTR contentType, BSTR fieldName)
 
 STDMETHODIMP CTextField::get_Value(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(value_.Get(), pVal);
     });
@@ -25,7 +25,7 @@ STDMETHODIMP CTextField::get_Value(BSTR* pVal)
 
 STDMETHODIMP CTextField::get_Length(LONG* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
@@ -36,7 +36,7 @@ STDMETHODIMP CTextField::get_Length(LONG* pVal)
 
 STDMETHODIMP CTextField::get_ContentType(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(contentType_.Get(), pVal);
     });
@@ -44,7 +44,7 @@ STDMETHODIMP CTextField::get_ContentType(BSTR* pVal)
 
 STDMETHODIMP CTextField::get_FieldName(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(fieldName_.Get(), pVal);
     });

@@ -12,6 +12,9 @@ class CTextField : public frame::ComObjectRoot,
                    public frame::DispatchImpl<ITextField, &IID_ITextField>,
                    public frame::SupportErrorInfoImpl<&IID_ITextField> {
 public:
+    /// Failures of this object's members name it (Err.Source) and say what happened.
+    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.TextField"), &IID_ITextField};
+
     KESTRUNE_INTERFACE_TABLE(CTextField, KESTRUNE_INTERFACE(CTextField, ITextField),
                              KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
                              KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))

@@ -13,6 +13,9 @@ class CTextFieldCollection : public frame::ComObjectRoot,
                              public frame::SupportErrorInfoImpl<&IID_ITextFieldCollection>,
                              public CFieldCollection<CTextFieldCollection, ITextField> {
 public:
+    /// Failures of this object's members name it (Err.Source) and say what happened.
+    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.TextFieldCollection"), &IID_ITextFieldCollection};
+
     KESTRUNE_INTERFACE_TABLE(CTextFieldCollection, KESTRUNE_INTERFACE(CTextFieldCollection, ITextFieldCollection),
                              KESTRUNE_INTERFACE_AS(CTextFieldCollection, IDispatch, ITextFieldCollection),
                              KESTRUNE_INTERFACE(CTextFieldCollection, ISupportErrorInfo))

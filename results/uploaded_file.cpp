@@ -55,7 +55,7 @@ void CUploadedFile::FinalRelease() noexcept
 
 STDMETHODIMP CUploadedFile::get_ClientFilePath(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(clientFilePath_.Get(), pVal);
     });
@@ -71,7 +71,7 @@ STDMETHODIMP CUploadedFile::get_ContentLength(LONG* pVal)
 
 STDMETHODIMP CUploadedFile::get_ContentType(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(contentType_.Get(), pVal);
     });
@@ -79,7 +79,7 @@ STDMETHODIMP CUploadedFile::get_ContentType(BSTR* pVal)
 
 STDMETHODIMP CUploadedFile::get_Extension(BSTR* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
@@ -90,7 +90,7 @@ STDMETHODIMP CUploadedFile::get_Extension(BSTR* pVal)
 
 STDMETHODIMP CUploadedFile::get_FieldName(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(fieldName_.Get(), pVal);
     });
@@ -122,7 +122,7 @@ STDMETHODIMP CUploadedFile::get_IsImage(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CUploadedFile::get_SafeFileName(BSTR* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
@@ -133,7 +133,7 @@ STDMETHODIMP CUploadedFile::get_SafeFileName(BSTR* pVal)
 
 STDMETHODIMP CUploadedFile::get_TempFileName(BSTR* pVal)
 {
-    return frame::ComBoundary([&] {
+    return frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(tempFileName_.Get(), pVal);
     });
@@ -141,36 +141,38 @@ STDMETHODIMP CUploadedFile::get_TempFileName(BSTR* pVal)
 
 STDMETHODIMP CUploadedFile::CopyTo(BSTR file_name, VARIANT_BOOL overwrite)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
-               frame::ObjectLockGuard lock(*this);
-               utils::CopyFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name),
-                                 overwrite != 0);
-               return S_OK;
-           }) == S_OK
+    return frame::ComBoundary(kErrorSource,
+                              [&]() -> HRESULT {
+                                  frame::ObjectLockGuard lock(*this);
+                                  utils::CopyFileTo(frame::Bstr::ToWide(tempFileName_.Get()),
+                                                    frame::Bstr::ToWide(file_name), overwrite != 0);
+                                  return S_OK;
+                              }) == S_OK
                ? S_OK
                : E_FAIL;
 }
 
 STDMETHODIMP CUploadedFile::SaveAs(BSTR file_name, VARIANT_BOOL overwrite)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
-               frame::ObjectLockGuard lock(*this);
-               // The new name is copied before the move, so that a moved file is never left behind
-               // under a name the object does not know.
-               frame::Bstr destination = utils::ExactBstrCopy(file_name);
-               utils::MoveFileTo(frame::Bstr::ToWide(tempFileName_.Get()), frame::Bstr::ToWide(file_name),
-                                 overwrite != 0);
-               tempFileName_ = std::move(destination);
-               ownsFile_ = false;
-               return S_OK;
-           }) == S_OK
+    return frame::ComBoundary(kErrorSource,
+                              [&]() -> HRESULT {
+                                  frame::ObjectLockGuard lock(*this);
+                                  // The new name is copied before the move, so that a moved file is never left behind
+                                  // under a name the object does not know.
+                                  frame::Bstr destination = utils::ExactBstrCopy(file_name);
+                                  utils::MoveFileTo(frame::Bstr::ToWide(tempFileName_.Get()),
+                                                    frame::Bstr::ToWide(file_name), overwrite != 0);
+                                  tempFileName_ = std::move(destination);
+                                  ownsFile_ = false;
+                                  return S_OK;
+                              }) == S_OK
                ? S_OK
                : E_FAIL;
 }
 
 STDMETHODIMP CUploadedFile::GetSafeName(BSTR file_name, BSTR* pSafe_file_name)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pSafe_file_name)
             return E_INVALIDARG;
         *pSafe_file_name = nullptr;

@@ -6,13 +6,20 @@
 #include "frame/bstr.h"
 #include "frame/com_object.h"
 #include "frame/dispatch_impl.h"
+#include "frame/support_error_info_impl.h"
 #include "platform/win.h"
 #include "kestrune_idl.h"
 
-class CUploadedFile : public frame::ComObjectRoot, public frame::DispatchImpl<IUploadedFile, &IID_IUploadedFile> {
+class CUploadedFile : public frame::ComObjectRoot,
+                      public frame::DispatchImpl<IUploadedFile, &IID_IUploadedFile>,
+                      public frame::SupportErrorInfoImpl<&IID_IUploadedFile> {
 public:
+    /// Failures of this object's members name it (Err.Source) and say what happened.
+    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.UploadedFile"), &IID_IUploadedFile};
+
     KESTRUNE_INTERFACE_TABLE(CUploadedFile, KESTRUNE_INTERFACE(CUploadedFile, IUploadedFile),
-                             KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile))
+                             KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile),
+                             KESTRUNE_INTERFACE(CUploadedFile, ISupportErrorInfo))
 
     /// Stores exact copies of the strings, takes ownership of the file at `tempFileName` and
     /// measures it. Takes ownership of the four strings (freed when Init returns). On failure the

@@ -13,6 +13,10 @@ class CUploadedFileCollection : public frame::ComObjectRoot,
                                 public frame::SupportErrorInfoImpl<&IID_IUploadedFileCollection>,
                                 public CFieldCollection<CUploadedFileCollection, IUploadedFile> {
 public:
+    /// Failures of this object's members name it (Err.Source) and say what happened.
+    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.UploadedFileCollection"),
+                                                     &IID_IUploadedFileCollection};
+
     KESTRUNE_INTERFACE_TABLE(CUploadedFileCollection,
                              KESTRUNE_INTERFACE(CUploadedFileCollection, IUploadedFileCollection),
                              KESTRUNE_INTERFACE_AS(CUploadedFileCollection, IDispatch, IUploadedFileCollection),

@@ -5,14 +5,14 @@
 #include "upload/com_field_receiver.h"
 #include "upload/post_query_stream.h"
 
-void ProcessPostQuery(const TParserOptions& options, IRequest* request, IUploadStatisticsUpdater* updater,
+bool ProcessPostQuery(const TParserOptions& options, IRequest* request, IUploadStatisticsUpdater* updater,
                       CUploadedFileCollection* files, CTextFieldCollection* texts)
 {
     auto ownedRequest = frame::ComPtr<IRequest>::Attach(request);
     try {
         CPostQueryStream stream(ownedRequest.Get(), updater);
         CComFieldReceiver receiver(files, texts, updater);
-        parser::ParsePostQuery(options, stream, receiver, updater);
+        return parser::ParsePostQuery(options, stream, receiver, updater);
     } catch (const parser::CDataSourceBase::EUserCancelledUpload&) {
         throw EUserCancelledUpload();
     }

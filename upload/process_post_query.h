@@ -15,7 +15,8 @@ class CTextFieldCollection;
 class EUserCancelledUpload {};
 
 /// Reads the body through `request` (one counted reference, released before returning), parses it
-/// with `options` and adds every field to `files` or `texts`. `updater` may be null. Failures leave
-/// as exceptions; a cancellation as ::EUserCancelledUpload.
-void ProcessPostQuery(const TParserOptions& options, IRequest* request, IUploadStatisticsUpdater* updater,
+/// with `options` and adds every field to `files` or `texts`. `updater` may be null. Returns whether
+/// the body ended with its close delimiter. Failures leave as exceptions; a cancellation as
+/// ::EUserCancelledUpload, a limit the body goes over as parser::CPartLimits' exception for it.
+bool ProcessPostQuery(const TParserOptions& options, IRequest* request, IUploadStatisticsUpdater* updater,
                       CUploadedFileCollection* files, CTextFieldCollection* texts);

@@ -15,6 +15,7 @@
 
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -90,7 +91,7 @@ void CUpload::FinalRelease() noexcept
 
 STDMETHODIMP CUpload::OnStartPage(IUnknown* piUnk)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!piUnk)
             return E_POINTER;
         frame::ObjectLockGuard lock(*this);
@@ -126,7 +127,7 @@ STDMETHODIMP CUpload::OnEndPage()
 STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 {
     // Neither the object lock nor any member: answers while a Save runs on this object.
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         const bool known = CKestruneModule::Instance().UploadManager().Contains(frame::Bstr::ToWide(ID));
@@ -137,33 +138,37 @@ STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 
 STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
-        if (!files_)
+        if (!files_) {
+            frame::ReportFailure("Files: there are no files before Save has run");
             return E_FAIL;
+        }
         return files_.CopyTo(pVal);
     });
 }
 
 STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
         frame::ObjectLockGuard lock(*this);
-        if (!form_)
+        if (!form_) {
+            frame::ReportFailure("Form: there are no fields before Save has run");
             return E_FAIL;
+        }
         return form_.CopyTo(pVal);
     });
 }
 
 STDMETHODIMP CUpload::get_CodePage(LONG* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
@@ -181,7 +186,7 @@ STDMETHODIMP CUpload::put_CodePage(LONG newVal)
 
 STDMETHODIMP CUpload::get_DetectCharRefs(TYesNoAuto* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
@@ -201,7 +206,7 @@ STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
 
 STDMETHODIMP CUpload::get_ID(BSTR* pVal)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         frame::ObjectLockGuard lock(*this);
@@ -216,16 +221,118 @@ STDMETHODIMP CUpload::get_ID(BSTR* pVal)
 
 STDMETHODIMP CUpload::put_ID(BSTR newVal)
 {
-    const HRESULT hr = frame::ComBoundary([&] {
+    const HRESULT hr = frame::ComBoundary(kErrorSource, [&] {
         frame::ObjectLockGuard lock(*this);
         id_ = frame::Bstr::ToWide(newVal);
     });
     return SUCCEEDED(hr) ? hr : E_FAIL;
 }
 
+STDMETHODIMP CUpload::get_MaxTotalBytes(LONG* pVal)
+{
+    return GetLimit(maxTotalBytes_, pVal);
+}
+
+STDMETHODIMP CUpload::put_MaxTotalBytes(LONG newVal)
+{
+    return PutLimit(maxTotalBytes_, newVal, "MaxTotalBytes");
+}
+
+STDMETHODIMP CUpload::get_MaxFileBytes(LONG* pVal)
+{
+    return GetLimit(maxFileBytes_, pVal);
+}
+
+STDMETHODIMP CUpload::put_MaxFileBytes(LONG newVal)
+{
+    return PutLimit(maxFileBytes_, newVal, "MaxFileBytes");
+}
+
+STDMETHODIMP CUpload::get_MaxFiles(LONG* pVal)
+{
+    return GetLimit(maxFiles_, pVal);
+}
+
+STDMETHODIMP CUpload::put_MaxFiles(LONG newVal)
+{
+    return PutLimit(maxFiles_, newVal, "MaxFiles");
+}
+
+STDMETHODIMP CUpload::get_MaxFields(LONG* pVal)
+{
+    return GetLimit(maxFields_, pVal);
+}
+
+STDMETHODIMP CUpload::put_MaxFields(LONG newVal)
+{
+    return PutLimit(maxFields_, newVal, "MaxFields");
+}
+
+STDMETHODIMP CUpload::get_MaxFieldBytes(LONG* pVal)
+{
+    return GetLimit(maxFieldBytes_, pVal);
+}
+
+STDMETHODIMP CUpload::put_MaxFieldBytes(LONG newVal)
+{
+    return PutLimit(maxFieldBytes_, newVal, "MaxFieldBytes");
+}
+
+STDMETHODIMP CUpload::get_MaxParts(LONG* pVal)
+{
+    return GetLimit(maxParts_, pVal);
+}
+
+STDMETHODIMP CUpload::put_MaxParts(LONG newVal)
+{
+    return PutLimit(maxParts_, newVal, "MaxParts");
+}
+
+STDMETHODIMP CUpload::get_RequireCompleteBody(VARIANT_BOOL* pVal)
+{
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        *pVal = requireCompleteBody_;
+        return S_OK;
+    });
+}
+
+STDMETHODIMP CUpload::put_RequireCompleteBody(VARIANT_BOOL newVal)
+{
+    frame::ObjectLockGuard lock(*this);
+    requireCompleteBody_ = newVal ? VARIANT_TRUE : VARIANT_FALSE;
+    return S_OK;
+}
+
+HRESULT CUpload::GetLimit(const LONG& limit, LONG* pVal)
+{
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        if (!pVal)
+            return E_INVALIDARG;
+        frame::ObjectLockGuard lock(*this);
+        *pVal = limit;
+        return S_OK;
+    });
+}
+
+HRESULT CUpload::PutLimit(LONG& limit, LONG newVal, const char* name)
+{
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        if (newVal < 0) {
+            frame::ReportFailure(name, ": ", newVal, " is not a limit; give a number of 1 or more, or 0 for none");
+            return E_INVALIDARG;
+        }
+        frame::ObjectLockGuard lock(*this);
+        limit = newVal;
+        return S_OK;
+    });
+}
+
 STDMETHODIMP CUpload::Save(BSTR TempDir)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
         frame::ObjectLockGuard lock(*this);
         if (saveState_ != SaveState::NotRun) {
             frame::ReportFailure("Save: this object has already run Save, which runs once");
@@ -233,9 +340,9 @@ STDMETHODIMP CUpload::Save(BSTR TempDir)
         }
         const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
         try {
-            RunSave(TempDir);
-            saveState_ = SaveState::Finished;
-            return S_OK;
+            const HRESULT hr = RunSave(TempDir);
+            saveState_ = SUCCEEDED(hr) ? SaveState::Finished : SaveState::Failed;
+            return hr;
         } catch (const EEmptyQuery&) {
             saveState_ = SaveState::Finished;
             return S_OK;
@@ -252,7 +359,7 @@ STDMETHODIMP CUpload::Save(BSTR TempDir)
     });
 }
 
-void CUpload::RunSave(BSTR tempDir)
+HRESULT CUpload::RunSave(BSTR tempDir)
 {
     const WideString directory = frame::Bstr::ToWide(tempDir);
 
@@ -269,37 +376,84 @@ void CUpload::RunSave(BSTR tempDir)
     // withdraws the upload on every path.
     CUploadMetadataAutoWrap updater(id_, totalBytes);
 
+    // Registered first, so that a progress page sees the rejection; no byte of the body is read.
+    if (maxTotalBytes_ > 0 && totalBytes > maxTotalBytes_) {
+        frame::ReportFailure("Save: the request is rejected: its body of ", totalBytes,
+                             " bytes is larger than MaxTotalBytes (", maxTotalBytes_, " bytes)");
+        ReportResult(updater, uprReject, frame::LastFailureReasonOnThisThread());
+        return static_cast<HRESULT>(kleMaxTotalBytes);
+    }
+
     TParserOptions options;
     options.boundary = ExtractBoundary();
     options.tempDir = directory;
     options.codePage = codePage_;
     options.charRefsMode = CharRefsMode();
+    options.limits.maxFileBytes = static_cast<std::uint32_t>(maxFileBytes_);
+    options.limits.maxFiles = static_cast<std::uint32_t>(maxFiles_);
+    options.limits.maxFields = static_cast<std::uint32_t>(maxFields_);
+    options.limits.maxFieldBytes = static_cast<std::uint32_t>(maxFieldBytes_);
+    options.limits.maxParts = static_cast<std::uint32_t>(maxParts_);
 
     const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
     try {
-        ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater, &files.Object(),
-                         &texts.Object());
+        const bool closed = ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater,
+                                             &files.Object(), &texts.Object());
+        if (!closed && requireCompleteBody_) {
+            frame::ReportFailure("Save: the body ended before its close delimiter, and RequireCompleteBody is set");
+            throw EUpload();
+        }
         updater.SetUploadResult(uprSuccess);
     } catch (const EUserCancelledUpload&) {
-        ReportResult(updater, uprCancel);
+        ReportResult(updater, uprCancel, updater.CancelReason());
         files->Clear();
         texts->Clear();
+    } catch (const parser::CPartLimits::ELimitExceeded&) {
+        const HRESULT rejected = LimitErrorInFlight();
+        ReportResult(updater, uprReject, frame::LastFailureReasonOnThisThread());
+        files->Clear();
+        texts->Clear();
+        return rejected;
     } catch (...) {
-        ReportResult(updater, uprFail);
         files->Clear();
         texts->Clear();
         if (frame::FailureReasonsOnThisThread() == reasonsBefore)
             ReportParseFailure(options.boundary);
+        ReportResult(updater, uprFail, frame::LastFailureReasonOnThisThread());
         throw;
     }
+    return S_OK;
 }
 
-void CUpload::ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result) noexcept
+void CUpload::ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result, const WideString& reason) noexcept
 {
     // A progress page then shows a stale state; the upload's own outcome is what counts.
     try {
+        updater.SetStatusReason(reason);
+    } catch (...) {
+    }
+    try {
         updater.SetUploadResult(result);
     } catch (...) {
+    }
+}
+
+HRESULT CUpload::LimitErrorInFlight() noexcept
+{
+    try {
+        throw;
+    } catch (const parser::CPartLimits::EFileTooLarge&) {
+        return static_cast<HRESULT>(kleMaxFileBytes);
+    } catch (const parser::CPartLimits::ETooManyFiles&) {
+        return static_cast<HRESULT>(kleMaxFiles);
+    } catch (const parser::CPartLimits::ETooManyFields&) {
+        return static_cast<HRESULT>(kleMaxFields);
+    } catch (const parser::CPartLimits::EFieldTooLarge&) {
+        return static_cast<HRESULT>(kleMaxFieldBytes);
+    } catch (const parser::CPartLimits::ETooManyParts&) {
+        return static_cast<HRESULT>(kleMaxParts);
+    } catch (...) {
+        return E_FAIL;
     }
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // CUpload: the Upload coclass. Bound to an ASP page by OnStartPage; Save checks the request and
-// parses its body into the Files and Form collections, at most once per object.
+// parses its body into the Files and Form collections, at most once per object. IUpload2 adds the
+// limits a page sets before Save: a request over one is rejected (its KestruneLimitError), and
+// nothing of it stays.
 
 #include "frame/com_object.h"
 #include "frame/com_ptr.h"
@@ -18,16 +20,24 @@
 class CUploadMetadataAutoWrap;
 
 class CUpload : public frame::ComObjectRoot,
-                public frame::DispatchImpl<IUpload, &IID_IUpload>,
-                public frame::SupportErrorInfoImpl<&IID_IUpload> {
+                public frame::DispatchImpl<IUpload2, &IID_IUpload2>,
+                public frame::SupportErrorInfoImpl<&IID_IUpload2, &IID_IUpload> {
 public:
     /// The request or a setting was rejected, or an intrinsic object call failed.
     class EUpload {};
     /// The request carries no body.
     class EEmptyQuery {};
 
-    KESTRUNE_INTERFACE_TABLE(CUpload, KESTRUNE_INTERFACE(CUpload, IUpload),
-                             KESTRUNE_INTERFACE_AS(CUpload, IDispatch, IUpload),
+    /// Failures of this object's members name it (Err.Source) and say what happened.
+    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.Upload"), &IID_IUpload2};
+
+    /// The limits' values until a page sets them: the two that bound memory and parts.
+    static constexpr LONG kDefaultMaxFieldBytes = 64 * 1024 * 1024;
+    static constexpr LONG kDefaultMaxParts = 10000;
+
+    KESTRUNE_INTERFACE_TABLE(CUpload, KESTRUNE_INTERFACE(CUpload, IUpload2),
+                             KESTRUNE_INTERFACE_AS(CUpload, IUpload, IUpload2),
+                             KESTRUNE_INTERFACE_AS(CUpload, IDispatch, IUpload2),
                              KESTRUNE_INTERFACE(CUpload, ISupportErrorInfo))
 
     /// Releases Files, then Form, then the page's Response and Request.
@@ -46,6 +56,22 @@ public:
     STDMETHODIMP OnStartPage(IUnknown* piUnk) override;
     STDMETHODIMP OnEndPage() override;
 
+    // IUpload2: the limits, each 0 for none; a negative value is refused (E_INVALIDARG).
+    STDMETHODIMP get_MaxTotalBytes(LONG* pVal) override;
+    STDMETHODIMP put_MaxTotalBytes(LONG newVal) override;
+    STDMETHODIMP get_MaxFileBytes(LONG* pVal) override;
+    STDMETHODIMP put_MaxFileBytes(LONG newVal) override;
+    STDMETHODIMP get_MaxFiles(LONG* pVal) override;
+    STDMETHODIMP put_MaxFiles(LONG newVal) override;
+    STDMETHODIMP get_MaxFields(LONG* pVal) override;
+    STDMETHODIMP put_MaxFields(LONG newVal) override;
+    STDMETHODIMP get_MaxFieldBytes(LONG* pVal) override;
+    STDMETHODIMP put_MaxFieldBytes(LONG newVal) override;
+    STDMETHODIMP get_MaxParts(LONG* pVal) override;
+    STDMETHODIMP put_MaxParts(LONG newVal) override;
+    STDMETHODIMP get_RequireCompleteBody(VARIANT_BOOL* pVal) override;
+    STDMETHODIMP put_RequireCompleteBody(VARIANT_BOOL newVal) override;
+
     /// The boundary named by a content type value: the `boundary` parameter (name in any case,
     /// quoted value unquoted), in the thread's ANSI code page; empty when there is none.
     static std::string BoundaryFromContentType(const WideString& contentType);
@@ -53,9 +79,16 @@ public:
 private:
     enum class SaveState : LONG { NotRun = 0, Finished = 1, Failed = 2 };
 
-    void RunSave(BSTR tempDir);
-    /// Tells the statistics how the parse ended; a failure to do so is dropped.
-    static void ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result) noexcept;
+    /// Steps of Save after the state check: S_OK, or the KestruneLimitError of a rejected request.
+    /// Other failures leave as exceptions.
+    HRESULT RunSave(BSTR tempDir);
+    /// Tells the statistics how the parse ended and why; a failure to do so is dropped.
+    static void ReportResult(CUploadMetadataAutoWrap& updater, TUploadResult result, const WideString& reason) noexcept;
+    /// The error a limit exception in flight stands for (call inside its catch block).
+    static HRESULT LimitErrorInFlight() noexcept;
+    /// A limit's getter and setter.
+    HRESULT GetLimit(const LONG& limit, LONG* pVal);
+    HRESULT PutLimit(LONG& limit, LONG newVal, const char* name);
     /// Names why the parse failed when no step of it did: a missing boundary, or a body that does
     /// not match it.
     static void ReportParseFailure(const std::string& boundary) noexcept;
@@ -73,4 +106,11 @@ private:
     // Kept as a plain integer: scripts may store any 32-bit value, which Save then rejects.
     std::int32_t detectCharRefs_ = ynaAuto;
     WideString id_;
+    LONG maxTotalBytes_ = 0;
+    LONG maxFileBytes_ = 0;
+    LONG maxFiles_ = 0;
+    LONG maxFields_ = 0;
+    LONG maxFieldBytes_ = kDefaultMaxFieldBytes;
+    LONG maxParts_ = kDefaultMaxParts;
+    VARIANT_BOOL requireCompleteBody_ = VARIANT_FALSE;
 };

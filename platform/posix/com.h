@@ -84,6 +84,7 @@ EXTERN_C const IID IID_IClassFactory;
 EXTERN_C const IID IID_IEnumVARIANT;
 EXTERN_C const IID IID_ISupportErrorInfo;
 EXTERN_C const IID IID_IErrorInfo;
+EXTERN_C const IID IID_ICreateErrorInfo;
 EXTERN_C const IID IID_IGlobalInterfaceTable;
 EXTERN_C const IID IID_ITypeInfo;
 EXTERN_C const IID IID_ITypeLib;
@@ -135,6 +136,14 @@ struct IErrorInfo : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE GetDescription(BSTR* pBstrDescription) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetHelpFile(BSTR* pBstrHelpFile) = 0;
     virtual HRESULT STDMETHODCALLTYPE GetHelpContext(DWORD* pdwHelpContext) = 0;
+};
+
+struct ICreateErrorInfo : public IUnknown {
+    virtual HRESULT STDMETHODCALLTYPE SetGUID(REFGUID rguid) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetSource(LPOLESTR szSource) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetDescription(LPOLESTR szDescription) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetHelpFile(LPOLESTR szHelpFile) = 0;
+    virtual HRESULT STDMETHODCALLTYPE SetHelpContext(DWORD dwHelpContext) = 0;
 };
 
 struct IGlobalInterfaceTable : public IUnknown {
@@ -205,6 +214,8 @@ EXTERN_C LPVOID CoTaskMemRealloc(LPVOID pv, SIZE_T cb);
 EXTERN_C void CoTaskMemFree(LPVOID pv);
 EXTERN_C HRESULT SetErrorInfo(ULONG dwReserved, IErrorInfo* perrinfo);
 EXTERN_C HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
+/// A new, empty error object (ICreateErrorInfo, which also answers IErrorInfo).
+EXTERN_C HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
 
 // The module's own class objects. Defined by the DLL frame; declared weak so that the stand-in
 // links (and answers CLASS_E_CLASSNOTAVAILABLE) in programs that do not contain it.

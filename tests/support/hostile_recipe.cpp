@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
+#include <sstream>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -248,6 +250,36 @@ std::string TOutcome::ToString() const
     return text;
 }
 
+namespace {
+
+// "MaxParts=0 MaxFieldBytes=0": each a limit of IUpload2 and its value.
+std::vector<std::pair<std::string, long>> ReadLimits(const std::filesystem::path& file, int number,
+                                                     const std::string& text)
+{
+    static const std::string known[] = {"MaxTotalBytes", "MaxFileBytes",  "MaxFiles",
+                                        "MaxFields",     "MaxFieldBytes", "MaxParts"};
+    std::vector<std::pair<std::string, long>> limits;
+    std::istringstream words(text);
+    for (std::string word; words >> word;) {
+        const std::size_t equals = word.find('=');
+        const std::string name = word.substr(0, equals);
+        if (equals == std::string::npos || std::find(std::begin(known), std::end(known), name) == std::end(known))
+            Mistake(file, number, "expected limits as Name=Value with a limit of IUpload2, got " + word);
+        limits.emplace_back(name, std::stol(word.substr(equals + 1)));
+    }
+    return limits;
+}
+
+} // namespace
+
+std::string THostileRecipe::LimitsQuery() const
+{
+    std::string query;
+    for (const auto& [name, value] : limits)
+        query += (query.empty() ? "" : "&") + name + "=" + std::to_string(value);
+    return query;
+}
+
 THostileRecipe THostileRecipe::Load(const std::filesystem::path& file)
 {
     std::ifstream in(file, std::ios::binary);
@@ -277,6 +309,8 @@ THostileRecipe THostileRecipe::Load(const std::filesystem::path& file)
                 r.expected = value;
             else if (key == "big")
                 r.big = value == "yes";
+            else if (key == "limits")
+                r.limits = ReadLimits(file, number, value);
             else if (key == "body")
                 inBody = true;
             else

@@ -12,6 +12,8 @@
 //   content-type: multipart/form-data; boundary=XYZ
 //   content-type-boundary-length: N       (instead: multipart/form-data with a boundary of N "b")
 //   declared-length: 2000000000          (optional; default: the body's real length)
+//   limits: MaxParts=0 MaxFieldBytes=0    (optional: limits the page sets before Save, by their
+//                                          property names; the others keep their defaults)
 //   expect: save=0 form=1 files=0 text-chars=5 file-bytes=0 left=0
 //   big: yes                              (optional; left out where a run must stay short)
 //   body:                                 (every further line is one segment)
@@ -62,8 +64,9 @@ public:
 
     std::string name; // the file's stem
     std::string contentType;
-    long long declaredLength = -1; // -1: the body's real length
-    std::string expected;          // the expect line, as TOutcome::ToString writes it
+    long long declaredLength = -1;                    // -1: the body's real length
+    std::vector<std::pair<std::string, long>> limits; // (property of IUpload2, value)
+    std::string expected;                             // the expect line, as TOutcome::ToString writes it
     bool big = false;
     std::vector<TSegment> segments;
 
@@ -73,6 +76,8 @@ public:
     std::uint64_t ContentLength() const { return declaredLength >= 0 ? std::uint64_t(declaredLength) : BodyLength(); }
     /// A source that produces the body as it is read.
     std::unique_ptr<host::CBodySource> OpenBody() const;
+    /// The limits as a query string ("MaxParts=0&MaxFieldBytes=0"), empty when there are none.
+    std::string LimitsQuery() const;
 };
 
 /// The n-th (0-based) of a family of 2^17 field names, UTF-8 encoded, that all have the same

@@ -31,6 +31,20 @@ void Measure(Collection* collection, REFIID iid, long& count, long long& total, 
     }
 }
 
+/// Sets a recipe's limits on the Upload object as a page would before Save.
+inline void ApplyLimits(IUpload2& upload, const std::vector<std::pair<std::string, long>>& limits)
+{
+    using Setter = HRESULT (STDMETHODCALLTYPE IUpload2::*)(LONG);
+    const std::pair<const char*, Setter> setters[] = {
+        {"MaxTotalBytes", &IUpload2::put_MaxTotalBytes}, {"MaxFileBytes", &IUpload2::put_MaxFileBytes},
+        {"MaxFiles", &IUpload2::put_MaxFiles},           {"MaxFields", &IUpload2::put_MaxFields},
+        {"MaxFieldBytes", &IUpload2::put_MaxFieldBytes}, {"MaxParts", &IUpload2::put_MaxParts}};
+    for (const auto& [name, value] : limits)
+        for (const auto& [known, set] : setters)
+            if (name == known)
+                (upload.*set)(static_cast<LONG>(value));
+}
+
 inline TOutcome RunRecipe(const THostileRecipe& recipe, const std::filesystem::path& folder)
 {
     TOutcome out;
@@ -39,6 +53,7 @@ inline TOutcome RunRecipe(const THostileRecipe& recipe, const std::filesystem::p
             "POST", {{"Content-Type", recipe.contentType}, {"Content-Length", std::to_string(recipe.ContentLength())}},
             0);
         save_run::SaveRun run(host::CreatePage(head, recipe.OpenBody()));
+        ApplyLimits(run.Upload(), recipe.limits);
         const std::u16string dir = folder.u16string();
         out.save = static_cast<long>(run.Save(WideString(dir.begin(), dir.end())));
         out.bytesRead = run.Page().Request().BytesDelivered();

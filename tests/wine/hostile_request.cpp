@@ -24,8 +24,10 @@ int main(int argc, char** argv)
         if (recipe.big && !big)
             return 3;
         std::ofstream out(argv[big ? 3 : 2], std::ios::binary);
-        out << "POST /hostile HTTP/1.1\r\nContent-Type: " << recipe.contentType
-            << "\r\nContent-Length: " << recipe.ContentLength() << "\r\n\r\n";
+        const std::string query = recipe.LimitsQuery();
+        out << "POST /hostile" << (query.empty() ? "" : "?" + query)
+            << " HTTP/1.1\r\nContent-Type: " << recipe.contentType << "\r\nContent-Length: " << recipe.ContentLength()
+            << "\r\n\r\n";
         auto body = recipe.OpenBody();
         std::vector<BYTE> buffer(1 << 16);
         ULONG got = 0;

@@ -229,30 +229,50 @@ check_unit_tests() { # ARCH BUILD
     fi
 }
 
+# One run of a page: pagerun.exe PAGE [REQUEST], compared with the expectation that goes with the
+# request (REQUEST without .http, plus .expected / .exitcode; the page's own without a request).
+check_page_run() { # ARCH PAGERUN PAGE REQUEST
+    local arch=$1 pagerun=$2 page=$3 request=$4
+    local base=${page%.vbs} stem args expected_code=0 code
+    stem=$base
+    args=("$(winpath "$page")")
+    if [[ -f "$request" ]]; then
+        stem=${request%.http}
+        args+=("$(winpath "$request")")
+    fi
+    local name=${stem#"$here/pages/"}
+    [[ -f "$stem.exitcode" ]] && expected_code=$(tr -d '[:space:]' <"$stem.exitcode")
+    (cd "$scratch" && wine "$pagerun" "${args[@]}" >"$scratch/page.out" 2>"$scratch/page.err")
+    code=$?
+    if [[ ! -f "$stem.expected" ]]; then
+        fail "$arch: page $name (no $name.expected)"
+    elif ! cmp -s "$stem.expected" "$scratch/page.out"; then
+        diff -u "$stem.expected" "$scratch/page.out" >"$scratch/diff"
+        cat "$scratch/page.err" >>"$scratch/diff"
+        fail "$arch: page $name" "$scratch/diff"
+    elif [[ $code -ne $expected_code ]]; then
+        echo "exit code $code, expected $expected_code" >"$scratch/diff"
+        cat "$scratch/page.err" >>"$scratch/diff"
+        fail "$arch: page $name" "$scratch/diff"
+    else
+        pass "$arch: page $name"
+    fi
+}
+
+# Every page, with its request NAME.http (or none), or once with each NAME.VARIANT.http.
 check_pages() { # ARCH BUILD
     local arch=$1 pagerun="$2/tools/pagerun/pagerun.exe"
     if [[ ! -f "$pagerun" ]]; then fail "$arch: pagerun.exe built"; return; fi
-    local page
+    local page request requests
     while IFS= read -r -d '' page; do
-        local base=${page%.vbs} name=${page#"$here/pages/"} args expected_code=0 code
-        args=("$(winpath "$page")")
-        [[ -f "$base.http" ]] && args+=("$(winpath "$base.http")")
-        [[ -f "$base.exitcode" ]] && expected_code=$(tr -d '[:space:]' <"$base.exitcode")
-        (cd "$scratch" && wine "$pagerun" "${args[@]}" >"$scratch/page.out" 2>"$scratch/page.err")
-        code=$?
-        if [[ ! -f "$base.expected" ]]; then
-            fail "$arch: page $name (no ${name%.vbs}.expected)"
-        elif ! cmp -s "$base.expected" "$scratch/page.out"; then
-            diff -u "$base.expected" "$scratch/page.out" >"$scratch/diff"
-            cat "$scratch/page.err" >>"$scratch/diff"
-            fail "$arch: page $name" "$scratch/diff"
-        elif [[ $code -ne $expected_code ]]; then
-            echo "exit code $code, expected $expected_code" >"$scratch/diff"
-            cat "$scratch/page.err" >>"$scratch/diff"
-            fail "$arch: page $name" "$scratch/diff"
-        else
-            pass "$arch: page $name"
-        fi
+        requests=()
+        for request in "${page%.vbs}".*.http; do
+            [[ -f "$request" ]] && requests+=("$request")
+        done
+        [[ ${#requests[@]} -eq 0 ]] && requests=("${page%.vbs}.http")
+        for request in "${requests[@]}"; do
+            check_page_run "$arch" "$pagerun" "$page" "$request"
+        done
     done < <(find "$here/pages" -name '*.vbs' -print0 | sort -z)
 }
 

@@ -157,6 +157,38 @@ TEST(UploadMetadata, StringsAreCopiedUpToTheFirstNulAndHandedOutExactly)
     EXPECT_EQ(again.Get(), nullptr);
 }
 
+// Rejected is a final state of its own; the reason reads as empty until the upload has ended in
+// failure, rejection or cancellation.
+TEST(UploadMetadata, ARejectionEndsTheUploadAndItsReasonIsReadOnlyOnceItEnded)
+{
+    auto stats = NewStatistics();
+    Reader r(stats);
+    frame::ComPtr<IUploadStatisticsControl2> control;
+    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadStatisticsControl2, control), S_OK);
+    frame::ComPtr<IUploadMetadata2> reasons;
+    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata2, reasons), S_OK);
+    const auto reason = [&] {
+        frame::Bstr text;
+        EXPECT_EQ(reasons->get_StatusReason(text.Receive()), S_OK);
+        EXPECT_NE(text.Get(), nullptr);
+        return text.ToWide();
+    };
+
+    ASSERT_EQ(control->put_StatusReason(frame::Bstr(OLESTR("over MaxFiles (3)")).Get()), S_OK);
+    EXPECT_EQ(reason(), WideString()); // still running
+    ASSERT_EQ(stats->put_UploadResult(uprReject), S_OK);
+    EXPECT_EQ(r.Status(), Rejected);
+    EXPECT_EQ(r.Complete(), VARIANT_TRUE);
+    EXPECT_EQ(reason(), OLESTR("over MaxFiles (3)"));
+    ASSERT_EQ(stats->put_UploadResult(uprSuccess), S_OK);
+    EXPECT_EQ(reason(), WideString()); // a success needs no reason
+    for (TUploadResult ended : {uprFail, uprCancel}) {
+        ASSERT_EQ(stats->put_UploadResult(ended), S_OK);
+        EXPECT_EQ(reason(), OLESTR("over MaxFiles (3)"));
+    }
+    EXPECT_EQ(reasons->get_StatusReason(nullptr), E_INVALIDARG);
+}
+
 TEST(UploadMetadata, TheResultEndsTheUploadAndFreezesTheLiveFigures)
 {
     auto stats = NewStatistics();
@@ -166,7 +198,7 @@ TEST(UploadMetadata, TheResultEndsTheUploadAndFreezesTheLiveFigures)
     frame::Bstr name(OLESTR("C:\\photos\\a.jpg"));
     ASSERT_EQ(stats->put_CurrentlyProcessedFileName(name.Get()), S_OK);
 
-    EXPECT_EQ(stats->put_UploadResult(static_cast<TUploadResult>(3)), S_OK); // ignored
+    EXPECT_EQ(stats->put_UploadResult(static_cast<TUploadResult>(7)), S_OK); // ignored
     EXPECT_EQ(r.Status(), Uploading);
 
     ASSERT_EQ(stats->put_UploadResult(uprSuccess), S_OK);

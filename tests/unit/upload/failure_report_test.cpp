@@ -49,58 +49,98 @@ protected:
     progress_test::MtaScope apartment_;
 };
 
-// Leaves a stale error object on the thread, runs call, and tells whether it was still there.
+// The thread's error object after a call: its source and description; "stale" when it is the one
+// another component left before the call, "none" when there is none.
+struct TErrorSeen {
+    std::string source;
+    std::string description;
+};
+
+std::string Narrow(BSTR text)
+{
+    std::string out;
+    for (UINT i = 0; text && i < ::SysStringLen(text); ++i)
+        out.push_back(text[i] < 0x80 ? static_cast<char>(text[i]) : '?');
+    return out;
+}
+
+// Leaves a stale error object on the thread, runs call, and tells what error object is there then.
 struct StaleErrorInfoProbe {
     platform_test::CountedErrorInfo stale{OLESTR("left by another component")};
 
-    bool SurvivesA(const std::function<HRESULT()>& call, HRESULT expected)
+    TErrorSeen After(const std::function<HRESULT()>& call, HRESULT expected)
     {
         EXPECT_EQ(::SetErrorInfo(0, &stale), S_OK);
         EXPECT_EQ(call(), expected);
-        IErrorInfo* info = nullptr;
-        const bool survived = ::GetErrorInfo(0, &info) == S_OK;
-        if (info)
-            info->Release();
+        frame::ComPtr<IErrorInfo> info;
+        if (::GetErrorInfo(0, info.Receive()) != S_OK || !info)
+            return {"none", ""};
+        if (info.Get() == &stale)
+            return {"stale", ""};
+        frame::Bstr source, description;
+        EXPECT_EQ(info->GetSource(source.Receive()), S_OK);
+        EXPECT_EQ(info->GetDescription(description.Receive()), S_OK);
         EXPECT_EQ(stale.References(), 1u);
-        return survived;
+        return {Narrow(source.Get()), Narrow(description.Get())};
     }
 };
 
-TEST_F(FailureReport, EveryFailingMemberClearsTheThreadsErrorObject)
+// Every failure a script can meet leaves an error object of the object that failed: its ProgID as
+// the source (Err.Source) and what happened as the description (Err.Description), never one an
+// earlier, unrelated call left.
+TEST_F(FailureReport, EveryFailingMemberLeavesAnErrorObjectThatSaysWhatHappened)
 {
     TestTempDir dir;
     StaleErrorInfoProbe probe;
+    const auto expect = [&](const std::function<HRESULT()>& call, HRESULT hr, const std::string& source,
+                            const std::string& description) {
+        const TErrorSeen seen = probe.After(call, hr);
+        EXPECT_EQ(seen.source, source) << description;
+        EXPECT_EQ(seen.description, description);
+    };
     auto upload = Bound({});
     frame::ComPtr<IUploadedFileCollection> files;
-    EXPECT_FALSE(probe.SurvivesA([&] { return upload->get_Files(files.Receive()); }, E_FAIL));
-    EXPECT_FALSE(probe.SurvivesA([&] { return upload->get_CodePage(nullptr); }, E_INVALIDARG));
-    EXPECT_FALSE(probe.SurvivesA([&] { return upload->OnStartPage(nullptr); }, E_POINTER));
-    EXPECT_FALSE(probe.SurvivesA([&] { return upload->IsUploadInitialized(nullptr, nullptr); }, E_INVALIDARG));
-    EXPECT_FALSE(probe.SurvivesA([&] { return Save(*upload.Get(), dir.Wide()); }, E_FAIL));
-    EXPECT_FALSE(probe.SurvivesA([&] { return Save(*upload.Get(), dir.Wide()); }, E_FAIL));
+    expect([&] { return upload->get_Files(files.Receive()); }, E_FAIL, "Kestrune.Upload",
+           "Files: there are no files before Save has run");
+    expect([&] { return upload->get_CodePage(nullptr); }, E_INVALIDARG, "Kestrune.Upload",
+           "An argument of the call is not valid.");
+    expect([&] { return upload->put_MaxFiles(-1); }, E_INVALIDARG, "Kestrune.Upload",
+           "MaxFiles: -1 is not a limit; give a number of 1 or more, or 0 for none");
+    expect([&] { return Save(*upload.Get(), dir.Wide()); }, E_FAIL, "Kestrune.Upload",
+           "Save: no Request object (OnStartPage was not called, or OnEndPage already was)");
+    expect([&] { return Save(*upload.Get(), dir.Wide()); }, E_FAIL, "Kestrune.Upload",
+           "Save: this object has already run Save, which runs once");
     // A call that succeeds leaves the thread's error object alone.
-    EXPECT_TRUE(probe.SurvivesA([&] { return upload->put_CodePage(65001); }, S_OK));
+    EXPECT_EQ(probe.After([&] { return upload->put_CodePage(65001); }, S_OK).source, "stale");
 
     ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
     frame::Variant index;
     index.Get()->vt = VT_I4;
     index.Get()->lVal = 3;
     frame::Variant item;
-    EXPECT_FALSE(probe.SurvivesA([&] { return files->Item(*index.Get(), item.Get()); }, E_INVALIDARG));
-    EXPECT_FALSE(probe.SurvivesA([&] { return files->get_Count(nullptr); }, E_INVALIDARG));
-    EXPECT_FALSE(probe.SurvivesA([&] { return files->get__NewEnum(nullptr); }, E_INVALIDARG));
+    expect([&] { return files->Item(*index.Get(), item.Get()); }, E_INVALIDARG, "Kestrune.UploadedFileCollection",
+           "Item: there is no item 3 in a collection of 0 items");
+    index.Get()->vt = VT_R8;
+    index.Get()->dblVal = 1.0;
+    expect([&] { return files->Item(*index.Get(), item.Get()); }, E_INVALIDARG, "Kestrune.UploadedFileCollection",
+           "Item: the index must be a whole number from 1 or a field name");
 
     auto progress = progress_test::NewProgress(WideString());
     LONG n = 0;
-    EXPECT_FALSE(probe.SurvivesA([&] { return progress->get_TotalBytes(&n); }, E_FAIL));
-    EXPECT_FALSE(probe.SurvivesA([&] { return progress->CancelUpload(); }, E_FAIL));
-    EXPECT_FALSE(probe.SurvivesA([&] { return progress->get_UploadStatusString(nullptr); }, E_INVALIDARG));
+    expect([&] { return progress->get_TotalBytes(&n); }, E_FAIL, "Kestrune.Progress",
+           "Progress: no ID has been set, so there is no upload to follow");
+    expect([&] { return progress->CancelUpload(); }, E_FAIL, "Kestrune.Progress",
+           "CancelUpload: no ID has been set, so there is no upload to follow");
+    ASSERT_EQ(progress->put_ID(frame::Bstr(OLESTR("nobody")).Get()), S_OK);
+    expect([&] { return progress->CancelUpload(); }, E_FAIL, "Kestrune.Progress",
+           "CancelUpload: no upload is registered under the ID \"nobody\" (it has not started, or it ended more "
+           "than 10 minutes ago)");
 
     frame::ComPtr<frame::ComObject<CTextField>> field;
     ASSERT_EQ(frame::CreateComObject(field), S_OK);
     field->Init(nullptr, nullptr, frame::Bstr(OLESTR("n")).Detach());
-    EXPECT_FALSE(probe.SurvivesA([&] { return field->get_Value(nullptr); }, E_INVALIDARG));
-    EXPECT_FALSE(probe.SurvivesA([&] { return field->get_Length(nullptr); }, E_INVALIDARG));
+    expect([&] { return field->get_Value(nullptr); }, E_INVALIDARG, "Kestrune.TextField",
+           "An argument of the call is not valid.");
 }
 
 #ifndef _WIN32

@@ -7,6 +7,13 @@ fso.CreateFolder dir
 
 Set up = CreateObject("Kestrune.Upload")
 up.OnStartPage ScriptingContext
+' The recipe's limits, as hostile_request.exe put them in the query string.
+If Request.QueryString("MaxTotalBytes") <> "" Then up.MaxTotalBytes = CLng(Request.QueryString("MaxTotalBytes"))
+If Request.QueryString("MaxFileBytes") <> "" Then up.MaxFileBytes = CLng(Request.QueryString("MaxFileBytes"))
+If Request.QueryString("MaxFiles") <> "" Then up.MaxFiles = CLng(Request.QueryString("MaxFiles"))
+If Request.QueryString("MaxFields") <> "" Then up.MaxFields = CLng(Request.QueryString("MaxFields"))
+If Request.QueryString("MaxFieldBytes") <> "" Then up.MaxFieldBytes = CLng(Request.QueryString("MaxFieldBytes"))
+If Request.QueryString("MaxParts") <> "" Then up.MaxParts = CLng(Request.QueryString("MaxParts"))
 On Error Resume Next
 up.Save dir
 saveError = Err.Number

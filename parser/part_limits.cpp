@@ -1,0 +1,68 @@
+#include "parser/part_limits.h"
+
+#include "frame/failure_reason.h"
+
+namespace parser {
+
+namespace {
+
+// Whether one more (the count after it) goes over `limit`; 0 is no limit.
+constexpr bool Over(std::uint32_t limit, std::uint64_t count) noexcept
+{
+    return limit != 0 && count > limit;
+}
+
+constexpr std::string_view kRejected = "Save: the request is rejected: ";
+
+} // namespace
+
+void CPartLimits::PartBegins()
+{
+    if (Over(limits_.maxParts, std::uint64_t(parts_) + 1)) {
+        frame::ReportFailure(kRejected, "it holds more than MaxParts (", limits_.maxParts, ") parts");
+        throw ETooManyParts();
+    }
+    ++parts_;
+}
+
+void CPartLimits::FileBegins(const WideString& fieldName, const WideString& fileName)
+{
+    if (Over(limits_.maxFiles, std::uint64_t(files_) + 1)) {
+        frame::ReportFailure(kRejected, "it holds more than MaxFiles (", limits_.maxFiles, ") files; the next is ",
+                             frame::Quoted(fileName), " of the field ", frame::Quoted(fieldName));
+        throw ETooManyFiles();
+    }
+    ++files_;
+}
+
+void CPartLimits::TextBegins(const WideString& fieldName)
+{
+    if (Over(limits_.maxFields, std::uint64_t(fields_) + 1)) {
+        frame::ReportFailure(kRejected, "it holds more than MaxFields (", limits_.maxFields,
+                             ") text fields; the next is ", frame::Quoted(fieldName));
+        throw ETooManyFields();
+    }
+    ++fields_;
+}
+
+void CPartLimits::FileBytes(const WideString& fieldName, const WideString& fileName, std::uint64_t held,
+                            std::uint32_t count) const
+{
+    if (Over(limits_.maxFileBytes, held + count)) {
+        frame::ReportFailure(kRejected, "the file ", frame::Quoted(fileName), " of the field ",
+                             frame::Quoted(fieldName), " is larger than MaxFileBytes (", limits_.maxFileBytes,
+                             " bytes)");
+        throw EFileTooLarge();
+    }
+}
+
+void CPartLimits::TextBytes(const WideString& fieldName, std::uint64_t held, std::uint32_t count) const
+{
+    if (Over(limits_.maxFieldBytes, held + count)) {
+        frame::ReportFailure(kRejected, "the text field ", frame::Quoted(fieldName), " is larger than MaxFieldBytes (",
+                             limits_.maxFieldBytes, " bytes)");
+        throw EFieldTooLarge();
+    }
+}
+
+} // namespace parser
