@@ -30,9 +30,28 @@ namespace kestrune {
 
 namespace {
 
+// The limits of IUpload2: option name, property name, and the property's setter.
+struct TLimitOption {
+    const char* option;
+    const char* property;
+    HRESULT (STDMETHODCALLTYPE IUpload2::*set)(LONG);
+};
+constexpr TLimitOption kLimitOptions[] = {
+    {"max-total-bytes", "MaxTotalBytes", &IUpload2::put_MaxTotalBytes},
+    {"max-file-bytes", "MaxFileBytes", &IUpload2::put_MaxFileBytes},
+    {"max-files", "MaxFiles", &IUpload2::put_MaxFiles},
+    {"max-fields", "MaxFields", &IUpload2::put_MaxFields},
+    {"max-field-bytes", "MaxFieldBytes", &IUpload2::put_MaxFieldBytes},
+    {"max-parts", "MaxParts", &IUpload2::put_MaxParts},
+};
+
 po::options_description VisibleOptions()
 {
     po::options_description options("Options");
+    for (const TLimitOption& limit : kLimitOptions)
+        options.add_options()(limit.option, po::value<long>(),
+                              (std::string("the Upload's ") + limit.property + " (0: none)").c_str());
+    options.add_options()("require-complete-body", "set RequireCompleteBody: a body cut short fails Save");
     options.add_options()("temp-dir", po::value<std::string>(),
                           "directory for the temporary files (default: a fresh one, removed afterwards)")(
         "save-dir", po::value<std::string>(),
@@ -186,6 +205,30 @@ frame::ComPtr<IDispatch> ItemAt(Collection* collection, LONG index)
     if (FAILED(collection->Item(*key.Get(), item.Get())) || item.Type() != VT_DISPATCH)
         return {};
     return frame::ComPtr<IDispatch>(item.Get()->pdispVal);
+}
+
+// The upload's status as a progress page reads it under its ID: code, text and reason.
+void WriteStatus(JsonWriter& json, const frame::Bstr& id)
+{
+    frame::ComPtr<IProgress2> progress;
+    UploadState code = Waiting;
+    frame::Bstr text, reason;
+    if (SUCCEEDED(::CoCreateInstance(CLSID_Progress, nullptr, CLSCTX_INPROC_SERVER, IID_IProgress2,
+                                     progress.ReceiveVoid())) &&
+        progress && SUCCEEDED(progress->put_ID(id.Get()))) {
+        progress->get_UploadStatus(&code);
+        progress->get_UploadStatusString(text.Receive());
+        progress->get_StatusReason(reason.Receive());
+    }
+    json.Key("status");
+    json.BeginObject();
+    json.Key("code");
+    json.Number(static_cast<long>(code));
+    json.Key("text");
+    json.String(Utf16(text));
+    json.Key("reason");
+    json.String(Utf16(reason));
+    json.EndObject();
 }
 
 void WriteForm(JsonWriter& json, IUpload* upload)
@@ -362,6 +405,15 @@ TReplayOptions ParseReplayOptions(const std::vector<std::string>& args)
     }
     if (values.count("id"))
         options.id = values["id"].as<std::string>();
+    for (const TLimitOption& limit : kLimitOptions) {
+        if (!values.count(limit.option))
+            continue;
+        const long value = values[limit.option].as<long>();
+        if (value < 0 || value > 0x7FFFFFFF)
+            throw EUsage(std::string("--") + limit.option + " takes a number from 0 (no limit) to 2147483647");
+        options.limits.emplace_back(limit.property, value);
+    }
+    options.requireCompleteBody = values.count("require-complete-body") > 0;
     if (values.count("progress") && values.count("no-progress"))
         throw EUsage("--progress and --no-progress exclude each other");
     if (values.count("progress"))
@@ -407,9 +459,9 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
     // Scoped so that the Upload object and its files are gone before the directory is removed.
     HRESULT saved = E_FAIL;
     {
-        frame::ComPtr<IUpload> upload;
+        frame::ComPtr<IUpload2> upload;
         const HRESULT created =
-            ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload, upload.ReceiveVoid());
+            ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload2, upload.ReceiveVoid());
         if (FAILED(created) || !upload) {
             err << "kestrune replay: the Upload object could not be created (" << HexResult(created) << ")\n";
             return 2;
@@ -423,6 +475,12 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
             upload->put_CodePage(static_cast<LONG>(*options.codePage));
         if (options.charRefs)
             upload->put_DetectCharRefs(static_cast<TYesNoAuto>(*options.charRefs));
+        for (const auto& [property, value] : options.limits)
+            for (const TLimitOption& limit : kLimitOptions)
+                if (property == limit.property)
+                    (upload.Get()->*limit.set)(static_cast<LONG>(value));
+        if (options.requireCompleteBody)
+            upload->put_RequireCompleteBody(VARIANT_TRUE);
         // The bar follows the upload by its ID, so it needs the ID before Save would generate one.
         const bool showBar = options.progress.value_or(::isatty(::fileno(stderr)) == 1);
         WideString id;
@@ -466,6 +524,7 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
         upload->get_ID(finalId.Receive());
         json.Key("id");
         json.String(Utf16(finalId));
+        WriteStatus(json, finalId);
         WriteForm(json, upload.Get());
         WriteFiles(json, upload.Get(), options, reasons);
         json.EndObject();

@@ -8,6 +8,7 @@
 #include <ostream>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrune {
@@ -27,6 +28,9 @@ struct TReplayOptions {
     /// 0 no, 1 yes, 2 auto (the values of TYesNoAuto).
     std::optional<int> charRefs;
     std::optional<std::string> id;
+    /// The limits of IUpload2 by property name (MaxFiles, ...), in the order given.
+    std::vector<std::pair<std::string, long>> limits;
+    bool requireCompleteBody = false;
     /// --progress (true) or --no-progress (false); unset, the bar shows when standard error is a terminal.
     std::optional<bool> progress;
     bool compact = false;

@@ -64,6 +64,7 @@ TEST(Replay, PrintsTheSampleUploadAsJsonAndLeavesNoTemporaryFile)
     EXPECT_EQ(run.err, "");
     const std::string expected =
         "{\"save\":{\"hresult\":\"0x00000000\",\"ok\":true},\"id\":\"sample\","
+        "\"status\":{\"code\":2,\"text\":\"Upload successfully completed\",\"reason\":\"\"},"
         "\"form\":[{\"name\":\"comment\",\"value\":\"Two lines,\\r\\nsent from a "
         "form.\",\"contentType\":\"\",\"length\":29},"
         "{\"name\":\"title\",\"value\":\"Caf\xC3\xA9 \xE2\x80\x93 "
@@ -132,6 +133,29 @@ TEST(Replay, ListsEveryFieldOfARepeatedName)
     for (const char* body : {"as a file", "one", "two"})
         EXPECT_NE(run.out.find(kestrune::Sha256::Of(body)), std::string::npos) << body;
     EXPECT_EQ(temp.Count(), 0u);
+}
+
+TEST(Replay, LimitsRejectTheRequestAndTheStatusSaysWhy)
+{
+    ScratchDir temp("temp-limits");
+    const TRun run = Replay({kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(), "--compact",
+                             "--max-files", "1", "--max-parts", "100"});
+    EXPECT_EQ(run.code, 1);
+    const std::string reason = "Save: the request is rejected: it holds more than MaxFiles (1) files; the next is "
+                               "\\\"notes.txt\\\" of the field \\\"notes\\\"";
+    EXPECT_EQ(run.out.rfind("{\"save\":{\"hresult\":\"0x80040203\",\"ok\":false,\"reason\":\"" + reason + "\"},", 0),
+              0u)
+        << run.out;
+    EXPECT_NE(run.out.find("\"status\":{\"code\":5,\"text\":\"Upload rejected\",\"reason\":\"" + reason + "\"},"),
+              std::string::npos)
+        << run.out;
+    EXPECT_NE(run.out.find("\"form\":[],\"files\":[]"), std::string::npos);
+    EXPECT_EQ(temp.Count(), 0u);
+
+    const TRun under = Replay({kExamples + "/sample-upload.http", "--temp-dir", temp.Path().string(), "--compact",
+                               "--max-files", "2", "--require-complete-body"});
+    EXPECT_EQ(under.code, 0) << under.out;
+    EXPECT_EQ(Replay({kExamples + "/sample-upload.http", "--max-files", "-1"}).code, 2);
 }
 
 TEST(Replay, AFailedSaveExitsWithOneAndReportsTheResult)

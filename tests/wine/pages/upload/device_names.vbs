@@ -18,6 +18,7 @@ For Each f In up.Files
     temp = f.TempFileName
     f.CopyTo device, True
     Response.Write " CopyTo " & Hex(Err.Number)
+    If f.FieldName = "f1" Then Response.Write " [" & Err.Source & "] " & Replace(Err.Description, dir, "DIR")
     Err.Clear
     f.SaveAs device, True
     Response.Write " SaveAs " & Hex(Err.Number) & " still its file=" & (f.TempFileName = temp And fso.FileExists(temp))

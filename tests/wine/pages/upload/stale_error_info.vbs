@@ -1,12 +1,13 @@
-' A failing call must not hand the script a description left on the thread by an earlier,
-' unrelated failure of another component (ErrorInfo.Leave plays that component).
+' A failing call hands the script its own description and source, never one left on the thread
+' by an earlier, unrelated failure of another component (ErrorInfo.Leave plays that component).
 Set fso = CreateObject("Scripting.FileSystemObject")
 dir = fso.GetSpecialFolder(2).Path & "\" & fso.GetTempName()
 fso.CreateFolder dir
 On Error Resume Next
 
 Sub Check(what)
-  Response.Write what & ": " & Hex(Err.Number) & " stale=" & (InStr(Err.Description, "left by another") > 0) & vbCrLf
+  Response.Write what & ": " & Hex(Err.Number) & " stale=" & (InStr(Err.Description, "left by another") > 0) & _
+    " [" & Err.Source & "] " & Err.Description & vbCrLf
   Err.Clear
 End Sub
 
@@ -34,6 +35,13 @@ Check "Files(0)"
 ErrorInfo.Leave "left by another component"
 Set x = up.Form(7)
 Check "Form(7)"
+
+ErrorInfo.Leave "left by another component"
+Set x = up.Files(1.5)
+Check "Files(1.5)"
+ErrorInfo.Leave "left by another component"
+up.MaxFiles = -1
+Check "Upload.MaxFiles = -1"
 
 Set p = CreateObject("Kestrune.Progress")
 ErrorInfo.Leave "left by another component"
