@@ -1,7 +1,8 @@
 <%@ Language="VBScript" CodePage=65001 %>
 <%
 ' Receives the form that index.asp posts to upload.asp?id=ID, keeps each allowed file under its
-' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form.
+' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form, with
+' the size of each file whose bytes are an image (IsImage comes from the bytes, not the name).
 Option Explicit
 
 ' Where files go. By default both folders lie under this site; on a real server choose folders
@@ -77,11 +78,11 @@ On Error GoTo 0
 <% Else %>
 <h2>Files</h2>
 <table id="files">
-<tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th></tr>
+<tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th><th>Image</th></tr>
 <% For Each file In upload.Files
      If file.SafeFileName <> "" Then
        If IsAllowed(file.SafeFileName) Then stored = StoreFile(file, file.SafeFileName) Else stored = "" %>
-<tr class="file"><td class="field"><%= Server.HTMLEncode(file.FieldName) %></td><td class="name"><%= Server.HTMLEncode(file.SafeFileName) %></td><td class="stored"><% If stored = "" Then %><em>not stored</em><% Else %><%= Server.HTMLEncode(stored) %><% End If %></td><td class="size"><%= file.ContentLength %></td><td class="type"><%= Server.HTMLEncode(file.ContentType) %></td></tr>
+<tr class="file"><td class="field"><%= Server.HTMLEncode(file.FieldName) %></td><td class="name"><%= Server.HTMLEncode(file.SafeFileName) %></td><td class="stored"><% If stored = "" Then %><em>not stored</em><% Else %><%= Server.HTMLEncode(stored) %><% End If %></td><td class="size"><%= file.ContentLength %></td><td class="type"><%= Server.HTMLEncode(file.ContentType) %></td><td class="image"><% If file.IsImage Then %><%= file.ImageWidth %> x <%= file.ImageHeight %><% Else %>no<% End If %></td></tr>
 <%   End If
    Next %>
 </table>
