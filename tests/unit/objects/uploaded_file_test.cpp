@@ -3,10 +3,6 @@
 #include "results/uploaded_file.h"
 #include "tests/unit/objects/test_temp_dir.h"
 
-#ifndef _WIN32
-#include "platform/posix/fault_injection.h"
-#endif
-
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -117,28 +113,6 @@ TEST(UploadedFile, ImageFactsComeFromTheBytesAndStayAfterSaveAs)
         EXPECT_EQ(ImageFactsOf(*file.Get()), c.expected);
     }
 }
-
-#ifndef _WIN32
-// A temporary file whose bytes cannot be read is no image, and Init goes on as before.
-TEST(UploadedFile, AnImageThatCannotBeReadIsNoneAndInitSucceeds)
-{
-    namespace faults = platform::faults;
-    TestTempDir dir;
-    const std::string png = Fixture("png_rgba_3x2.png");
-    for (faults::Point point : {faults::Point::FileCreate, faults::Point::FileRead}) {
-        faults::Scope scope;
-        faults::FailCall(point, ERROR_SHARING_VIOLATION);
-        auto file = MakeFile(OLESTR("a.png"), dir.Write("tmp", png));
-        EXPECT_EQ(faults::Count(point), 1u);
-        EXPECT_EQ(ImageFactsOf(*file.Get()), (TSeen{VARIANT_FALSE, 0, 0}));
-        LONG length = 0;
-        ASSERT_EQ(file->get_ContentLength(&length), S_OK);
-        EXPECT_EQ(length, static_cast<LONG>(png.size()));
-        file.Reset();
-        EXPECT_TRUE(dir.Files().empty());
-    }
-}
-#endif
 
 TEST(UploadedFile, ExtensionAndSafeNameOfAPathWithoutOneAreEmptyStringsNotNull)
 {

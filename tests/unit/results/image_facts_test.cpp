@@ -1,6 +1,7 @@
 // Image facts: the fixtures of tests/data/images (one per format and one per broken rule, listed
 // with their facts in facts.txt) read from files and from memory, every cut of each image, the
-// read budget whatever the bytes hold, failing sources, and rules the fixtures leave out.
+// read budget whatever the bytes hold, and rules the fixtures leave out. Failing reads are swept
+// through a whole upload in tests/unit/upload/fault_sweep_test.cpp.
 
 #include "results/image_facts.h"
 #include "results/image_file_facts.h"
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -68,13 +68,11 @@ std::map<std::string, TImageFacts> ListedFacts()
 // Counts and sizes the reads it serves, over bytes in memory.
 class CountingSource final : public utils::IImageByteSource {
 public:
-    explicit CountingSource(const Bytes& bytes, unsigned failFrom = ~0u) : memory_(bytes), failFrom_(failFrom) {}
+    explicit CountingSource(const Bytes& bytes) : memory_(bytes) {}
     std::size_t ReadAt(std::uint64_t offset, unsigned char* buffer, std::size_t size) noexcept override
     {
         ++reads;
         largest = std::max(largest, size);
-        if (reads >= failFrom_)
-            return 0;
         return memory_.ReadAt(offset, buffer, size);
     }
     unsigned reads = 0;
@@ -82,7 +80,6 @@ public:
 
 private:
     utils::CMemoryImageBytes memory_;
-    unsigned failFrom_;
 };
 
 TEST(ImageFacts, EveryFixtureReadsAsListedFromItsFileAndFromMemory)
@@ -141,52 +138,20 @@ TEST(ImageFacts, AnImageCutShortOfItsHeadersIsNoImage)
     }
 }
 
-// A source that fails at its nth read spoils the facts, whichever read it is.
-TEST(ImageFacts, AFailingReadMakesNoImage)
-{
-    for (const char* name :
-         {"jpeg_progressive_exif_fill_320x240.jpg", "jpeg_63_markers_before_frame_2x2.jpg", "webp_lossy_9x7.webp"}) {
-        SCOPED_TRACE(name);
-        const Bytes bytes = ReadFixture(name);
-        CountingSource clean(bytes);
-        ASSERT_TRUE(utils::ReadImageFacts(clean).isImage);
-        ASSERT_GE(clean.reads, 2u);
-        for (unsigned n = 1; n <= clean.reads; ++n) {
-            CountingSource failing(bytes, n);
-            EXPECT_FALSE(utils::ReadImageFacts(failing).isImage) << "failing from read " << n;
-        }
-    }
-}
-
 // Whatever the bytes, one file costs at most kMaxImageReads reads of at most kImageReadSize bytes.
 TEST(ImageFacts, TheReadsAreFewAndSmallWhateverTheBytes)
 {
-    const std::string soi = "\xFF\xD8";
-    const std::string comment("\xFF\xFE\x00\x02", 4);
-    const std::string longApp = std::string("\xFF\xE1\xFF\xFF", 4) + std::string(0xFFFD, 'x');
+    auto repeat = [](const std::string& piece, int times) {
+        std::string s = "\xFF\xD8";
+        for (int i = 0; i < times; ++i)
+            s += piece;
+        return Of(s);
+    };
     std::vector<std::pair<std::string, Bytes>> inputs = {
-        {"a thousand comments", Of(soi +
-                                   [&] {
-                                       std::string s;
-                                       for (int i = 0; i < 1000; ++i)
-                                           s += comment;
-                                       return s;
-                                   }())},
-        {"a megabyte of fill bytes", Of(soi + std::string(1 << 20, '\xFF'))},
-        {"long segments", Of(soi +
-                             [&] {
-                                 std::string s;
-                                 for (int i = 0; i < 100; ++i)
-                                     s += longApp;
-                                 return s;
-                             }())},
-        {"restart markers", Of(soi +
-                               [&] {
-                                   std::string s;
-                                   for (int i = 0; i < 1000; ++i)
-                                       s += std::string("\xFF\xD0", 2);
-                                   return s;
-                               }())},
+        {"a thousand comments", repeat(std::string("\xFF\xFE\x00\x02", 4), 1000)},
+        {"a megabyte of fill bytes", repeat("\xFF", 1 << 20)},
+        {"segments of 64 KiB", repeat(std::string("\xFF\xE1\xFF\xFF", 4) + std::string(0xFFFD, 'x'), 100)},
+        {"restart markers", repeat("\xFF\xD0", 1000)},
     };
     for (const auto& entry : std::filesystem::directory_iterator(kImages))
         inputs.emplace_back(entry.path().filename().string(), ReadFixture(entry.path().filename().string()));
