@@ -158,8 +158,8 @@ bool IsFrameHeader(unsigned code) noexcept
 // RSTn carries a big-endian length of at least 2 that counts itself. Before the frame header, a
 // scan (SOS), the end (EOI), a second SOI, a stuffed zero or a reserved code (02 to BF) means no
 // image. The frame header: length 8 + 3 per component, at least one component, a sample
-// precision of 2 to 16 bits, then height and width, all of it in the file. A height of 0 (left to a later DNL marker,
-// which is not looked for) reads as no image.
+// precision of 2 to 16 bits, then height and width, all of it in the file. A height of 0 (left to
+// a later DNL marker, which is not looked for) reads as no image.
 TImageFacts ReadJpeg(CHeaderReader& reader) noexcept
 {
     std::uint64_t position = 2;
