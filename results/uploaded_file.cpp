@@ -4,6 +4,7 @@
 #include "results/exact_bstr.h"
 #include "results/file_name_rules.h"
 #include "results/file_operations.h"
+#include "results/image_file_facts.h"
 
 #include <string_view>
 
@@ -37,7 +38,15 @@ void CUploadedFile::Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, 
         fieldName_ = utils::ExactBstrCopy(ownedName.Get());
         tempFileName_ = utils::ExactBstrCopy(ownedTemp.Get());
         ownsFile_ = true;
-        contentLength_ = utils::GetFileLength(frame::Bstr::ToWide(tempFileName_.Get()));
+        const WideString path = frame::Bstr::ToWide(tempFileName_.Get());
+        contentLength_ = utils::GetFileLength(path);
+        // Read once, from the file's own bytes; a file that is no image, or cannot be read, is none.
+        if (contentLength_ > 0) {
+            const utils::TImageFacts facts = utils::ReadImageFactsOfFile(path);
+            isImage_ = facts.isImage ? VARIANT_TRUE : VARIANT_FALSE;
+            imageWidth_ = facts.width;
+            imageHeight_ = facts.height;
+        }
     } catch (...) {
         // The caller still owns the file and deletes it: this object must not touch it.
         tempFileName_.Reset();

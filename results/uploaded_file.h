@@ -1,7 +1,8 @@
 #pragma once
 // CUploadedFile: one file part of a parsed upload (the UploadedFile coclass). Owns the temporary
 // file that holds the part's bytes until the script moves it away with SaveAs; a file still owned
-// when the object goes is deleted.
+// when the object goes is deleted. The image facts are read once, when the part arrives, and do
+// not follow later changes of the file.
 
 #include "frame/bstr.h"
 #include "frame/com_object.h"
@@ -21,9 +22,11 @@ public:
                              KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile),
                              KESTRUNE_INTERFACE(CUploadedFile, ISupportErrorInfo))
 
-    /// Stores exact copies of the strings, takes ownership of the file at `tempFileName` and
-    /// measures it. Takes ownership of the four strings (freed when Init returns). On failure the
-    /// object lets go of the file again (the caller still owns it) and the error propagates.
+    /// Stores exact copies of the strings, takes ownership of the file at `tempFileName`, measures
+    /// it and reads its image facts (IsImage, ImageWidth, ImageHeight) from its headers: a file
+    /// that is no image, or whose bytes cannot be read, reads False / 0, and Init goes on. Takes
+    /// ownership of the four strings (freed when Init returns). On failure the object lets go of
+    /// the file again (the caller still owns it) and the error propagates.
     void Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, BSTR tempFileName);
 
     /// Deletes the file if the object still owns it; a failed deletion is ignored.

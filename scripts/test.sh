@@ -57,7 +57,7 @@ if [ $quick -eq 0 ]; then
   stage "threaded tests (TSan)" tsan_suite
 
   fuzz_run() {
-    build fuzz fuzz_parse fuzz_save || return 1
+    build fuzz fuzz_parse fuzz_save fuzz_image || return 1
     ctest --test-dir build/fuzz -R '^fuzz_' --output-on-failure
   }
   stage "fuzzing" fuzz_run

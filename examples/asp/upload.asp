@@ -1,7 +1,8 @@
 <%@ Language="VBScript" CodePage=65001 %>
 <%
 ' Receives the form that index.asp posts to upload.asp?id=ID, keeps each allowed file under its
-' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form.
+' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form, with
+' the size of each file whose bytes are an image (IsImage comes from the bytes, not the name).
 Option Explicit
 
 ' Where files go. By default both folders lie under this site; on a real server choose folders
@@ -10,6 +11,8 @@ Const TEMP_FOLDER = "data/temp"
 Const SAVED_FOLDER = "data/saved"
 ' Extensions that may be stored, between bars, lower case.
 Const ALLOWED_EXTENSIONS = "|txt|csv|pdf|png|jpg|jpeg|gif|zip|bin|dat|doc|docx|xls|xlsx|"
+' Of those, the ones stored only when the file's bytes are an image (IsImage).
+Const IMAGE_EXTENSIONS = "|png|jpg|jpeg|gif|"
 
 Response.ContentType = "text/html"
 Response.Charset = "utf-8"
@@ -28,11 +31,16 @@ Function EnsureFolder(relative)
   EnsureFolder = path
 End Function
 
-Function IsAllowed(name)
+Function HasExtension(name, list)
   Dim dot
   dot = InStrRev(name, ".")
-  IsAllowed = False
-  If dot > 1 Then IsAllowed = InStr(ALLOWED_EXTENSIONS, "|" & LCase(Mid(name, dot + 1)) & "|") > 0
+  HasExtension = False
+  If dot > 1 Then HasExtension = InStr(list, "|" & LCase(Mid(name, dot + 1)) & "|") > 0
+End Function
+
+Function IsAllowed(file)
+  IsAllowed = HasExtension(file.SafeFileName, ALLOWED_EXTENSIONS)
+  If IsAllowed And HasExtension(file.SafeFileName, IMAGE_EXTENSIONS) Then IsAllowed = file.IsImage
 End Function
 
 ' Stores file under name in savedDir, or under "base (n).ext" when that name is taken. SaveAs
@@ -77,11 +85,11 @@ On Error GoTo 0
 <% Else %>
 <h2>Files</h2>
 <table id="files">
-<tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th></tr>
+<tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th><th>Image</th></tr>
 <% For Each file In upload.Files
      If file.SafeFileName <> "" Then
-       If IsAllowed(file.SafeFileName) Then stored = StoreFile(file, file.SafeFileName) Else stored = "" %>
-<tr class="file"><td class="field"><%= Server.HTMLEncode(file.FieldName) %></td><td class="name"><%= Server.HTMLEncode(file.SafeFileName) %></td><td class="stored"><% If stored = "" Then %><em>not stored</em><% Else %><%= Server.HTMLEncode(stored) %><% End If %></td><td class="size"><%= file.ContentLength %></td><td class="type"><%= Server.HTMLEncode(file.ContentType) %></td></tr>
+       If IsAllowed(file) Then stored = StoreFile(file, file.SafeFileName) Else stored = "" %>
+<tr class="file"><td class="field"><%= Server.HTMLEncode(file.FieldName) %></td><td class="name"><%= Server.HTMLEncode(file.SafeFileName) %></td><td class="stored"><% If stored = "" Then %><em>not stored</em><% Else %><%= Server.HTMLEncode(stored) %><% End If %></td><td class="size"><%= file.ContentLength %></td><td class="type"><%= Server.HTMLEncode(file.ContentType) %></td><td class="image"><% If file.IsImage Then %><%= file.ImageWidth %> x <%= file.ImageHeight %><% Else %>no<% End If %></td></tr>
 <%   End If
    Next %>
 </table>

@@ -9,8 +9,8 @@
 //   platform::faults::LimitWrites(10000);   // WriteFile stores 10000 more bytes, then disk full
 //   platform::faults::Count(platform::faults::Point::FileCreate);   // calls seen since arming
 //
-// Contract: a failing call does nothing else (no file is created, moved, copied or deleted; no
-// memory is allocated) and sets the last error where the real call does; allocation failures
+// Contract: a failing call does nothing else (no file is created, read, moved, copied or deleted;
+// no memory is allocated) and sets the last error where the real call does; allocation failures
 // answer null. Counting starts with the first Arm, FailCall or LimitWrites after a Disarm.
 #pragma once
 
@@ -22,6 +22,7 @@ namespace platform::faults {
 enum class Point {
     FileCreate,     // CreateFileW, with the chosen last error
     FileWrite,      // WriteFile, with the chosen last error and nothing written
+    FileRead,       // ReadFile, with the chosen last error and nothing read
     FileMove,       // MoveFileExW (and MoveFileW)
     FileCopy,       // CopyFileW
     FileDelete,     // DeleteFileW

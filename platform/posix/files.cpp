@@ -360,6 +360,8 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD
         return Fail(ERROR_INVALID_PARAMETER);
     if (!file->record.access.read)
         return Fail(ERROR_ACCESS_DENIED);
+    if (DWORD injected; platform::faults::detail::ShouldFail(platform::faults::Point::FileRead, &injected))
+        return Fail(injected);
     ssize_t n;
     do
         n = ::read(file->fd, lpBuffer, nNumberOfBytesToRead);

@@ -48,6 +48,9 @@ struct TFileField {
     WideString clientPath;
     WideString tempName;
     LONG length = -1;
+    VARIANT_BOOL isImage = VARIANT_FALSE;
+    LONG imageWidth = -1;
+    LONG imageHeight = -1;
     bool operator==(const TFileField&) const = default;
 };
 
@@ -142,6 +145,9 @@ public:
                 Check(ReadString([&](BSTR* p) { return file->get_ClientFilePath(p); }, f.clientPath), out);
                 Check(ReadString([&](BSTR* p) { return file->get_TempFileName(p); }, f.tempName), out);
                 Check(file->get_ContentLength(&f.length), out);
+                Check(file->get_IsImage(&f.isImage), out);
+                Check(file->get_ImageWidth(&f.imageWidth), out);
+                Check(file->get_ImageHeight(&f.imageHeight), out);
                 out.files.push_back(std::move(f));
                 files_.push_back(std::move(file));
             }

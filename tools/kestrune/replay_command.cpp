@@ -277,7 +277,8 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
             if (!file)
                 continue;
             frame::Bstr field, clientPath, contentType, extension, safeName, tempName;
-            LONG size = 0;
+            LONG size = 0, imageWidth = 0, imageHeight = 0;
+            VARIANT_BOOL isImage = VARIANT_FALSE;
             file->get_FieldName(field.Receive());
             file->get_ClientFilePath(clientPath.Receive());
             file->get_ContentType(contentType.Receive());
@@ -285,6 +286,9 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
             file->get_Extension(extension.Receive());
             file->get_SafeFileName(safeName.Receive());
             file->get_TempFileName(tempName.Receive());
+            file->get_IsImage(&isImage);
+            file->get_ImageWidth(&imageWidth);
+            file->get_ImageHeight(&imageHeight);
             const std::optional<std::string> digest = FileDigest(tempName.ToWide());
 
             json.BeginObject();
@@ -300,6 +304,12 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
             json.String(Utf16(extension));
             json.Key("safeName");
             json.String(Utf16(safeName));
+            json.Key("isImage");
+            json.Bool(isImage != VARIANT_FALSE);
+            json.Key("imageWidth");
+            json.Number(imageWidth);
+            json.Key("imageHeight");
+            json.Number(imageHeight);
             json.Key("sha256");
             if (digest)
                 json.Utf8String(*digest);

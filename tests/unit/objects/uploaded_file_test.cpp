@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 namespace {
 
@@ -33,7 +35,7 @@ WideString TempFileName(CUploadedFile& file)
     return WideString(name.Get() ? name.Get() : OLESTR(""), name.Length());
 }
 
-TEST(UploadedFile, DescribesThePartAndNeverClaimsAnImage)
+TEST(UploadedFile, DescribesThePartAndTakesNeitherNameNorTypeForAnImage)
 {
     TestTempDir dir;
     auto file = MakeFile(OLESTR("C:\\Users\\guest\\My Files\\photo.jpeg"), dir.Write("tmp", "12345"));
@@ -60,6 +62,56 @@ TEST(UploadedFile, DescribesThePartAndNeverClaimsAnImage)
     ASSERT_EQ(file->get_ContentType(s.Receive()), S_OK);
     EXPECT_EQ(s.ToWide(), OLESTR("image/png"));
     EXPECT_EQ(TempFileName(*file.Get()), dir.Wide("tmp"));
+}
+
+std::string Fixture(const std::string& name)
+{
+    std::ifstream in(std::filesystem::path(KESTRUNE_TEST_DATA_DIR) / "images" / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+struct TSeen {
+    VARIANT_BOOL isImage = 1;
+    LONG width = -1;
+    LONG height = -1;
+    bool operator==(const TSeen&) const = default;
+};
+
+TSeen ImageFactsOf(CUploadedFile& file)
+{
+    TSeen seen;
+    EXPECT_EQ(file.get_IsImage(&seen.isImage), S_OK);
+    EXPECT_EQ(file.get_ImageWidth(&seen.width), S_OK);
+    EXPECT_EQ(file.get_ImageHeight(&seen.height), S_OK);
+    return seen;
+}
+
+TEST(UploadedFile, ImageFactsComeFromTheBytesAndStayAfterSaveAs)
+{
+    TestTempDir dir;
+    const struct {
+        const char* clientPath;
+        const char* fixture;
+        TSeen expected;
+    } cases[] = {
+        {"notes.txt", "png_rgba_3x2.png", {VARIANT_TRUE, 3, 2}},
+        {"photo.jpg", "script.jpg", {VARIANT_FALSE, 0, 0}},
+        {"scan", "bmp_top_down_4x3.bmp", {VARIANT_TRUE, 4, 3}},
+        {"anim.gif", "webp_extended_400x300.webp", {VARIANT_TRUE, 400, 300}},
+        {"photo.jpg", "jpeg_cut_in_app1.jpg", {VARIANT_FALSE, 0, 0}},
+        {"empty.png", "empty.bin", {VARIANT_FALSE, 0, 0}},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fixture);
+        const std::string temp = "tmp" + std::to_string(n++);
+        auto file = MakeFile(testing_support::ToWide(c.clientPath), dir.Write(temp, Fixture(c.fixture)));
+        EXPECT_EQ(ImageFactsOf(*file.Get()), c.expected);
+        // Read once: the facts follow the object, not the file it now names.
+        ASSERT_EQ(file->SaveAs(frame::Bstr(dir.Wide("saved")).Get(), VARIANT_TRUE), S_OK);
+        std::ofstream(dir.Path() / "saved", std::ios::binary | std::ios::trunc) << "changed";
+        EXPECT_EQ(ImageFactsOf(*file.Get()), c.expected);
+    }
 }
 
 TEST(UploadedFile, ExtensionAndSafeNameOfAPathWithoutOneAreEmptyStringsNotNull)

@@ -52,6 +52,28 @@ TEST(FaultInjection, TheChosenCallsFailWithTheChosenErrorAndDoNothing)
     EXPECT_TRUE(::DeleteFileW(dir.Wide("a").c_str())); // each window was one call long
 }
 
+TEST(FaultInjection, AFailedReadReadsNothingAndLeavesTheFilePositionWhereItWas)
+{
+    faults::Scope scope;
+    TestTempDir dir;
+    HANDLE file = ::CreateFileW(dir.Write("r", "abcdef").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    faults::FailCall(faults::Point::FileRead, ERROR_READ_FAULT, 2);
+    char buffer[4] = {};
+    DWORD got = 99;
+    ASSERT_TRUE(::ReadFile(file, buffer, 2, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "ab");
+    got = 99;
+    EXPECT_FALSE(::ReadFile(file, buffer, 2, &got, nullptr));
+    EXPECT_EQ(::GetLastError(), DWORD(ERROR_READ_FAULT));
+    EXPECT_EQ(got, 0u);
+    ASSERT_TRUE(::ReadFile(file, buffer, 2, &got, nullptr));
+    EXPECT_EQ(std::string(buffer, got), "cd");
+    EXPECT_EQ(faults::Count(faults::Point::FileRead), 3u);
+    ::CloseHandle(file);
+}
+
 TEST(FaultInjection, AFullDiskStoresWhatFitsThenFailsEveryWrite)
 {
     faults::Scope scope;

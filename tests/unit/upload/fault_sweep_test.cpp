@@ -1,5 +1,5 @@
 // Failure sweeps over one realistic upload (three files, four text fields): for every call of the
-// platform that can fail (file creation, writes, moves, copies, deletions, BSTR and SAFEARRAY
+// platform that can fail (file creation, writes, reads, moves, copies, deletions, BSTR and SAFEARRAY
 // allocations) and for every misbehaviour of BinaryRead, make the k-th call fail for each k the
 // upload reaches, and check how Save and the file operations end, that no temporary file stays
 // behind and that every object is released. Native only: the switches live in the POSIX stand-in.
@@ -46,13 +46,22 @@ std::string PartOf(const std::string& name, const std::string& value, const char
 // 90,000 bytes of file content in three files (one empty), so writes span many chunks.
 constexpr std::size_t kFileBytes = 20000 + 70000;
 
+// A JPEG of 640 x 480 whose frame header lies past the first bytes, behind a 200-byte APP1 segment,
+// so that its image facts take two reads.
+std::string Photo()
+{
+    const std::string head = std::string("\xFF\xD8\xFF\xE1\x00\xC8", 6) + std::string(198, 'x') +
+                             std::string("\xFF\xC0\x00\x0B\x08\x01\xE0\x02\x80\x01\x01\x11\x00", 13);
+    return head + Pattern(70000 - head.size(), 'p');
+}
+
 const std::string& Body()
 {
     static const std::string body =
         PartOf("title", "Quarterly report") + PartOf("doc", Pattern(20000, 'a'), "C:\\docs\\report.bin") +
         PartOf("comment", "Gr\xC3\xBC\xC3\x9F"
                           "e &#1046;") +
-        PartOf("none", "", "empty.txt") + PartOf("empty", "") + PartOf("photo", Pattern(70000, 'p'), "photo.jpg") +
+        PartOf("none", "", "empty.txt") + PartOf("empty", "") + PartOf("photo", Photo(), "photo.jpg") +
         PartOf("tail", "last field") + "--" + kBoundary + "--\r\n";
     return body;
 }
@@ -136,15 +145,25 @@ protected:
         EXPECT_EQ(got.lockDelta, 0);
     }
 
-    static void ExpectSame(const TOutcome& got, const TOutcome& clean, const std::string& what)
+    // The same outcome as the clean run, except that the photo may read as no image when
+    // photoMayBeNone is set.
+    static void ExpectSame(const TOutcome& got, const TOutcome& clean, const std::string& what,
+                           bool photoMayBeNone = false)
     {
         SCOPED_TRACE(what);
         EXPECT_EQ(got.save, S_OK);
         EXPECT_EQ(got.read.form, clean.read.form);
         ASSERT_EQ(got.read.files.size(), clean.read.files.size());
         for (std::size_t i = 0; i < got.read.files.size(); ++i) {
-            EXPECT_EQ(got.read.files[i].name, clean.read.files[i].name);
-            EXPECT_EQ(got.read.files[i].length, clean.read.files[i].length);
+            const auto& file = got.read.files[i];
+            EXPECT_EQ(file.name, clean.read.files[i].name);
+            EXPECT_EQ(file.length, clean.read.files[i].length);
+            const bool none = !file.isImage && file.imageWidth == 0 && file.imageHeight == 0;
+            if (!(photoMayBeNone && file.name == OLESTR("photo") && none)) {
+                EXPECT_EQ(file.isImage, clean.read.files[i].isImage);
+                EXPECT_EQ(file.imageWidth, clean.read.files[i].imageWidth);
+                EXPECT_EQ(file.imageHeight, clean.read.files[i].imageHeight);
+            }
         }
         EXPECT_EQ(got.operations, clean.operations);
         EXPECT_EQ(got.stored, clean.stored);
@@ -169,6 +188,13 @@ TEST_F(FaultSweep, TheCleanRunReadsEverythingAndLeavesNothing)
     ASSERT_EQ(clean.read.files.size(), 3u);
     EXPECT_EQ(clean.read.files[0].length + clean.read.files[1].length + clean.read.files[2].length,
               static_cast<LONG>(kFileBytes));
+    for (const auto& file : clean.read.files) {
+        SCOPED_TRACE(file.length);
+        const bool photo = file.name == OLESTR("photo");
+        EXPECT_EQ(file.isImage, photo ? VARIANT_TRUE : VARIANT_FALSE);
+        EXPECT_EQ(file.imageWidth, photo ? 640 : 0);
+        EXPECT_EQ(file.imageHeight, photo ? 480 : 0);
+    }
     EXPECT_EQ(clean.operations, (std::vector<HRESULT>{S_OK, S_OK, S_OK}));
     EXPECT_EQ(clean.stored, (std::vector<std::string>{"one.bin", "three.bin", "two.bin"}));
     EXPECT_TRUE(clean.tempLeft.empty());
@@ -184,33 +210,57 @@ TEST_F(FaultSweep, ShortReadsChangeNothing)
 
 TEST_F(FaultSweep, AFileThatCannotBeCreatedFailsSave)
 {
-    // One temporary file per file part, then one look at each destination of the file operations.
-    const unsigned calls = CallsAt(faults::Point::FileCreate);
-    ASSERT_EQ(calls, 6u);
     const TOutcome clean = Run([](host::CRequest&) {});
+    const unsigned calls = CallsAt(faults::Point::FileCreate);
+    // One temporary file per file part, one opening of each non-empty part for its image facts, and
+    // one look at each destination of the file operations.
+    ASSERT_EQ(calls, 8u);
+    unsigned failedSaves = 0;
     for (unsigned k = 1; k <= calls; ++k) {
         for (DWORD error : {DWORD(ERROR_ACCESS_DENIED), DWORD(ERROR_PATH_NOT_FOUND), DWORD(ERROR_DISK_FULL)}) {
-            const TOutcome got = Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, error, k); });
             const std::string what = "create " + std::to_string(k) + " error " + std::to_string(error);
-            if (k <= 3) {
-                ExpectFailedCleanly(got, what);
+            const TOutcome got = Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, error, k); });
+            if (got.save == S_OK) {
+                // A file that cannot be opened for its image facts is no image, and a destination that
+                // cannot be looked at is no device; nothing else changes.
+                ExpectSame(got, clean, what, true);
             } else {
-                // A destination that cannot be looked at is no device: the operation goes on.
-                ExpectSame(got, clean, what);
-                EXPECT_EQ(got.operations, clean.operations) << what;
-                EXPECT_EQ(got.stored, clean.stored) << what;
+                ExpectFailedCleanly(got, what);
+                ++failedSaves;
             }
         }
     }
+    EXPECT_EQ(failedSaves, 3u * 3u);
+}
+
+TEST_F(FaultSweep, AFailedReadOfTheImageFactsMakesNoImageAndChangesNothingElse)
+{
+    const TOutcome clean = Run([](host::CRequest&) {});
+    const unsigned calls = CallsAt(faults::Point::FileRead);
+    ASSERT_EQ(calls, 3u); // the first bytes of each non-empty part, and the photo's frame header
+    unsigned photoLost = 0;
+    for (unsigned k = 1; k <= calls; ++k) {
+        for (DWORD error : {DWORD(ERROR_READ_FAULT), DWORD(ERROR_LOCK_VIOLATION)}) {
+            const TOutcome got = Run([&](host::CRequest&) { faults::FailCall(faults::Point::FileRead, error, k); });
+            ExpectSame(got, clean, "read " + std::to_string(k) + " error " + std::to_string(error), true);
+            for (const auto& file : got.read.files)
+                photoLost += file.name == OLESTR("photo") && !file.isImage;
+        }
+    }
+    EXPECT_EQ(photoLost, 2u * 2u); // both of the photo's reads matter
+    ExpectSame(Run([](host::CRequest&) { faults::FailCall(faults::Point::FileRead, ERROR_READ_FAULT, 1, 100); }), clean,
+               "every read", true);
 }
 
 TEST_F(FaultSweep, NameCollisionsAreRetriedUpToAHundredTimes)
 {
+    // The second part's temporary file is the third creation: the second opens the first part
+    // for its image facts.
     const TOutcome clean = Run([](host::CRequest&) {});
-    ExpectSame(Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 2, 99); }),
+    ExpectSame(Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 3, 99); }),
                clean, "99 collisions");
     ExpectFailedCleanly(
-        Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 2, 100); }),
+        Run([](host::CRequest&) { faults::FailCall(faults::Point::FileCreate, ERROR_FILE_EXISTS, 3, 100); }),
         "100 collisions");
 }
 

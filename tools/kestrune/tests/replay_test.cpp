@@ -70,14 +70,44 @@ TEST(Replay, PrintsTheSampleUploadAsJsonAndLeavesNoTemporaryFile)
         "{\"name\":\"title\",\"value\":\"Caf\xC3\xA9 \xE2\x80\x93 "
         "\xE5\xB1\xA5\xE6\xAD\xB4\xE6\x9B\xB8\",\"contentType\":\"\",\"length\":10}],"
         "\"files\":[{\"field\":\"notes\",\"clientPath\":\"notes.txt\",\"contentType\":\"text/plain\",\"size\":17,"
-        "\"extension\":\"txt\",\"safeName\":\"notes.txt\",\"sha256\":\"" +
+        "\"extension\":\"txt\",\"safeName\":\"notes.txt\",\"isImage\":false,\"imageWidth\":0,\"imageHeight\":0,"
+        "\"sha256\":\"" +
         kestrune::Sha256::Of("Plain text file.\n") +
         "\",\"savedAs\":null},"
         "{\"field\":\"photo\",\"clientPath\":\"C:\\\\Users\\\\guest\\\\Pictures\\\\pixel.png\",\"contentType\":\"image/"
         "png\","
-        "\"size\":67,\"extension\":\"png\",\"safeName\":\"pixel.png\",\"sha256\":\"" +
+        "\"size\":67,\"extension\":\"png\",\"safeName\":\"pixel.png\",\"isImage\":true,\"imageWidth\":1,"
+        "\"imageHeight\":1,\"sha256\":\"" +
         kestrune::Sha256::Of(kPng) + "\",\"savedAs\":null}]}\n";
     EXPECT_EQ(run.out, expected);
+    EXPECT_EQ(temp.Count(), 0u);
+}
+
+// Each file's image facts come from its bytes: a script named holiday.jpg is none, a JPEG named
+// notes.txt is one.
+TEST(Replay, PrintsTheImageFactsOfEachFile)
+{
+    ScratchDir temp("images");
+    const TRun run = Replay({KESTRUNE_TEST_DATA_DIR "/../wine/pages/upload/image_facts.http", "--temp-dir",
+                             temp.Path().string(), "--compact", "--no-progress"});
+    ASSERT_EQ(run.code, 0) << run.err;
+    const std::pair<const char*, const char*> expected[] = {
+        {"png", "\"isImage\":true,\"imageWidth\":3,\"imageHeight\":2"},
+        {"gif", "\"isImage\":true,\"imageWidth\":257,\"imageHeight\":2"},
+        {"jpeg", "\"isImage\":true,\"imageWidth\":320,\"imageHeight\":240"},
+        {"bmp", "\"isImage\":true,\"imageWidth\":4,\"imageHeight\":3"},
+        {"webp", "\"isImage\":true,\"imageWidth\":9,\"imageHeight\":7"},
+        {"webpx", "\"isImage\":true,\"imageWidth\":400,\"imageHeight\":300"},
+        {"script", "\"isImage\":false,\"imageWidth\":0,\"imageHeight\":0"},
+        {"cut", "\"isImage\":false,\"imageWidth\":0,\"imageHeight\":0"},
+        {"named", "\"isImage\":true,\"imageWidth\":7,\"imageHeight\":5"},
+    };
+    for (const auto& [field, facts] : expected) {
+        const std::size_t at = run.out.find(std::string("{\"field\":\"") + field + "\"");
+        ASSERT_NE(at, std::string::npos) << field;
+        const std::size_t end = run.out.find('}', at);
+        EXPECT_NE(run.out.substr(at, end - at).find(facts), std::string::npos) << run.out.substr(at, end - at);
+    }
     EXPECT_EQ(temp.Count(), 0u);
 }
 
