@@ -88,7 +88,9 @@ Response.Charset = "utf-8"
     $("time-left").textContent = timeText(p.secondsLeftAverage);
     $("current-file").textContent = p.currentFileName || "–";
     $("files-done").textContent = p.uploadedFilesCount;
-    $("status-text").textContent = p.statusText;
+    // Why an upload was rejected or failed: the limit, the field and the sizes.
+    $("status-text").textContent = p.statusText + (p.statusReason && (p.status === 3 || p.status === 5)
+      ? ": " + p.statusReason : "");
   }
 
   let polling = null;

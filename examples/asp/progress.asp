@@ -35,6 +35,7 @@ progress.ID = Request.QueryString("id")
 "id": <%= JsonString(progress.ID) %>,
 "status": <%= progress.UploadStatus %>,
 "statusText": <%= JsonString(progress.UploadStatusString) %>,
+"statusReason": <%= JsonString(progress.StatusReason) %>,
 "totalBytes": <%= progress.TotalBytes %>,
 "uploadedBytes": <%= progress.UploadedBytes %>,
 "percentDone": <%= JsonNumber(progress.PercentDone) %>,

@@ -13,6 +13,12 @@ Const SAVED_FOLDER = "data/saved"
 Const ALLOWED_EXTENSIONS = "|txt|csv|pdf|png|jpg|jpeg|gif|zip|bin|dat|doc|docx|xls|xlsx|"
 ' Of those, the ones stored only when the file's bytes are an image (IsImage).
 Const IMAGE_EXTENSIONS = "|png|jpg|jpeg|gif|"
+' What one request may hold; a request over a limit is rejected before more of it is read, and
+' nothing of it is kept. IIS's own request limits apply first (see the guide).
+Const MAX_TOTAL_BYTES = 524288000 ' 500 MiB in all
+Const MAX_FILE_BYTES = 209715200  ' 200 MiB per file
+Const MAX_FILES = 20
+Const MAX_FIELDS = 50
 
 Response.ContentType = "text/html"
 Response.Charset = "utf-8"
@@ -67,13 +73,18 @@ Function StoreFile(file, name)
   Next
 End Function
 
-Dim upload, file, field, stored, saveError
+Dim upload, file, field, stored, saveError, saveErrorText
 Set upload = Server.CreateObject("Kestrune.Upload")
 upload.CodePage = 65001
 upload.ID = Request.QueryString("id")
+upload.MaxTotalBytes = MAX_TOTAL_BYTES
+upload.MaxFileBytes = MAX_FILE_BYTES
+upload.MaxFiles = MAX_FILES
+upload.MaxFields = MAX_FIELDS
 On Error Resume Next
 upload.Save tempDir
 saveError = Err.Number
+saveErrorText = Err.Description
 On Error GoTo 0
 %><!DOCTYPE html>
 <html lang="en">
@@ -81,7 +92,7 @@ On Error GoTo 0
 <body>
 <div id="upload-result">
 <% If saveError <> 0 Then %>
-<p class="error" id="save-error">The upload failed (error <%= Hex(saveError) %>).</p>
+<p class="error" id="save-error">The upload failed (error <%= Hex(saveError) %>): <%= Server.HTMLEncode(saveErrorText) %></p>
 <% Else %>
 <h2>Files</h2>
 <table id="files">

@@ -1,7 +1,8 @@
 // Drives Debian's chromium through examples/asp served by aspserve.exe: uploads a large file, three
 // more through the form's `multiple` input and text fields while the browser's network emulation
 // throttles the upload, watches the progress bar, checks the result page and every stored file;
-// then a second upload cancelled at about half.
+// then a second upload cancelled at about half, and a third with more files than upload.asp allows,
+// which the page and the progress show as rejected.
 //
 //   node upload_test.mjs BASE_URL FILE SITE_DIR SCREENSHOT
 //
@@ -135,6 +136,31 @@ async function completeRun(context) {
   await page.close();
 }
 
+// 21 files through the multiple input, over the sample's MaxFiles (20).
+async function rejectRun(context) {
+  const savedBefore = filesIn(savedDir).length;
+  const many = Array.from({ length: 21 }, (_, i) => {
+    const path = join(dirname(file), `many-${i}.txt`);
+    writeFileSync(path, `file ${i}\n`);
+    return path;
+  });
+  const page = await context.newPage();
+  await page.goto(baseUrl + "/index.asp");
+  await page.setInputFiles("#more", many);
+  await page.click("#send");
+  await page.waitForSelector("#upload-result", { timeout: 60000 });
+  const status = (await readProgress(page)).status;
+  check("a request over MaxFiles shows \"Upload rejected\" with the limit", status.startsWith(
+    "Upload rejected: Save: the request is rejected: it holds more than MaxFiles (20) files"), status);
+  const error = await page.evaluate(() => document.getElementById("save-error")?.textContent ?? "");
+  check("the result page gives the error and its description",
+    error.startsWith("The upload failed (error 80040203): Save: the request is rejected"), error);
+  check("nothing of the rejected request was stored", filesIn(savedDir).length === savedBefore);
+  check("no temporary file stays after the rejection", filesIn(tempDir).length === 0, filesIn(tempDir).join(", "));
+  for (const path of many) rmSync(path, { force: true });
+  await page.close();
+}
+
 async function cancelRun(context) {
   const savedBefore = filesIn(savedDir).length;
   const page = await openForm(context);
@@ -172,6 +198,7 @@ const context = await chromium.launchPersistentContext(profile, {
 try {
   await completeRun(context);
   await cancelRun(context);
+  await rejectRun(context);
 } catch (e) {
   ++failures;
   console.log("FAIL  the browser run: " + e.message);
