@@ -84,7 +84,9 @@ protected:
 
     // Runs the upload; arm() is called right before Save, with the page's Request. Faults stay
     // armed through the file operations and the release of every object.
-    TOutcome Run(const std::function<void(host::CRequest&)>& arm, std::vector<ULONG> pieces = {})
+    // `limits` may set limits on the Upload before Save.
+    TOutcome Run(const std::function<void(host::CRequest&)>& arm, std::vector<ULONG> pieces = {},
+                 const std::function<void(CUpload&)>& limits = {})
     {
         static int serial = 0;
         const WideString id = testing_support::ToWide("sweep-" + std::to_string(++serial));
@@ -103,6 +105,8 @@ protected:
             EXPECT_EQ(run.Bound(), S_OK);
             EXPECT_EQ(run.Configure({65001, ynaAuto, id}), S_OK);
             run.Page().Request().SetReadObserver([&](LONGLONG, LONG got) { out.delivered.push_back(got); });
+            if (limits)
+                limits(run.Upload());
             arm(run.Page().Request());
             out.save = run.Upload().Save(tempArg.Get());
             out.read = run.ReadBack();
@@ -127,9 +131,9 @@ protected:
     }
 
     // How often the clean run reaches point.
-    unsigned CallsAt(faults::Point point)
+    unsigned CallsAt(faults::Point point, const std::function<void(CUpload&)>& limits = {})
     {
-        return Run([](host::CRequest&) { faults::Arm(); }).calls[point];
+        return Run([](host::CRequest&) { faults::Arm(); }, {}, limits).calls[point];
     }
 
     static void ExpectFailedCleanly(const TOutcome& got, const std::string& what)
@@ -364,6 +368,30 @@ TEST_F(FaultSweep, EveryFailedStringAllocationEndsCleanly)
     // The sweep reaches both the parse (Save fails) and the reading afterwards (Save succeeded).
     EXPECT_GT(succeeded, 0);
     EXPECT_GT(failed, 0);
+}
+
+// The photo (70,000 bytes) goes over MaxFileBytes: the request is rejected after the first file.
+// Whatever fails along the way, Save ends rejected or failed, and nothing stays behind.
+TEST_F(FaultSweep, ARejectedRequestEndsRejectedOrFailedUnderEveryFailureAndLeavesNothing)
+{
+    const auto limit = [](CUpload& up) { EXPECT_EQ(up.put_MaxFileBytes(30000), S_OK); };
+    const TOutcome rejected = Run([](host::CRequest&) {}, {}, limit);
+    ASSERT_EQ(rejected.save, static_cast<HRESULT>(kleMaxFileBytes));
+    EXPECT_TRUE(rejected.read.files.empty());
+    EXPECT_TRUE(rejected.tempLeft.empty());
+    for (faults::Point point : {faults::Point::BstrAlloc, faults::Point::FileCreate, faults::Point::FileWrite}) {
+        const unsigned calls = CallsAt(point, limit);
+        ASSERT_GT(calls, 0u);
+        for (unsigned k = 1; k <= calls; ++k) {
+            SCOPED_TRACE("point " + std::to_string(static_cast<int>(point)) + " call " + std::to_string(k));
+            const TOutcome got = Run([&](host::CRequest&) { faults::FailCall(point, ERROR_DISK_FULL, k); }, {}, limit);
+            EXPECT_TRUE(got.save == static_cast<HRESULT>(kleMaxFileBytes) || got.save == E_FAIL) << got.save;
+            EXPECT_TRUE(got.read.form.empty());
+            EXPECT_TRUE(got.read.files.empty());
+            EXPECT_TRUE(got.tempLeft.empty());
+            EXPECT_EQ(got.lockDelta, 0);
+        }
+    }
 }
 
 TEST_F(FaultSweep, EveryFailedArrayAllocationFailsSave)
