@@ -22,7 +22,7 @@ while [[ $# -gt 0 ]]; do
     case $1 in
         --build-root) build_root=$(realpath -m -- "$2"); shift 2 ;;
         --out) out=$(realpath -m -- "$2"); shift 2 ;;
-        -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
         *) echo "package: unknown argument '$1' (see --help)" >&2; exit 2 ;;
     esac
 done
