@@ -1,5 +1,7 @@
 # Runs widl over the IDL: the C++ interface header and the GUID definitions for every build, and,
-# for Windows, the type library that the DLL carries as resource TYPELIB 1.
+# for Windows, the type library that the DLL carries as resource TYPELIB 1. widl stamps the library
+# with the time it ran; typelib_time.py sets that to a fixed time, so the same IDL gives the same
+# library (and a reproducible DLL).
 set(KESTRUNE_WINE_IDL_DIR /usr/include/wine/wine/windows CACHE PATH "Wine's IDL files (libwine-dev)")
 
 function(kestrune_widl target idl)
@@ -16,14 +18,18 @@ function(kestrune_widl target idl)
   endif()
   set(outputs ${out}/kestrune_idl.h ${out}/kestrune_idl_i.c)
   set(args ${arch} -I${KESTRUNE_WINE_IDL_DIR} -L${libdir} -h -H ${out}/kestrune_idl.h -u -U ${out}/kestrune_idl_i.c)
+  set(fix_time)
   if(KESTRUNE_WINDOWS)
+    find_package(Python3 REQUIRED COMPONENTS Interpreter)
     list(APPEND outputs ${out}/kestrune.tlb)
     list(APPEND args -t -T ${out}/kestrune.tlb)
+    set(fix_time COMMAND ${Python3_EXECUTABLE} ${PROJECT_SOURCE_DIR}/cmake/typelib_time.py ${out}/kestrune.tlb)
   endif()
   add_custom_command(
     OUTPUT ${outputs}
-    COMMAND ${widl} ${args} ${idl}
-    DEPENDS ${idl}
+    COMMAND ${CMAKE_COMMAND} -E env TZ=UTC ${widl} ${args} ${idl}
+    ${fix_time}
+    DEPENDS ${idl} ${PROJECT_SOURCE_DIR}/cmake/typelib_time.py
     COMMENT "widl ${idl}"
     VERBATIM)
   add_library(${target} STATIC ${out}/kestrune_idl_i.c ${out}/kestrune_idl.h)

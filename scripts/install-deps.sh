@@ -9,7 +9,7 @@ packages=(
   libboost-dev libboost-program-options-dev
   mingw-w64 mingw-w64-tools g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64 wine32:i386 libwine-dev
-  python3 xvfb
+  python3 xvfb cmark-gfm
   curl chromium nodejs
 )
 missing=()

@@ -2,8 +2,9 @@
 # Runs every test: installs what is missing, checks the code style (.clang-format), then runs the
 # native suite under AddressSanitizer + UndefinedBehaviorSanitizer, the threaded tests under
 # ThreadSanitizer, a short fuzzing run, and the Windows builds (x86 and x64) under Wine: the unit
-# suite and the acceptance tests, then aspserve.exe serving the sample pages to curl (concurrent
-# uploads) and to chromium.
+# suite and the acceptance tests, the release package (its contents, a second build that must give
+# the same bytes, installing it under Wine), then aspserve.exe serving the sample pages to curl
+# (concurrent uploads) and to chromium.
 # Usage: scripts/test.sh [--quick]   (--quick: the style check and the native ASan/UBSan suite only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -67,6 +68,20 @@ if [ $quick -eq 0 ]; then
   if [ -x tests/wine/run.sh ] || [ -f tests/wine/run.sh ]; then
     stage "Wine (unit suite and acceptance)" bash tests/wine/run.sh build/win32 build/win64
   fi
+  # The release package: scripts/package.sh (the zip into dist/) and what it holds; a second run in
+  # fresh build trees must give the same bytes; install.cmd, a page and uninstall.cmd under Wine.
+  package_zip=""
+  package_contents() {
+    bash scripts/package.sh >build/package.log 2>&1 || { tail -30 build/package.log; return 1; }
+    package_zip=$(tail -1 build/package.log)
+    sed -n '/^File Name/,/\.zip$/p' build/package.log
+    python3 tests/package/contents_test.py "$package_zip"
+  }
+  stage "release package (zip and its contents)" package_contents
+  stage "release package reproducible (DLLs built again in fresh trees)" \
+    bash tests/package/reproducible_test.sh "${package_zip:-no-package.zip}"
+  stage "release package installed under Wine (install.cmd, a page, uninstall.cmd)" \
+    bash tests/package/install_test.sh "${package_zip:-no-package.zip}" build/win32 build/win64
   # aspserve.exe with the sample pages: HTTP, pages, 16 concurrent uploads (curl), then a browser.
   stage "aspserve under Wine (curl, concurrent uploads)" bash tests/wine/aspserve_test.sh build/win32 build/win64
   stage "browser (chromium, sample pages)" bash tests/browser/run.sh build/win32 build/win64

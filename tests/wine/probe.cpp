@@ -4,7 +4,10 @@
 //   probe.exe typelib  PATH\Kestrune.dll   the type library inside the DLL, member by member
 //   probe.exe registered                   the type library as registered (LoadRegTypeLib)
 //   probe.exe classes  PATH\Kestrune.dll   DllGetClassObject and the class factories
+//   probe.exe version  PATH\Kestrune.dll   the version resource, as Windows reads it
 #include "platform/win.h"
+
+#include <winver.h>
 
 #include "kestrune_idl.h"
 
@@ -348,6 +351,67 @@ int Classes(const wchar_t* path)
     return 0;
 }
 
+std::string VersionNumber(DWORD high, DWORD low)
+{
+    return std::to_string(HIWORD(high)) + "." + std::to_string(LOWORD(high)) + "." + std::to_string(HIWORD(low)) + "." +
+           std::to_string(LOWORD(low));
+}
+
+// The version resource through GetFileVersionInfoW and VerQueryValueW: the numbers, the file type
+// and the strings of every language and code page the resource lists.
+int Version(const wchar_t* path)
+{
+    DWORD ignored = 0;
+    const DWORD size = ::GetFileVersionInfoSizeW(path, &ignored);
+    if (size == 0) {
+        std::printf("GetFileVersionInfoSizeW failed: error %lu\n", ::GetLastError());
+        return 1;
+    }
+    std::string data(size, '\0');
+    if (!::GetFileVersionInfoW(path, 0, size, data.data())) {
+        std::printf("GetFileVersionInfoW failed: error %lu\n", ::GetLastError());
+        return 1;
+    }
+    void* value = nullptr;
+    UINT length = 0;
+    if (!::VerQueryValueW(data.data(), L"\\", &value, &length) || length < sizeof(VS_FIXEDFILEINFO)) {
+        std::printf("no fixed file information\n");
+        return 1;
+    }
+    const auto* fixed = static_cast<const VS_FIXEDFILEINFO*>(value);
+    std::printf("FILEVERSION %s\n", VersionNumber(fixed->dwFileVersionMS, fixed->dwFileVersionLS).c_str());
+    std::printf("PRODUCTVERSION %s\n", VersionNumber(fixed->dwProductVersionMS, fixed->dwProductVersionLS).c_str());
+    std::printf("FILEFLAGS %s\n", Hex(static_cast<long>(fixed->dwFileFlags & fixed->dwFileFlagsMask)).c_str());
+    std::printf("FILEOS %s\n", Hex(static_cast<long>(fixed->dwFileOS)).c_str());
+    std::printf("FILETYPE %s\n",
+                fixed->dwFileType == VFT_DLL ? "DLL" : Hex(static_cast<long>(fixed->dwFileType)).c_str());
+
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    if (!::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &value, &length) ||
+        length < sizeof(Translation)) {
+        std::printf("no translation\n");
+        return 1;
+    }
+    const auto* translations = static_cast<const Translation*>(value);
+    for (UINT i = 0; i < length / sizeof(Translation); ++i) {
+        wchar_t block[32];
+        std::swprintf(block, 32, L"%04X%04X", translations[i].language, translations[i].codePage);
+        std::printf("Translation %s\n", Narrow(block).c_str());
+        for (const wchar_t* name : {L"CompanyName", L"FileDescription", L"FileVersion", L"InternalName",
+                                    L"LegalCopyright", L"OriginalFilename", L"ProductName", L"ProductVersion"}) {
+            const std::wstring query = std::wstring(L"\\StringFileInfo\\") + block + L"\\" + name;
+            if (::VerQueryValueW(data.data(), query.c_str(), &value, &length))
+                std::printf("  %s: %s\n", Narrow(name).c_str(), Narrow(static_cast<const wchar_t*>(value)).c_str());
+            else
+                std::printf("  %s: (none)\n", Narrow(name).c_str());
+        }
+    }
+    return 0;
+}
+
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -361,8 +425,10 @@ int wmain(int argc, wchar_t** argv)
         result = Registered();
     else if (command == L"classes" && argc == 3)
         result = Classes(argv[2]);
+    else if (command == L"version" && argc == 3)
+        result = Version(argv[2]);
     else
-        std::fprintf(stderr, "usage: probe.exe typelib DLL | registered | classes DLL\n");
+        std::fprintf(stderr, "usage: probe.exe typelib DLL | registered | classes DLL | version DLL\n");
     std::fflush(stdout);
     ::CoUninitialize();
     return result;
