@@ -45,24 +45,18 @@ void CPartLimits::TextBegins(const WideString& fieldName)
     ++fields_;
 }
 
-void CPartLimits::FileBytes(const WideString& fieldName, const WideString& fileName, std::uint64_t held,
-                            std::uint32_t count) const
+void CPartLimits::RejectFileBytes(const WideString& fieldName, const WideString& fileName) const
 {
-    if (Over(limits_.maxFileBytes, held + count)) {
-        frame::ReportFailure(kRejected, "the file ", frame::Quoted(fileName), " of the field ",
-                             frame::Quoted(fieldName), " is larger than MaxFileBytes (", limits_.maxFileBytes,
-                             " bytes)");
-        throw EFileTooLarge();
-    }
+    frame::ReportFailure(kRejected, "the file ", frame::Quoted(fileName), " of the field ", frame::Quoted(fieldName),
+                         " is larger than MaxFileBytes (", limits_.maxFileBytes, " bytes)");
+    throw EFileTooLarge();
 }
 
-void CPartLimits::TextBytes(const WideString& fieldName, std::uint64_t held, std::uint32_t count) const
+void CPartLimits::RejectFieldBytes(const WideString& fieldName) const
 {
-    if (Over(limits_.maxFieldBytes, held + count)) {
-        frame::ReportFailure(kRejected, "the text field ", frame::Quoted(fieldName), " is larger than MaxFieldBytes (",
-                             limits_.maxFieldBytes, " bytes)");
-        throw EFieldTooLarge();
-    }
+    frame::ReportFailure(kRejected, "the text field ", frame::Quoted(fieldName), " is larger than MaxFieldBytes (",
+                         limits_.maxFieldBytes, " bytes)");
+    throw EFieldTooLarge();
 }
 
 } // namespace parser

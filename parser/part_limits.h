@@ -46,13 +46,25 @@ public:
     /// A text part will be kept. Throws ETooManyFields for the field after the last one allowed.
     void TextBegins(const WideString& fieldName);
     /// `count` more content bytes arrive for a file part that holds `held` already. Throws
-    /// EFileTooLarge when they would make it larger than allowed.
+    /// EFileTooLarge when they would make it larger than allowed. Called for every chunk of content,
+    /// so the check itself is inline.
     void FileBytes(const WideString& fieldName, const WideString& fileName, std::uint64_t held,
-                   std::uint32_t count) const;
+                   std::uint32_t count) const
+    {
+        if (limits_.maxFileBytes != 0 && held + count > limits_.maxFileBytes)
+            RejectFileBytes(fieldName, fileName);
+    }
     /// The same for a text part; throws EFieldTooLarge.
-    void TextBytes(const WideString& fieldName, std::uint64_t held, std::uint32_t count) const;
+    void TextBytes(const WideString& fieldName, std::uint64_t held, std::uint32_t count) const
+    {
+        if (limits_.maxFieldBytes != 0 && held + count > limits_.maxFieldBytes)
+            RejectFieldBytes(fieldName);
+    }
 
 private:
+    [[noreturn]] void RejectFileBytes(const WideString& fieldName, const WideString& fileName) const;
+    [[noreturn]] void RejectFieldBytes(const WideString& fieldName) const;
+
     TPartLimits limits_;
     std::uint32_t parts_ = 0;
     std::uint32_t files_ = 0;
