@@ -6,9 +6,15 @@
 //
 // Where no library is registered (the POSIX build) every member but GetTypeInfoCount answers the
 // loader's failure, TYPE_E_LIBNOTREGISTERED.
+//
+// A member that fails leaves an error object (ComBoundary with a source); the type library's
+// Invoke then answers DISP_E_EXCEPTION with the member's HRESULT and the object's description.
+// Its code goes through ScriptErrorCode, so that a page's Err.Number is what it would be without
+// the description (5 for E_INVALIDARG, 7 for E_OUTOFMEMORY).
 #pragma once
 
 #include "frame/com_ptr.h"
+#include "frame/error_info.h"
 #include "frame/guid.h"
 #include "frame/type_info_cache.h"
 #include "platform/win.h"
@@ -56,7 +62,16 @@ public:
         const HRESULT hr = GetCachedTypeInfo(*ItfId, info.Receive());
         if (FAILED(hr))
             return hr;
-        return info->Invoke(static_cast<Itf*>(this), member, flags, params, result, exception, argumentError);
+        const HRESULT invoked =
+            info->Invoke(static_cast<Itf*>(this), member, flags, params, result, exception, argumentError);
+        if (invoked == DISP_E_EXCEPTION && exception) {
+            if (exception->pfnDeferredFillIn) {
+                exception->pfnDeferredFillIn(exception);
+                exception->pfnDeferredFillIn = nullptr;
+            }
+            exception->scode = ScriptErrorCode(exception->scode);
+        }
+        return invoked;
     }
 };
 

@@ -75,9 +75,14 @@ TEST(DispatchSurface, CollectionItemIsTheDefaultMemberAndItsFailuresReachTheCall
     ASSERT_EQ(Get(dispatch, DISPID_VALUE, result.Get(), &error, index.Get()), S_OK);
     EXPECT_EQ(result.Type(), VT_DISPATCH);
 
+    // The failure comes with the collection's description, under the code a script shows for an
+    // invalid argument (run-time error 5), as it would without the description.
     index.Get()->iVal = 0;
     EXPECT_EQ(Get(dispatch, DISPID_VALUE, result.Receive(), &error, index.Get()), DISP_E_EXCEPTION);
-    EXPECT_EQ(error.scode, E_INVALIDARG);
+    EXPECT_EQ(error.scode, static_cast<SCODE>(0x800A0005));
+    EXPECT_EQ(frame::Bstr::ToWide(error.bstrSource), OLESTR("Kestrune.TextFieldCollection"));
+    EXPECT_EQ(frame::Bstr::ToWide(error.bstrDescription),
+              OLESTR("Item: there is no item 0 in a collection of 1 items"));
     ::SysFreeString(error.bstrSource);
     ::SysFreeString(error.bstrDescription);
     ::SysFreeString(error.bstrHelpFile);
