@@ -13,6 +13,9 @@ Const ALLOWED_EXTENSIONS = "|txt|csv|pdf|png|jpg|jpeg|gif|zip|bin|dat|doc|docx|x
 
 Response.ContentType = "text/html"
 Response.Charset = "utf-8"
+' A large upload can outlast the default script timeout (90 s): Save itself is not stopped, but
+' the page would be, right after it, and the files with it.
+Server.ScriptTimeout = 3600
 
 Dim fso, tempDir, savedDir
 Set fso = CreateObject("Scripting.FileSystemObject")
