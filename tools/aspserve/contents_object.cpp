@@ -75,7 +75,17 @@ HRESULT StoreNamedValue(CValueTable& table, const VARIANT& key, const VARIANT& v
         HRESULT hr = NameOf(host::Dereference(key), name);
         if (FAILED(hr))
             return hr;
-        hr = table.Put(name, value);
+        // Session("name") = Request.Form("name") hands over the collection's item object: as a
+        // script's Let does, its default value is what is stored. An object without one is refused.
+        const VARIANT& given = host::Dereference(value);
+        frame::Variant defaultValue;
+        if (given.vt == VT_DISPATCH && given.pdispVal) {
+            DISPPARAMS none = {};
+            if (FAILED(given.pdispVal->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                              defaultValue.Get(), nullptr, nullptr)))
+                return E_INVALIDARG;
+        }
+        hr = table.Put(name, given.vt == VT_DISPATCH && given.pdispVal ? *defaultValue.Get() : value);
         if (SUCCEEDED(hr) && onStore)
             onStore();
         return hr;

@@ -1,8 +1,9 @@
 // CContents: Session.Contents and Application.Contents — a collection over a CValueTable. Item (the
 // default member) reads a value by name or by 1-based position and stores one by name; Key(i) is
 // the name at a position; Count; Remove by name or position; RemoveAll; For Each gives the names.
-// Storing calls onStore first (a session is kept once a page stores a value in it); a value the
-// table refuses (an object) answers E_INVALIDARG.
+// Storing calls onStore after it (a session is kept once a page stores a value in it); an object
+// stores its default value (Request.Form("x") its text), and one without a default value is
+// refused with E_INVALIDARG.
 //
 //   auto contents = aspserve::CContents::Create(owner, table, [&] { store.Fix(*session); });
 //   VBScript:  Session.Contents("cart") = 3 : n = Session.Contents.Count
@@ -52,8 +53,10 @@ private:
     const std::function<void()> onStore_;
 };
 
-/// Stores value under the name key (anything that converts to text) in table, calling onStore
-/// first; what Contents("name") = value and Session("name") = value come down to.
+/// Stores value under the name key (anything that converts to text) in table, then calls onStore;
+/// what Contents("name") = value and Session("name") = value come down to. An object gives its
+/// default value (Request.Form("x") its text); one without a default value is refused with
+/// E_INVALIDARG, as objects are.
 HRESULT StoreNamedValue(CValueTable& table, const VARIANT& key, const VARIANT& value,
                         const std::function<void()>& onStore) noexcept;
 
