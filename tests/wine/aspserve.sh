@@ -62,10 +62,12 @@ aspserve_start() { # SITE PORT LOG [aspserve options...]
     return 1
 }
 
+# Safe in a caller that runs with set -e (as scripts/main.sh does): a server that has already
+# ended, as after Ctrl-C, must not stop the prefix's wineserver from being stopped too.
 aspserve_stop() {
     if [[ -n "${ASPSERVE_PID:-}" ]]; then
-        kill "$ASPSERVE_PID" 2>/dev/null
-        wait "$ASPSERVE_PID" 2>/dev/null
+        kill "$ASPSERVE_PID" 2>/dev/null || true
+        wait "$ASPSERVE_PID" 2>/dev/null || true
         ASPSERVE_PID=
     fi
     wine_stop_prefix
