@@ -1,7 +1,10 @@
-<%@ Language="VBScript" CodePage=65001 %>
+<%@ Language="VBScript" CodePage=65001 EnableSessionState=False %>
 <%
 ' Receives the form that index.asp posts to upload.asp?id=ID, keeps each allowed file under its
 ' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form.
+' Without session state (the directive above): requests of one session run one at a time, so a
+' page with it would hold the browser's session for the whole upload, and the visitor's other
+' pages of the site would wait for it. A page that needs the session must keep it, and that wait.
 Option Explicit
 
 ' Where files go. By default both folders lie under this site; on a real server choose folders
