@@ -73,6 +73,16 @@ On Error Resume Next
 upload.Save tempDir
 saveError = Err.Number
 On Error GoTo 0
+
+' Uploads received since the site started, shared by every visitor's pages. Lock keeps two pages
+' from reading the same count and both storing it plus one.
+Dim received
+If saveError = 0 Then
+  Application.Lock
+  Application.Contents("uploads received") = Application.Contents("uploads received") + 1
+  received = Application.Contents("uploads received")
+  Application.UnLock
+End If
 %><!DOCTYPE html>
 <html lang="en">
 <head><meta charset="utf-8"><title>Upload received</title><link rel="stylesheet" href="site.css"></head>
@@ -81,6 +91,7 @@ On Error GoTo 0
 <% If saveError <> 0 Then %>
 <p class="error" id="save-error">The upload failed (error <%= Hex(saveError) %>).</p>
 <% Else %>
+<p id="received">Upload <%= received %> since the site started.</p>
 <h2>Files</h2>
 <table id="files">
 <tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th></tr>
