@@ -56,6 +56,7 @@ std::vector<TLoopEnd> TLoopEndScanner::Scan(std::string_view line)
 {
     std::vector<TLoopEnd> ends;
     bool statementStart = !continued_;
+    bool singleLineIf = false;
     std::size_t codeEnd = line.size(); // where a comment starts
     std::size_t i = 0;
     while (i < line.size()) {
@@ -102,11 +103,20 @@ std::vector<TLoopEnd> TLoopEndScanner::Scan(std::string_view line)
             codeEnd = i;
             break;
         }
-        if (c == ':')
+        if (c == ':' && !singleLineIf)
             statementStart = true;
         if (IsLetter(c)) {
+            const std::size_t start = i;
             while (i < line.size() && IsNameChar(line[i]))
                 ++i;
+            // "If c Then a : Loop" makes Loop part of the If: nothing after Then on the line is
+            // a statement of its own, so nothing there gets a check put in front of it.
+            if (SameWord(line.substr(start, i - start), "then")) {
+                std::size_t rest = i;
+                while (rest < line.size() && (IsBlank(line[rest]) || line[rest] == '\r'))
+                    ++rest;
+                singleLineIf = rest < line.size() && line[rest] != '\'';
+            }
             continue;
         }
         ++i;

@@ -3,7 +3,8 @@
 // put a check of the script's deadline in front of each. A statement starts a line (unless the
 // line before ended with the continuation " _") or follows a ':' outside strings, date literals,
 // bracketed names and comments; "Rem" and "'" start comments. The scanner keeps the one fact that
-// spans lines: whether the last line was continued.
+// spans lines: whether the last line was continued. What follows Then on the line of a
+// single-line If belongs to the If, so no statement there is reported.
 //
 //   aspserve::TLoopEndScanner scanner;
 //   for (const TLoopEnd& end : scanner.Scan("x = x + 1 : Loop While x < 9"))   // {12, Kind::Do}

@@ -41,6 +41,11 @@ const TVector kVectors[] = {
     {"x = 1 : Rem Loop", "", {}},
     {"Loop : Loop", "^      ^", {TKind::Do, TKind::Do}},
     {"If a Then b : Else c", "", {}},
+    {"If a Then Do While b : b = b - 1 : Loop", "", {}},
+    {"If a Then ' comment : Next", "", {}},
+    {"If a Then", "", {}},
+    {"x = 1 : If a Then b = 1 : Next", "", {}},
+    {"If a Then b = 1 : End If : Next", "", {}},
 };
 
 std::string MarksOf(const std::vector<TLoopEnd>& ends)
