@@ -7,9 +7,13 @@
 //   };
 //   frame::ComPtr<CResponse> response(new CResponse());         // the ComPtr holds the one reference
 //
-// Invoke hands a property put to PutMember; otherwise it rejects named arguments, then calls InvokeMember inside
-// frame::ComBoundary with result set to VT_EMPTY (a scratch VARIANT when the caller passed none).
-// These objects stand for the web server's, not the component's: they hold no module lock.
+// Invoke hands a property put to PutMember (PutIndexedMember when the property takes arguments, as
+// in obj.Prop("name") = value); otherwise it rejects named arguments, then calls InvokeMember
+// inside frame::ComBoundary with result set to VT_EMPTY (a scratch VARIANT when the caller passed
+// none). A host may give the object a call check (SetCallCheck) that runs before every Invoke: a
+// failure it returns is the call's answer (a page past its deadline). Calls through the vtable
+// (a component's) are not checked. These objects stand for the web server's, not the
+// component's: they hold no module lock.
 #pragma once
 
 #include "frame/com_boundary.h"
@@ -19,6 +23,7 @@
 #include "platform/win.h"
 
 #include <atomic>
+#include <functional>
 #include <span>
 
 namespace host {
@@ -106,12 +111,22 @@ public:
     {
         if (!frame::SameGuid(iid, IID_NULL))
             return DISP_E_UNKNOWNINTERFACE;
+        if (callCheck_) {
+            const HRESULT refused = callCheck_();
+            if (FAILED(refused))
+                return refused;
+        }
         if (Knows(id) && (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))) {
-            // obj.Prop = value: the value is the one argument, named DISPID_PROPERTYPUT.
-            if (!params || params->cArgs != 1 || params->cNamedArgs != 1 || !params->rgvarg ||
+            // obj.Prop = value: the value is the last argument (rgvarg[0]), named DISPID_PROPERTYPUT;
+            // obj.Prop(a, b) = value passes a and b before it.
+            if (!params || params->cArgs < 1 || params->cNamedArgs != 1 || !params->rgvarg ||
                 !params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
                 return DISP_E_BADPARAMCOUNT;
-            return frame::ComBoundary([&] { return PutMember(id, Dereference(params->rgvarg[0])); });
+            if (params->cArgs == 1)
+                return frame::ComBoundary([&] { return PutMember(id, Dereference(params->rgvarg[0])); });
+            DISPPARAMS index = {params->rgvarg + 1, nullptr, params->cArgs - 1, 0};
+            return frame::ComBoundary(
+                [&] { return PutIndexedMember(id, CDispArgs(index), Dereference(params->rgvarg[0])); });
         }
         if (!Knows(id) || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
             return DISP_E_MEMBERNOTFOUND;
@@ -128,6 +143,10 @@ public:
         return frame::ComBoundary([&] { return InvokeMember(id, CDispArgs(*params), out); });
     }
 
+    /// Runs check before every later Invoke; a failure it returns answers the call. Set it
+    /// before the object is handed out.
+    void SetCallCheck(std::function<HRESULT()> check) { callCheck_ = std::move(check); }
+
 protected:
     CHostObject(const IID& iid, std::span<const TDispMember> members) noexcept : iid_(iid), members_(members) {}
     virtual ~CHostObject() = default;
@@ -139,6 +158,10 @@ protected:
     /// Sets property id to value (seen through one VT_BYREF|VT_VARIANT). Objects without
     /// writable properties keep this answer.
     virtual HRESULT PutMember(DISPID, const VARIANT&) { return DISP_E_MEMBERNOTFOUND; }
+
+    /// Sets property id, with the arguments index, to value (obj.Prop("name") = value). Objects
+    /// without such properties keep this answer.
+    virtual HRESULT PutIndexedMember(DISPID, const CDispArgs&, const VARIANT&) { return DISP_E_BADPARAMCOUNT; }
 
 private:
     bool Knows(DISPID id) const noexcept
@@ -152,6 +175,7 @@ private:
     std::atomic<ULONG> refs_{0};
     const IID& iid_;
     std::span<const TDispMember> members_;
+    std::function<HRESULT()> callCheck_;
 };
 
 } // namespace host

@@ -157,6 +157,17 @@ UINT CResponse::CodePage() const
     return codePage_;
 }
 
+bool CResponse::SetCodePage(UINT codePage)
+{
+    const OLECHAR letter[] = OLESTR("a");
+    char probe[8] = {};
+    if (::WideCharToMultiByte(codePage, 0, letter, 1, probe, sizeof probe, nullptr, nullptr) != 1)
+        return false; // a code page the system cannot convert to
+    std::lock_guard<std::mutex> guard(lock_);
+    codePage_ = codePage;
+    return true;
+}
+
 std::string CResponse::Status() const
 {
     std::lock_guard<std::mutex> guard(lock_);
@@ -517,14 +528,7 @@ HRESULT CResponse::PutMember(DISPID id, const VARIANT& value)
         frame::Variant number;
         if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
             return DISP_E_TYPEMISMATCH;
-        const OLECHAR letter[] = OLESTR("a");
-        char probe[8] = {};
-        const UINT codePage = static_cast<UINT>(number.Get()->lVal);
-        if (::WideCharToMultiByte(codePage, 0, letter, 1, probe, sizeof probe, nullptr, nullptr) != 1)
-            return E_INVALIDARG; // a code page the system cannot convert to
-        std::lock_guard<std::mutex> guard(lock_);
-        codePage_ = codePage;
-        return S_OK;
+        return SetCodePage(static_cast<UINT>(number.Get()->lVal)) ? S_OK : E_INVALIDARG;
     }
     BSTR text = nullptr;
     HRESULT hr = StringFrom(value, &text);

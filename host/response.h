@@ -54,6 +54,10 @@ public:
     /// The code page Write converts text with.
     UINT CodePage() const;
 
+    /// Changes the code page Write converts text with, as Response.CodePage = codePage does;
+    /// false (and no change) for a code page the system cannot convert to.
+    bool SetCodePage(UINT codePage);
+
     /// The status as the page set it, e.g. "200 OK".
     std::string Status() const;
 

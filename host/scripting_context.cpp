@@ -65,13 +65,36 @@ STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer)
     *ppServer = reinterpret_cast<IServer*>(server_.Get());
     return S_OK;
 }
+void CScriptingContext::SetSession(IDispatch* session)
+{
+    session_ = frame::ComPtr<IDispatch>(session);
+}
+
+void CScriptingContext::SetApplication(IDispatch* application)
+{
+    application_ = frame::ComPtr<IDispatch>(application);
+}
+
 STDMETHODIMP CScriptingContext::get_Session(ISessionObject** ppSession)
 {
-    return NotImplemented(ppSession);
+    if (!session_)
+        return NotImplemented(ppSession);
+    if (!ppSession)
+        return E_POINTER;
+    session_->AddRef();
+    *ppSession = reinterpret_cast<ISessionObject*>(session_.Get());
+    return S_OK;
 }
+
 STDMETHODIMP CScriptingContext::get_Application(IApplicationObject** ppApplication)
 {
-    return NotImplemented(ppApplication);
+    if (!application_)
+        return NotImplemented(ppApplication);
+    if (!ppApplication)
+        return E_POINTER;
+    application_->AddRef();
+    *ppApplication = reinterpret_cast<IApplicationObject*>(application_.Get());
+    return S_OK;
 }
 
 HRESULT CScriptingContext::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
@@ -80,6 +103,8 @@ HRESULT CScriptingContext::InvokeMember(DISPID id, const CDispArgs& args, VARIAN
     case kRequest: return ReturnObject(request_.Get(), args, result);
     case kResponse: return ReturnObject(response_.Get(), args, result);
     case kServer: return server_ ? ReturnObject(server_.Get(), args, result) : E_NOTIMPL;
+    case kSession: return session_ ? ReturnObject(session_.Get(), args, result) : E_NOTIMPL;
+    case kApplication: return application_ ? ReturnObject(application_.Get(), args, result) : E_NOTIMPL;
     default: return E_NOTIMPL;
     }
 }

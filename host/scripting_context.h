@@ -1,7 +1,8 @@
 // CScriptingContext: what a component receives in OnStartPage, holding the page's Request and
-// Response. get_Request and get_Response hand out counted references; Server is the one a host
-// gives with SetServer (E_NOTIMPL without one); Session and Application answer E_NOTIMPL. Build
-// one with host::CreatePage (page_host.h).
+// Response. get_Request and get_Response hand out counted references; Server, Session and
+// Application are the ones a host gives with SetServer, SetSession and SetApplication (E_NOTIMPL
+// without one: a page without session state has no Session). Build one with host::CreatePage
+// (page_host.h).
 #pragma once
 
 #include "frame/com_ptr.h"
@@ -25,6 +26,14 @@ public:
     /// the page runs, and with null after it to break the reference cycle.
     void SetServer(IDispatch* server);
 
+    /// The Session object get_Session hands out (an object implementing ISessionObject), or null
+    /// for none; as SetServer.
+    void SetSession(IDispatch* session);
+
+    /// The Application object get_Application hands out (implementing IApplicationObject), or
+    /// null for none; as SetServer.
+    void SetApplication(IDispatch* application);
+
     STDMETHODIMP get_Request(IRequest** ppRequest) override;
     STDMETHODIMP get_Response(IResponse** ppResponse) override;
     STDMETHODIMP get_Server(IServer** ppServer) override;
@@ -37,7 +46,11 @@ private:
 
     const frame::ComPtr<CRequest> request_;
     const frame::ComPtr<CResponse> response_;
-    frame::ComPtr<IDispatch> server_; // implements IServer (the stand-in only declares that name)
+    // These implement IServer, ISessionObject and IApplicationObject, which derive from IDispatch
+    // alone (the stand-in only declares those names).
+    frame::ComPtr<IDispatch> server_;
+    frame::ComPtr<IDispatch> session_;
+    frame::ComPtr<IDispatch> application_;
 };
 
 } // namespace host

@@ -19,8 +19,18 @@ preset=win64
 cmake --preset "$preset" >&2
 cmake --build "build/$preset" -j"$(nproc)" --target Kestrune aspserve >&2
 
+# Ctrl-C (or the server's end) stops the server, the log's tail and the prefix's wineserver with
+# the services it started, whatever had already ended: nothing is left running.
+tail_pid=
+stop() {
+    set +e
+    echo
+    echo "stopping"
+    [[ -n $tail_pid ]] && kill "$tail_pid" 2>/dev/null
+    aspserve_stop
+}
 aspserve_prepare
-trap 'echo; echo "stopping"; aspserve_stop' EXIT
+trap stop EXIT
 trap 'exit 130' INT TERM
 log="$ASPSERVE_BUILD/aspserve.log"
 aspserve_start "$root/examples/asp" "$port" "$log"
@@ -28,4 +38,3 @@ echo "Kestrune ($ASPSERVE_ARCH) serves examples/asp on http://127.0.0.1:$port/  
 tail -n +2 -f "$log" &
 tail_pid=$!
 wait "$ASPSERVE_PID" || true
-kill "$tail_pid" 2>/dev/null || true

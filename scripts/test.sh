@@ -4,7 +4,8 @@
 # ThreadSanitizer, a short fuzzing run, and the Windows builds (x86 and x64) under Wine: the unit
 # suite and the acceptance tests, the release package (its contents, a second build that must give
 # the same bytes, installing it under Wine), then aspserve.exe serving the sample pages to curl
-# (concurrent uploads) and to chromium.
+# (concurrent uploads), to hostile requests and the session and timeout pages (both
+# architectures), and to chromium.
 # Usage: scripts/test.sh [--quick]   (--quick: the style check and the native ASan/UBSan suite only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -84,6 +85,8 @@ if [ $quick -eq 0 ]; then
     bash tests/package/install_test.sh "${package_zip:-no-package.zip}" build/win32 build/win64
   # aspserve.exe with the sample pages: HTTP, pages, 16 concurrent uploads (curl), then a browser.
   stage "aspserve under Wine (curl, concurrent uploads)" bash tests/wine/aspserve_test.sh build/win32 build/win64
+  stage "aspserve under Wine (hostile HTTP, sessions, script timeout)" \
+    bash tests/wine/aspserve_strict_test.sh build/win32 build/win64
   stage "browser (chromium, sample pages)" bash tests/browser/run.sh build/win32 build/win64
 fi
 

@@ -1,6 +1,7 @@
-<%@ Language="VBScript" CodePage=65001 %>
+<%@ Language="VBScript" CodePage=65001 EnableSessionState=False %>
 <%
 ' Cancels the upload whose ID is in the query string; answers JSON saying whether it could.
+' Without session state, like progress.asp, so that it answers while the upload runs.
 Option Explicit
 Response.ContentType = "application/json"
 Dim progress, result

@@ -1,6 +1,8 @@
-<%@ Language="VBScript" CodePage=65001 %>
+<%@ Language="VBScript" CodePage=65001 EnableSessionState=False %>
 <%
-' The progress of the upload whose ID is in the query string, as JSON.
+' The progress of the upload whose ID is in the query string, as JSON. Without session state
+' (the directive above), so that it answers while an upload of the same browser session runs:
+' requests of one session otherwise take turns.
 Option Explicit
 Response.ContentType = "application/json"
 Response.Charset = "utf-8"

@@ -1,8 +1,11 @@
-<%@ Language="VBScript" CodePage=65001 %>
+<%@ Language="VBScript" CodePage=65001 EnableSessionState=False %>
 <%
 ' Receives the form that index.asp posts to upload.asp?id=ID, keeps each allowed file under its
 ' safe name (a clash gets a numbered name, nothing is overwritten) and lists Files and Form, with
 ' the size of each file whose bytes are an image (IsImage comes from the bytes, not the name).
+' Without session state (the directive above): requests of one session run one at a time, so a
+' page with it would hold the browser's session for the whole upload, and the visitor's other
+' pages of the site would wait for it. A page that needs the session must keep it, and that wait.
 Option Explicit
 
 ' Where files go. By default both folders lie under this site; on a real server choose folders
@@ -22,6 +25,9 @@ Const MAX_FIELDS = 50
 
 Response.ContentType = "text/html"
 Response.Charset = "utf-8"
+' A large upload can outlast the default script timeout (90 s): Save itself is not stopped, but
+' the page would be, right after it, and the files with it.
+Server.ScriptTimeout = 3600
 
 Dim fso, tempDir, savedDir
 Set fso = CreateObject("Scripting.FileSystemObject")
@@ -86,6 +92,16 @@ upload.Save tempDir
 saveError = Err.Number
 saveErrorText = Err.Description
 On Error GoTo 0
+
+' Uploads received since the site started, shared by every visitor's pages. Lock keeps two pages
+' from reading the same count and both storing it plus one.
+Dim received
+If saveError = 0 Then
+  Application.Lock
+  Application.Contents("uploads received") = Application.Contents("uploads received") + 1
+  received = Application.Contents("uploads received")
+  Application.UnLock
+End If
 %><!DOCTYPE html>
 <html lang="en">
 <head><meta charset="utf-8"><title>Upload received</title><link rel="stylesheet" href="site.css"></head>
@@ -94,6 +110,7 @@ On Error GoTo 0
 <% If saveError <> 0 Then %>
 <p class="error" id="save-error">The upload failed (error <%= Hex(saveError) %>): <%= Server.HTMLEncode(saveErrorText) %></p>
 <% Else %>
+<p id="received">Upload <%= received %> since the site started.</p>
 <h2>Files</h2>
 <table id="files">
 <tr><th>Field</th><th>File name</th><th>Stored as</th><th>Bytes</th><th>Type</th><th>Image</th></tr>

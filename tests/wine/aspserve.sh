@@ -4,6 +4,7 @@
 #
 #   source tests/wine/aspserve.sh
 #   aspserve_choose build/win32 build/win64   # ASPSERVE_ARCH (x86 or x64), ASPSERVE_BUILD
+#   aspserve_use x64 build/win32 build/win64  # or a given architecture (after wine_select_arches)
 #   aspserve_prepare                          # prefix, persistent wineserver, regsvr32
 #   aspserve_start SITE PORT LOG [--max-request-mb N]   # returns once the server answers
 #   curl "http://127.0.0.1:$PORT/..."
@@ -23,6 +24,15 @@ aspserve_choose() { # WIN32_BUILD WIN64_BUILD
     if [[ $ASPSERVE_ARCH == x86 ]]; then ASPSERVE_BUILD=$1; else ASPSERVE_BUILD=$2; fi
     ASPSERVE_BUILD=$(realpath -m "$ASPSERVE_BUILD")
     export WINEPREFIX="$ASPSERVE_BUILD/wineprefix"
+}
+
+# Both architectures share the prefix of the x86 build tree, as tests/wine/run.sh does.
+aspserve_use() { # ARCH WIN32_BUILD WIN64_BUILD
+    ASPSERVE_ARCH=$1
+    if [[ $ASPSERVE_ARCH == x86 ]]; then ASPSERVE_BUILD=$2; else ASPSERVE_BUILD=$3; fi
+    ASPSERVE_BUILD=$(realpath -m "$ASPSERVE_BUILD")
+    export WINEPREFIX
+    WINEPREFIX=$(realpath -m "$2/wineprefix")
 }
 
 aspserve_prepare() {
@@ -52,10 +62,12 @@ aspserve_start() { # SITE PORT LOG [aspserve options...]
     return 1
 }
 
+# Safe in a caller that runs with set -e (as scripts/main.sh does): a server that has already
+# ended, as after Ctrl-C, must not stop the prefix's wineserver from being stopped too.
 aspserve_stop() {
     if [[ -n "${ASPSERVE_PID:-}" ]]; then
-        kill "$ASPSERVE_PID" 2>/dev/null
-        wait "$ASPSERVE_PID" 2>/dev/null
+        kill "$ASPSERVE_PID" 2>/dev/null || true
+        wait "$ASPSERVE_PID" 2>/dev/null || true
         ASPSERVE_PID=
     fi
     wine_stop_prefix

@@ -173,6 +173,13 @@ for i in $(seq 1 $count); do
         fi ;;
     esac
 done
+# Every page whose Save succeeded counted itself in Application under Lock: no number twice.
+counts=$(cat "$work"/out/result* 2>/dev/null | grep -o 'Upload [0-9]* since the site started' | awk '{print $2}' | sort -n)
+if [[ $(wc -w <<<"$counts") -ge 8 && $(uniq <<<"$counts" | wc -l) -eq $(wc -l <<<"$counts") ]]; then
+    pass "the upload pages counted in Application without counting a number twice ($(echo $counts))"
+else
+    fail "the upload pages counted in Application without counting a number twice ($(echo $counts))"
+fi
 # Temporary files go when the page's objects are released, right after each page.
 left=$(find "$work/site/data/temp" -type f | wc -l)
 [[ $left -eq 0 ]] && pass "no temporary file stays" || fail "no temporary file stays ($left left)"

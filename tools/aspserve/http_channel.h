@@ -25,7 +25,8 @@ public:
                   std::optional<std::size_t> contentLength) override;
     void SendBody(std::string_view bytes) override;
     void EndBody() override;
-    bool Connected() const override { return !stream_.Broken(); }
+    /// False once the client has closed the connection (a page's Response.IsClientConnected).
+    bool Connected() const override { return stream_.PeerConnected(); }
 
     /// A whole small response: status, an HTML or text body and its type.
     void SendPage(const std::string& status, std::string_view contentType, std::string_view body);

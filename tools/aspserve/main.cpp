@@ -1,86 +1,57 @@
-// aspserve.exe ROOT [--bind 127.0.0.1] [--port 8080] [--max-request-mb N]
+// aspserve.exe FOLDER [options]   (aspserve.exe --help lists them)
 //
-// Serves the folder ROOT over HTTP/1.1: .asp pages run under the VBScript engine with the ASP
-// page objects, other files are sent as they are. Each connection has its own thread in a
-// single-threaded apartment; each page its own script engine. One line per request goes to
+// Serves FOLDER over HTTP/1.1: .asp pages run under the VBScript engine with the ASP page objects,
+// other files are sent as they are. One thread (the connection poller) accepts connections and
+// reads request heads; complete requests go to at most --max-page-threads request threads, each a
+// single-threaded apartment, each page with its own script engine. One line per request goes to
 // standard error. Usage errors exit with 2; a port that cannot be bound with 1.
 #include "platform/win.h"
 
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include "tools/aspserve/http_connection.h"
-#include "tools/aspserve/socket_stream.h"
+#include <bcrypt.h>
+
+#include "tools/aspserve/application_state.h"
+#include "tools/aspserve/connection_poller.h"
+#include "tools/aspserve/request_answer.h"
+#include "tools/aspserve/request_log.h"
+#include "tools/aspserve/request_workers.h"
+#include "tools/aspserve/server_options.h"
+#include "tools/aspserve/session_store.h"
 #include "tools/aspserve/wide_text.h"
 
 #include <cstdio>
-#include <cwchar>
+#include <stdexcept>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
-int Usage()
+// Unpredictable bytes for session keys, from the system's generator.
+void SystemRandom(unsigned char* bytes, std::size_t count)
 {
-    std::fprintf(stderr, "usage: aspserve.exe ROOT [--bind 127.0.0.1] [--port 8080] [--max-request-mb N]\n");
-    return 2;
+    if (!BCRYPT_SUCCESS(::BCryptGenRandom(nullptr, bytes, static_cast<ULONG>(count), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+        throw std::runtime_error("the system's random number generator failed");
 }
 
-bool ParseNumber(const wchar_t* text, unsigned long long max, unsigned long long& value)
+unsigned DefaultPageThreads()
 {
-    wchar_t* end = nullptr;
-    value = std::wcstoull(text, &end, 10);
-    return end && *end == 0 && end != text && value > 0 && value <= max;
+    // As ASP: 25 request threads per processor.
+    SYSTEM_INFO system;
+    ::GetSystemInfo(&system);
+    return 25 * std::max<DWORD>(system.dwNumberOfProcessors, 1);
 }
 
-void ServeOnThread(SOCKET socket, std::string remote, const aspserve::TServerSettings& settings)
+int Serve(const aspserve::TServerSettings& settings)
 {
-    std::thread([socket, remote = std::move(remote), &settings] {
-        // As ASP runs pages: a single-threaded apartment per request thread.
-        const HRESULT hr = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        aspserve::ServeConnection(socket, remote, settings);
-        if (SUCCEEDED(hr))
-            ::CoUninitialize();
-    }).detach();
-}
-
-} // namespace
-
-int wmain(int argc, wchar_t** argv)
-{
-    if (argc < 2)
-        return Usage();
-    aspserve::TServerSettings settings;
-    settings.bindAddress = "127.0.0.1";
-    settings.maxRequestBytes = 2048ull << 20;
-    std::error_code error;
-    settings.root = std::filesystem::absolute(argv[1], error);
-    if (error || !std::filesystem::is_directory(settings.root, error)) {
-        std::fprintf(stderr, "aspserve: %s is not a folder\n", aspserve::NarrowText(argv[1], CP_UTF8).c_str());
-        return 2;
-    }
-    for (int i = 2; i < argc; i += 2) {
-        if (i + 1 >= argc)
-            return Usage();
-        unsigned long long number = 0;
-        if (std::wcscmp(argv[i], L"--bind") == 0)
-            settings.bindAddress = aspserve::NarrowText(argv[i + 1], CP_UTF8);
-        else if (std::wcscmp(argv[i], L"--port") == 0 && ParseNumber(argv[i + 1], 65535, number))
-            settings.port = static_cast<unsigned short>(number);
-        else if (std::wcscmp(argv[i], L"--max-request-mb") == 0 && ParseNumber(argv[i + 1], 2047, number))
-            settings.maxRequestBytes = number << 20;
-        else
-            return Usage();
-    }
-
     // This thread is the process's first single-threaded apartment and serves its messages for
     // good: Wine creates objects of the "Neutral" threading model there, whatever thread asks.
-    const HRESULT apartment = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-    if (FAILED(apartment)) {
+    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
         std::fprintf(stderr, "aspserve: CoInitializeEx failed\n");
         return 1;
     }
-
     WSADATA wsa;
     if (::WSAStartup(MAKEWORD(2, 2), &wsa) != 0) {
         std::fprintf(stderr, "aspserve: WSAStartup failed\n");
@@ -91,26 +62,75 @@ int wmain(int argc, wchar_t** argv)
     address.sin_family = AF_INET;
     address.sin_port = ::htons(settings.port);
     if (listener == INVALID_SOCKET || ::inet_pton(AF_INET, settings.bindAddress.c_str(), &address.sin_addr) != 1 ||
-        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener, 64) != 0) {
+        ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(listener, SOMAXCONN) != 0) {
         std::fprintf(stderr, "aspserve: cannot listen on %s:%u (error %d)\n", settings.bindAddress.c_str(),
                      settings.port, ::WSAGetLastError());
         return 1;
     }
+
+    aspserve::CSessionStore sessions([] { return ::GetTickCount64(); }, SystemRandom,
+                                     static_cast<LONG>(settings.sessionTimeoutMinutes));
+    aspserve::CApplicationState application;
+    aspserve::CConnectionPoller* poller = nullptr;
+    aspserve::CRequestWorkers* workers = nullptr;
+    const aspserve::TServerContext context{settings, sessions, application,
+                                           [&workers](auto connection) { workers->Resume(std::move(connection)); }};
+    aspserve::CRequestWorkers requestWorkers(
+        settings.maxPageThreads ? settings.maxPageThreads : DefaultPageThreads(),
+        [&](std::shared_ptr<aspserve::CHttpConnection> connection) {
+            const aspserve::TAnswer answer = aspserve::AnswerRequest(connection, context);
+            if (answer != aspserve::TAnswer::Parked)
+                poller->Return(std::move(connection), answer == aspserve::TAnswer::KeepOpen);
+        });
+    workers = &requestWorkers;
+    aspserve::CConnectionPoller connectionPoller(
+        listener, settings, [&](auto connection) { requestWorkers.Submit(std::move(connection)); });
+    poller = &connectionPoller;
+
     std::fprintf(stderr, "aspserve: serving %s on http://%s:%u/\n",
                  aspserve::NarrowText(settings.root.wstring(), CP_UTF8).c_str(), settings.bindAddress.c_str(),
                  settings.port);
     std::fflush(stderr);
+    std::thread([&connectionPoller] { connectionPoller.Run(); }).detach();
 
-    while (true) {
-        if (!aspserve::WaitReadableServingMessages(listener))
-            continue;
-        sockaddr_in peer = {};
-        int peerLength = sizeof peer;
-        const SOCKET accepted = ::accept(listener, reinterpret_cast<sockaddr*>(&peer), &peerLength);
-        if (accepted == INVALID_SOCKET)
-            continue;
-        char remote[INET_ADDRSTRLEN] = "";
-        ::inet_ntop(AF_INET, &peer.sin_addr, remote, sizeof remote);
-        ServeOnThread(accepted, remote, settings);
+    MSG message;
+    while (::GetMessageW(&message, nullptr, 0, 0) > 0) {
+        ::TranslateMessage(&message);
+        ::DispatchMessageW(&message);
+    }
+    return 0;
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    try {
+        std::vector<std::string> arguments;
+        for (int i = 1; i < argc; ++i)
+            arguments.push_back(aspserve::NarrowText(argv[i], CP_UTF8));
+        aspserve::TOptionsResult parsed = aspserve::ParseServerOptions(arguments);
+        if (parsed.action == aspserve::TOptionsResult::Action::Help) {
+            std::fputs(aspserve::ServerUsage().c_str(), stdout);
+            return 0;
+        }
+        if (parsed.action == aspserve::TOptionsResult::Action::Fail) {
+            std::fprintf(stderr, "aspserve: %s\n%s", parsed.error.c_str(), aspserve::ServerUsage().c_str());
+            return 2;
+        }
+        aspserve::TServerSettings& settings = parsed.settings;
+        std::error_code error;
+        const std::filesystem::path given = settings.root;
+        settings.root = std::filesystem::absolute(given, error);
+        if (error || !std::filesystem::is_directory(settings.root, error)) {
+            std::fprintf(stderr, "aspserve: %s is not a folder\n",
+                         aspserve::NarrowText(given.wstring(), CP_UTF8).c_str());
+            return 2;
+        }
+        return Serve(settings);
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "aspserve: %s\n", e.what());
+        return 1;
     }
 }

@@ -12,12 +12,14 @@
 #include "host/request.h"
 #include "host/response.h"
 #include "host/scripting_context.h"
-#include "tools/aspserve/page_translator.h"
+#include "tools/aspserve/application_object.h"
+#include "tools/aspserve/loop_check_object.h"
 #include "tools/aspserve/server_object.h"
-#include "tools/aspserve/site_files.h"
+#include "tools/aspserve/session_object.h"
 #include "tools/aspserve/wide_text.h"
 #include "tools/pagerun/script_site.h"
 
+#include <atomic>
 #include <cstdio>
 
 namespace aspserve {
@@ -104,61 +106,110 @@ void AnswerScriptError(host::CResponse& response, const std::string& detail)
 
 } // namespace
 
-std::string RunAspPage(TPageRequest& page, CHttpChannel& channel)
+std::string ScriptTimeoutMessage(const std::string& sitePath)
 {
-    TTranslatedPage program;
-    try {
-        TPageTranslator translator([&](const std::string& sitePath) { return ReadSiteFile(page.root, sitePath); });
-        program = translator.Translate(page.sitePath);
-    } catch (const ETranslationError& e) {
-        channel.SendPage("500 Internal Server Error", "text/html; charset=utf-8",
-                         ErrorPage("500 Internal Server Error", e.what()));
-        return e.what();
-    }
+    return "Active Server Pages error 'ASP 0113'\n\nScript timed out\n\n" + sitePath +
+           "\n\nThe maximum amount of time for a script to execute was exceeded. You can change this limit by "
+           "specifying a new value for the property Server.ScriptTimeout or with aspserve's --script-timeout.";
+}
 
-    const UINT codePage = program.codePage ? static_cast<UINT>(program.codePage) : ::GetACP();
+void AnswerTranslationError(CHttpChannel& channel, const std::string& reason)
+{
+    channel.SendPage("500 Internal Server Error", "text/html; charset=utf-8",
+                     ErrorPage("500 Internal Server Error", reason));
+}
+
+std::string RunAspPage(TPageRequest& page, const TTranslatedPage& program, const TPageServices& services,
+                       CHttpChannel& channel)
+{
+    // The code page: the page's directive, else the one the session asked for, else the system's.
+    const UINT sessionCodePage = services.session ? services.session->codePage.load() : 0;
+    const UINT codePage = program.codePage  ? static_cast<UINT>(program.codePage)
+                          : sessionCodePage ? sessionCodePage
+                                            : ::GetACP();
     std::vector<WideString> blocks;
     for (const std::string& block : program.blocks)
         blocks.push_back(WidenText(block, codePage));
     const std::wstring script = WidenText(program.script, codePage);
 
+    auto deadline = std::make_shared<CScriptDeadline>([] { return ::GetTickCount64(); }, services.scriptTimeoutSeconds);
+    auto checkDeadline = [deadline]() -> HRESULT { return deadline->Check() ? E_FAIL : S_OK; };
+
     frame::ComPtr<host::CResponse> response = host::CResponse::CreateHttp(channel, codePage);
     response->SetBlocks(std::move(blocks));
+    response->SetCallCheck(checkDeadline);
+    host::CResponse* responseForCodePage = response.Get();
+    auto currentCodePage = [responseForCodePage] { return responseForCodePage->CodePage(); };
+    if (services.session && services.newSession) {
+        const std::string cookie = services.sessions->CookieName() + "=" + services.session->key + "; path=/";
+        frame::Bstr name(WideString(OLESTR("Set-Cookie")));
+        frame::Bstr value(WidenText(cookie, CP_UTF8));
+        response->AddHeader(name.Get(), value.Get());
+    }
     frame::ComPtr<host::CRequest> request =
         host::CRequest::Create(page.head, std::move(page.body), std::move(page.serverVariables));
-    host::CResponse* responseForCodePage = response.Get();
-    request->SetTextCodePage([responseForCodePage] { return responseForCodePage->CodePage(); });
+    request->SetTextCodePage(currentCodePage);
+    request->SetCallCheck(checkDeadline);
     frame::ComPtr<host::CScriptingContext> context = host::CScriptingContext::Create(request, response);
-    frame::ComPtr<CServer> server =
-        CServer::Create(page.root.wstring(), page.sitePath, static_cast<IScriptingContext*>(context.Get()),
-                        [responseForCodePage] { return responseForCodePage->CodePage(); });
+    frame::ComPtr<CServer> server = CServer::Create(
+        page.root.wstring(), page.sitePath, static_cast<IScriptingContext*>(context.Get()), currentCodePage, deadline);
+    server->SetCallCheck(checkDeadline);
     context->SetServer(server.Get());
+    static std::atomic<std::uint64_t> pageCount{0};
+    frame::ComPtr<CApplication> application = CApplication::Create(*services.application, ++pageCount);
+    application->SetCallCheck(checkDeadline);
+    context->SetApplication(application.Get());
+    frame::ComPtr<CSession> session;
+    if (services.session) {
+        session = CSession::Create(services.session, *services.sessions, currentCodePage,
+                                   [responseForCodePage](UINT cp) { return responseForCodePage->SetCodePage(cp); });
+        session->SetCallCheck(checkDeadline);
+        context->SetSession(session.Get());
+    }
+    frame::ComPtr<CLoopCheck> loopCheck = CLoopCheck::Create(deadline);
+    const WideString loopCheckName = WidenText(TPageTranslator::kLoopCheckName, CP_UTF8);
 
     std::string problem;
     pagerun::CScriptSite site;
     site.AddItem(L"Request", static_cast<IRequest*>(request.Get()));
     site.AddItem(L"Response", static_cast<IResponse*>(response.Get()));
     site.AddItem(L"Server", static_cast<IServer*>(server.Get()));
+    site.AddItem(L"Application", static_cast<IApplicationObject*>(application.Get()));
+    if (session)
+        site.AddItem(L"Session", static_cast<ISessionObject*>(session.Get()));
+    site.AddItem(loopCheckName, static_cast<IDispatch*>(loopCheck.Get()));
     try {
         CPageEngine engine(site);
-        for (const wchar_t* name : {L"Request", L"Response", L"Server"})
+        for (const wchar_t* name : {L"Request", L"Response", L"Server", L"Application"})
             engine.AddItem(name);
+        if (session)
+            engine.AddItem(L"Session");
+        engine.AddItem(loopCheckName.c_str());
         engine.Run(script);
         server->EndPage();
     } catch (const std::exception& e) {
         server->EndPage();
         problem = e.what();
     }
+    application->EndPage();
     context->SetServer(nullptr);
+    context->SetSession(nullptr);
+    context->SetApplication(nullptr);
 
-    if (site.Error() && !response->Ended()) {
-        const pagerun::TScriptError& error = *site.Error();
-        const TSourceLine where = program.SourceOf(error.line);
-        problem = where.page + "(" + std::to_string(where.line) + "): script error " + Hex(error.code) +
-                  (error.description.empty() ? "" : ": " + NarrowText(error.description, CP_UTF8));
+    if (deadline->TimedOut()) {
+        problem = page.sitePath + ": ASP 0113 Script timed out (Server.ScriptTimeout " +
+                  std::to_string(deadline->Seconds()) + " s)";
+        AnswerScriptError(*response, ScriptTimeoutMessage(page.sitePath));
+    } else {
+        if (site.Error() && !response->Ended()) {
+            const pagerun::TScriptError& error = *site.Error();
+            const TSourceLine where = program.SourceOf(error.line);
+            problem = where.page + "(" + std::to_string(where.line) + "): script error " + Hex(error.code) +
+                      (error.description.empty() ? "" : ": " + NarrowText(error.description, CP_UTF8));
+        }
+        if (!problem.empty())
+            AnswerScriptError(*response, problem);
     }
-    if (!problem.empty())
-        AnswerScriptError(*response, problem);
     response->Finish();
     return problem;
 }

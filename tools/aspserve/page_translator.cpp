@@ -1,5 +1,6 @@
 #include "tools/aspserve/page_translator.h"
 
+#include "tools/aspserve/loop_end_scanner.h"
 #include "tools/aspserve/site_path.h"
 
 #include <algorithm>
@@ -92,12 +93,47 @@ bool IsOptionExplicit(std::string_view line) noexcept
     return SameAscii(line.substr(0, space), "Option") && SameAscii(second, "Explicit");
 }
 
+// The deadline check in front of a statement that closes a loop of kind.
+std::string LoopCheck(TLoopEnd::Kind kind)
+{
+    const std::string check = std::string(TPageTranslator::kLoopCheckName) + ".Expired";
+    switch (kind) {
+    case TLoopEnd::Kind::Do: return "If " + check + " Then Exit Do";
+    case TLoopEnd::Kind::For: return "If " + check + " Then Exit For";
+    case TLoopEnd::Kind::While: break;
+    }
+    return check;
+}
+
+// text without the blanks and the one ':' that end it (what stays of a line cut before a statement).
+std::string_view WithoutTrailingSeparator(std::string_view text)
+{
+    auto trim = [&] {
+        while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back())))
+            text.remove_suffix(1);
+    };
+    trim();
+    if (!text.empty() && text.back() == ':')
+        text.remove_suffix(1);
+    trim();
+    return text;
+}
+
 struct TPageTranslator::TState {
     TTranslatedPage page;
     bool directiveSeen = false;
     std::optional<TSourceLine> optionExplicit; // where the page asked for it
+    TLoopEndScanner loopEnds;
 
-    void Emit(std::string_view code, const std::string& file, unsigned line)
+    void EmitLine(std::string_view text, const std::string& file, unsigned line)
+    {
+        page.script.append(text);
+        page.script += "\r\n";
+        page.lines.push_back({file, line});
+    }
+
+    // Emits code; the page's own code (not the writes the translator makes) gets its loop checks.
+    void Emit(std::string_view code, const std::string& file, unsigned line, bool pageCode = false)
     {
         while (true) {
             const std::size_t end = code.find('\n');
@@ -110,9 +146,17 @@ struct TPageTranslator::TState {
                     optionExplicit = TSourceLine{file, line};
                 one = {};
             }
-            page.script.append(one);
-            page.script += "\r\n";
-            page.lines.push_back({file, line++});
+            std::size_t done = 0;
+            if (pageCode) {
+                for (const TLoopEnd& loopEnd : loopEnds.Scan(one)) {
+                    const std::string_view before = WithoutTrailingSeparator(one.substr(done, loopEnd.position - done));
+                    if (!before.empty())
+                        EmitLine(before, file, line);
+                    EmitLine(LoopCheck(loopEnd.kind), file, line);
+                    done = loopEnd.position;
+                }
+            }
+            EmitLine(one.substr(done), file, line++);
             if (end == std::string_view::npos)
                 break;
             code.remove_prefix(end + 1);
@@ -207,6 +251,11 @@ void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, 
                     if (!digits)
                         throw ETranslationError(Where(sitePath, line) + ": bad CodePage " + value);
                     state.page.codePage = std::stoi(value);
+                } else if (SameAscii(name, "EnableSessionState")) {
+                    if (!SameAscii(value, "True") && !SameAscii(value, "False"))
+                        throw ETranslationError(Where(sitePath, line) + ": EnableSessionState is True or False, not " +
+                                                value);
+                    state.page.sessionState = SameAscii(value, "True");
                 }
             }
         } else {
@@ -214,7 +263,7 @@ void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, 
             if (!inner.empty() && inner.front() == '=')
                 state.Emit("Response.Write(" + std::string(inner.substr(1)) + ")", sitePath, line);
             else
-                state.Emit(inner, sitePath, line);
+                state.Emit(inner, sitePath, line, true);
         }
         state.directiveSeen = true;
         line += CountLines(text.substr(code, close + kClose.size() - code));

@@ -38,6 +38,7 @@ struct TTranslatedPage {
     std::string script;              ///< the VBScript program, lines separated by "\r\n"
     std::vector<std::string> blocks; ///< literal text, block i written by Response.WriteBlock i
     int codePage = 0;                ///< from the directive; 0 when it gives none
+    bool sessionState = true;        ///< false when the directive says EnableSessionState=False
     std::vector<TSourceLine> lines;  ///< origin of each script line (index = 0-based line)
 
     /// Where 0-based script line came from; the last known origin past the end.
@@ -55,6 +56,10 @@ public:
     TTranslatedPage Translate(const std::string& sitePath) const;
 
     static constexpr int kMaxIncludeDepth = 16;
+
+    /// The name under which the program expects the deadline check of its loops: an object
+    /// whose Expired property is False while the script has time left.
+    static constexpr const char* kLoopCheckName = "AspServeLoopCheck";
 
 private:
     struct TState;

@@ -67,15 +67,17 @@ HRESULT StringArgument(const host::CDispArgs& args, frame::Bstr& out)
 
 } // namespace
 
-CServer::CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage)
+CServer::CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage,
+                 std::shared_ptr<CScriptDeadline> deadline)
     : CHostObject(IID_IServer, kMembers), root_(std::move(root)), page_(std::move(page)), context_(context),
-      codePage_(std::move(codePage))
+      codePage_(std::move(codePage)), deadline_(std::move(deadline))
 {}
 
 frame::ComPtr<CServer> CServer::Create(std::wstring root, std::string page, IUnknown* context,
-                                       std::function<UINT()> codePage)
+                                       std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline)
 {
-    return frame::ComPtr<CServer>(new CServer(std::move(root), std::move(page), context, std::move(codePage)));
+    return frame::ComPtr<CServer>(
+        new CServer(std::move(root), std::move(page), context, std::move(codePage), std::move(deadline)));
 }
 
 void CServer::EndPage() noexcept
@@ -91,15 +93,15 @@ STDMETHODIMP CServer::get_ScriptTimeout(LONG* plTimeoutSeconds)
 {
     if (!plTimeoutSeconds)
         return E_POINTER;
-    *plTimeoutSeconds = scriptTimeout_;
+    *plTimeoutSeconds = static_cast<LONG>(deadline_->Seconds());
     return S_OK;
 }
 
 STDMETHODIMP CServer::put_ScriptTimeout(LONG lTimeoutSeconds)
 {
-    if (lTimeoutSeconds <= 0)
+    if (lTimeoutSeconds < 0)
         return E_INVALIDARG;
-    scriptTimeout_ = lTimeoutSeconds;
+    deadline_->SetSeconds(static_cast<std::uint32_t>(lTimeoutSeconds));
     return S_OK;
 }
 

@@ -1,10 +1,12 @@
 // CServer: the page's Server object. CreateObject creates a component by ProgID and, as ASP does,
 // calls its OnStartPage with the page's scripting context when it has that method; EndPage later
 // calls OnEndPage on each of them. HTMLEncode and URLEncode encode text (URLEncode in the page's
-// code page), MapPath maps a site path to a file in the served folder, ScriptTimeout is kept
-// (pages are not stopped by it). Execute, Transfer, GetLastError and URLPathEncode answer E_NOTIMPL.
+// code page), MapPath maps a site path to a file in the served folder, ScriptTimeout reads and
+// sets the page's CScriptDeadline (more time than the server's setting, never less). Execute,
+// Transfer, GetLastError and URLPathEncode answer E_NOTIMPL.
 //
-//   auto server = aspserve::CServer::Create(L"C:\\site", "/upload.asp", context, [&] { return codePage; });
+//   auto server = aspserve::CServer::Create(L"C:\\site", "/upload.asp", context, [&] { return codePage; },
+//                                           deadline);
 //   context->SetServer(server.Get());
 //   ... the page runs ...
 //   server->EndPage();
@@ -13,10 +15,12 @@
 #include "frame/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
+#include "tools/aspserve/script_deadline.h"
 
 #include <asptlb.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,14 +29,17 @@ namespace aspserve {
 class CServer final : public host::CHostObject<IServer> {
 public:
     /// root: the served folder; page: the running page's site path; context: handed to
-    /// OnStartPage (not held beyond EndPage); codePage: the page's current code page.
+    /// OnStartPage (not held beyond EndPage); codePage: the page's current code page;
+    /// deadline: the page's script deadline.
     static frame::ComPtr<CServer> Create(std::wstring root, std::string page, IUnknown* context,
-                                         std::function<UINT()> codePage);
+                                         std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline);
 
     /// Calls OnEndPage on every object CreateObject started, newest first, and lets them go.
     void EndPage() noexcept;
 
     STDMETHODIMP get_ScriptTimeout(LONG* plTimeoutSeconds) override;
+    /// Seconds from the page's start; below the server's setting it changes nothing. A negative
+    /// value gives E_INVALIDARG.
     STDMETHODIMP put_ScriptTimeout(LONG lTimeoutSeconds) override;
     /// A new object of class bstrProgID; its OnStartPage failing fails the call with that HRESULT.
     STDMETHODIMP CreateObject(BSTR bstrProgID, IDispatch** ppDispObject) override;
@@ -47,7 +54,8 @@ public:
     STDMETHODIMP GetLastError(IASPError** ppASPErrorObject) override;
 
 private:
-    CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage);
+    CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage,
+            std::shared_ptr<CScriptDeadline> deadline);
     HRESULT InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result) override;
     HRESULT PutMember(DISPID id, const VARIANT& value) override;
 
@@ -55,7 +63,7 @@ private:
     const std::string page_;
     IUnknown* context_;
     const std::function<UINT()> codePage_;
-    LONG scriptTimeout_ = 90;
+    const std::shared_ptr<CScriptDeadline> deadline_;
     std::vector<frame::ComPtr<IDispatch>> started_; // objects whose OnEndPage is due
 };
 

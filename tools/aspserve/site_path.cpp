@@ -9,9 +9,53 @@ namespace aspserve {
 
 namespace {
 
+// True when text is well-formed UTF-8: no stray or missing continuation bytes, no over-long
+// forms, no UTF-16 surrogates, nothing above U+10FFFF.
+bool IsUtf8(std::string_view text) noexcept
+{
+    std::size_t i = 0;
+    while (i < text.size()) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        std::size_t length = 0;
+        unsigned char low = 0x80, high = 0xBF; // the range of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0)
+                low = 0xA0; // shorter forms are over-long
+            else if (lead == 0xED)
+                high = 0x9F; // 0xED 0xA0.. are surrogates
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0)
+                low = 0x90;
+            else if (lead == 0xF4)
+                high = 0x8F; // beyond U+10FFFF
+        } else {
+            return false;
+        }
+        if (i + length > text.size())
+            return false;
+        const auto second = static_cast<unsigned char>(text[i + 1]);
+        if (second < low || second > high)
+            return false;
+        for (std::size_t k = 2; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        i += length;
+    }
+    return true;
+}
+
+// A backslash, a ':' or a NUL, or bytes that are not UTF-8 (no file name can hold them).
 bool HasForbiddenCharacter(std::string_view path) noexcept
 {
-    return path.find_first_of(std::string_view("\\:\0", 3)) != std::string_view::npos;
+    return path.find_first_of(std::string_view("\\:\0", 3)) != std::string_view::npos || !IsUtf8(path);
 }
 
 // Joins the segments of path onto base, dropping "." and empty segments. ".." removes the last

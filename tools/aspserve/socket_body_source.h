@@ -1,5 +1,6 @@
 // CSocketBodySource: a request body of known length read from the connection as BinaryRead asks:
-// exactly the count asked, or what is left of the body when that is less. A client that goes away before the end makes
+// exactly the count asked, or what is left of the body when that is less. A client that goes away
+// before the end, or sends too slowly for the stream's pace (--body-timeout, --min-body-rate), makes
 // Read fail with E_FAIL, which the Upload object turns into a failed Save.
 //
 //   auto body = std::make_unique<aspserve::CSocketBodySource>(stream, contentLength);

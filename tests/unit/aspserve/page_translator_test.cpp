@@ -132,4 +132,53 @@ TEST_F(PageTranslator, AByteOrderMarkIsDroppedAndAnEmptyPageIsAnEmptyProgram)
     EXPECT_EQ("", Translate().script);
 }
 
+TEST_F(PageTranslator, TheDirectiveCanTurnSessionStateOff)
+{
+    files_["/page.asp"] = "<% x = 1 %>";
+    EXPECT_TRUE(Translate().sessionState);
+    files_["/page.asp"] = "<%@ Language=VBScript EnableSessionState=False CodePage=65001 %>";
+    EXPECT_FALSE(Translate().sessionState);
+    EXPECT_EQ(65001, Translate().codePage);
+    files_["/page.asp"] = "<%@ enablesessionstate=\"true\" %>";
+    EXPECT_TRUE(Translate().sessionState);
+    files_["/page.asp"] = "<%@ EnableSessionState=0 %>";
+    EXPECT_NE(std::string::npos, ErrorOf().find("EnableSessionState is True or False")) << ErrorOf();
+}
+
+TEST_F(PageTranslator, LoopEndsGetADeadlineCheckOnTheirOwnLine)
+{
+    files_["/page.asp"] = "<p>x</p>\n<% Do While n < 3\r\n  n = n + 1 : Loop\r\n"
+                          "For Each f In c: Next\r\nWhile x\r\nWend %>\n<% Next %>";
+    const TTranslatedPage page = Translate();
+    EXPECT_EQ("Response.WriteBlock 0\r\n"
+              " Do While n < 3\r\n"
+              "  n = n + 1\r\n"
+              "If AspServeLoopCheck.Expired Then Exit Do\r\n"
+              "Loop\r\n"
+              "For Each f In c\r\n"
+              "If AspServeLoopCheck.Expired Then Exit For\r\n"
+              "Next\r\n"
+              "While x\r\n"
+              "AspServeLoopCheck.Expired\r\n"
+              "Wend \r\n"
+              "Response.WriteBlock 1\r\n"
+              "If AspServeLoopCheck.Expired Then Exit For\r\n"
+              "Next \r\n",
+              page.script);
+    // Each inserted line counts as the line of the loop end it stands before.
+    ASSERT_EQ(14u, page.lines.size());
+    EXPECT_EQ(3u, page.SourceOf(2).line);
+    EXPECT_EQ(3u, page.SourceOf(3).line);
+    EXPECT_EQ(3u, page.SourceOf(4).line);
+    EXPECT_EQ(4u, page.SourceOf(6).line);
+    EXPECT_EQ(6u, page.SourceOf(9).line);
+    EXPECT_EQ(7u, page.SourceOf(13).line);
+}
+
+TEST_F(PageTranslator, LoopWordsInTextAndExpressionsAreLeftAlone)
+{
+    files_["/page.asp"] = "Loop<%= Next %><% x = \"Loop\" ' Next %>";
+    EXPECT_EQ(std::string::npos, Translate().script.find("AspServeLoopCheck"));
+}
+
 } // namespace

@@ -23,6 +23,17 @@ TEST(SitePath, UrlsThatCouldLeaveTheFolderAreRefused)
         EXPECT_EQ(std::nullopt, SitePathOfUrl(target)) << target;
 }
 
+TEST(SitePath, PathsMustDecodeToUtf8)
+{
+    EXPECT_EQ("/caf\xC3\xA9.html", SitePathOfUrl("/caf%C3%A9.html"));
+    EXPECT_EQ("/\xF0\x9F\x98\x80/", SitePathOfUrl("/%F0%9F%98%80/"));
+    EXPECT_EQ("/\xEF\xBF\xBF", SitePathOfUrl("/%EF%BF%BF"));
+    for (const char* target : {"/%FF", "/%C0%AF", "/%E0%80%AF", "/%ED%A0%80", "/%F4%90%80%80", "/%C3", "/%E2%82",
+                               "/%80", "/%C3%28", "/%F8%88%80%80%80", "/\xFF.html"})
+        EXPECT_EQ(std::nullopt, SitePathOfUrl(target)) << target;
+    EXPECT_EQ(std::nullopt, SitePathOfInclude("/a.asp", "\xC0\xAFx.inc", false));
+}
+
 TEST(SitePath, IncludesResolveFromThePageOrTheRootAndStayInside)
 {
     EXPECT_EQ("/inc/h.inc", SitePathOfInclude("/docs/a.asp", "../inc/h.inc", false));

@@ -253,6 +253,67 @@ TEST_F(ScriptDispatch, ForEachOverServerVariablesEnumeratesTheirNames)
     EXPECT_EQ(S_FALSE, names->Next(1, items, nullptr));
 }
 
+TEST_F(ScriptDispatch, ACallCheckRefusesScriptCallsButNotTheComponentsVtable)
+{
+    HRESULT verdict = S_OK;
+    page_->Request().SetCallCheck([&] { return verdict; });
+    frame::Variant total;
+    EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("TotalBytes"), {}, total.Get()));
+    verdict = E_FAIL;
+    EXPECT_EQ(E_FAIL, Call(request_.Get(), OLESTR("TotalBytes"), {}, total.Receive()));
+    EXPECT_EQ(VT_EMPTY, total.Type());
+    LONG bytes = 0;
+    EXPECT_EQ(S_OK, page_->Request().get_TotalBytes(&bytes)); // how Upload.Save reaches it
+    EXPECT_EQ(10, bytes);
+}
+
+// A host object with one property that takes an argument, recording what a put delivers.
+class CIndexedProbe final : public host::CHostObject<IDispatch> {
+public:
+    CIndexedProbe() : CHostObject(IID_IDispatch, kMembers) {}
+    WideString name;
+    LONG value = 0;
+    UINT puts = 0;
+
+private:
+    static constexpr host::TDispMember kMembers[] = {{OLESTR("Item"), DISPID_VALUE}};
+    HRESULT InvokeMember(DISPID, const host::CDispArgs&, VARIANT*) override { return E_NOTIMPL; }
+    HRESULT PutMember(DISPID, const VARIANT&) override { return E_INVALIDARG; }
+    HRESULT PutIndexedMember(DISPID, const host::CDispArgs& index, const VARIANT& v) override
+    {
+        ++puts;
+        if (index.Count() != 1 || index[0].vt != VT_BSTR || v.vt != VT_I2)
+            return DISP_E_TYPEMISMATCH;
+        name = frame::Bstr::ToWide(index[0].bstrVal);
+        value = v.iVal;
+        return S_OK;
+    }
+};
+
+TEST(HostObject, APutWithAnArgumentReachesPutIndexedMember)
+{
+    frame::ComPtr<CIndexedProbe> probe(new CIndexedProbe());
+    // obj("count") = 7 as a script engine sends it: the value first and named, then the index.
+    frame::Variant name;
+    *name.Get() = Text(OLESTR("count"));
+    frame::Variant seven;
+    *seven.Get() = Short(7);
+    VARIANT args[2] = {*seven.Get(), *name.Get()};
+    DISPID named = DISPID_PROPERTYPUT;
+    DISPPARAMS params = {args, &named, 2, 1};
+    EXPECT_EQ(S_OK, probe->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
+                                  nullptr, nullptr));
+    EXPECT_EQ(WideString(OLESTR("count")), probe->name);
+    EXPECT_EQ(7, probe->value);
+    params.cArgs = 1; // obj = 7 goes to PutMember
+    EXPECT_EQ(E_INVALIDARG, probe->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params,
+                                          nullptr, nullptr, nullptr));
+    params.cNamedArgs = 0; // a put must name its value
+    EXPECT_EQ(DISP_E_BADPARAMCOUNT, probe->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
+                                                  &params, nullptr, nullptr, nullptr));
+    EXPECT_EQ(1u, probe->puts);
+}
+
 TEST(StringList, DefaultValueJoinsAndIndexesCountFromOne)
 {
     auto list = host::CStringList::Create({W("a"), W("b c"), W("")});

@@ -1,0 +1,67 @@
+// CSession: the page's Session object over a TSessionState of the CSessionStore. Value (the
+// default member) and Contents read and store the session's values — storing keeps the session
+// for the browser's later requests; SessionID is the session's number; Timeout its minutes;
+// Abandon ends it once the page is over (the page still sees its values until then); CodePage
+// sets the page's Response.CodePage and is remembered for the session's later pages; LCID is
+// kept. StaticObjects answers E_NOTIMPL (there is no global.asa).
+//
+//   auto session = aspserve::CSession::Create(state, store, [&] { return response->CodePage(); },
+//                                             [&](UINT cp) { response->SetCodePage(cp); });
+//   context->SetSession(session.Get());
+#pragma once
+
+#include "frame/com_ptr.h"
+#include "host/host_object.h"
+#include "platform/win.h"
+#include "tools/aspserve/contents_object.h"
+#include "tools/aspserve/session_store.h"
+
+#include <asptlb.h>
+
+#include <functional>
+#include <memory>
+
+namespace aspserve {
+
+class CSession final : public host::CHostObject<ISessionObject> {
+public:
+    /// pageCodePage reads the page's current code page; setPageCodePage changes it (false when
+    /// the system cannot convert to that code page).
+    static frame::ComPtr<CSession> Create(std::shared_ptr<TSessionState> state, CSessionStore& store,
+                                          std::function<UINT()> pageCodePage,
+                                          std::function<bool(UINT)> setPageCodePage);
+
+    /// The SessionID as decimal text (Session.SessionID gives it as a number).
+    STDMETHODIMP get_SessionID(BSTR* pbstrRet) override;
+    STDMETHODIMP get_Value(BSTR bstrValue, VARIANT* pvar) override;
+    STDMETHODIMP put_Value(BSTR bstrValue, VARIANT var) override;
+    /// Objects are refused: E_INVALIDARG.
+    STDMETHODIMP putref_Value(BSTR bstrValue, VARIANT var) override;
+    STDMETHODIMP get_Timeout(LONG* plvar) override;
+    /// Minutes, at least 1; E_INVALIDARG otherwise.
+    STDMETHODIMP put_Timeout(LONG lvar) override;
+    STDMETHODIMP Abandon() override;
+    STDMETHODIMP get_CodePage(LONG* plvar) override;
+    /// E_INVALIDARG for a code page the system cannot convert to.
+    STDMETHODIMP put_CodePage(LONG lvar) override;
+    STDMETHODIMP get_LCID(LONG* plvar) override;
+    STDMETHODIMP put_LCID(LONG lvar) override;
+    STDMETHODIMP get_StaticObjects(IVariantDictionary** ppTaggedObjects) override;
+    STDMETHODIMP get_Contents(IVariantDictionary** ppProperties) override;
+
+private:
+    CSession(std::shared_ptr<TSessionState> state, CSessionStore& store, std::function<UINT()> pageCodePage,
+             std::function<bool(UINT)> setPageCodePage);
+    HRESULT InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result) override;
+    HRESULT PutMember(DISPID id, const VARIANT& value) override;
+    HRESULT PutIndexedMember(DISPID id, const host::CDispArgs& index, const VARIANT& value) override;
+    void Keep();
+
+    const std::shared_ptr<TSessionState> state_;
+    CSessionStore& store_;
+    const std::function<UINT()> pageCodePage_;
+    const std::function<bool(UINT)> setPageCodePage_;
+    frame::ComPtr<CContents> contents_;
+};
+
+} // namespace aspserve
