@@ -6,15 +6,13 @@ namespace parser {
 
 namespace {
 
-enum : std::int32_t { kDecodeRefs = 0, kKeepRefs = 1, kAutoRefs = 2 };
-
 // Runs the chain of conversions over `text`, asking room(n) for room for n units (each call
 // replaces the room of the one before); returns the number of units written there.
 template <typename Room>
 std::size_t ConvertInto(const TParserOptions& options, std::string_view text, Room room)
 {
     const std::int32_t mode = options.charRefsMode;
-    if (mode < kDecodeRefs || mode > kAutoRefs)
+    if (mode != kDecodeCharRefs && mode != kKeepCharRefs && mode != kAutoCharRefs)
         throw CPostTextCvrt::EPostTextCvrt();
     const std::int32_t codePage = options.codePage;
     try {
@@ -22,8 +20,8 @@ std::size_t ConvertInto(const TParserOptions& options, std::string_view text, Ro
             // ASCII, UTF-8 and the last resort all write at most one unit per byte: one room.
             OLECHAR* out = room(text.size());
             try {
-                return mode == kKeepRefs ? textconv::AsciiToWideInto(text, out)
-                                         : textconv::AsciiRefsToWideInto(text, out);
+                return mode == kKeepCharRefs ? textconv::AsciiToWideInto(text, out)
+                                             : textconv::AsciiRefsToWideInto(text, out);
             } catch (const textconv::EStrConversion&) {
             }
             try {
@@ -35,7 +33,7 @@ std::size_t ConvertInto(const TParserOptions& options, std::string_view text, Ro
         const std::size_t units = textconv::CodePageUnits(text, codePage);
         OLECHAR* out = room(units);
         const std::size_t written = textconv::CodePageToWideInto(text, codePage, out, units);
-        return mode == kDecodeRefs ? textconv::DecodeCharRefsInPlace(out, written) : written;
+        return mode == kDecodeCharRefs ? textconv::DecodeCharRefsInPlace(out, written) : written;
     } catch (const textconv::EStrConversion&) {
         return textconv::WidenBytesInto(text, room(text.size()));
     }

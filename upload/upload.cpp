@@ -525,9 +525,9 @@ std::string CUpload::ExtractBoundary()
 std::int32_t CUpload::CharRefsMode() const
 {
     switch (detectCharRefs_) {
-    case ynaYes: return 0;
-    case ynaNo: return 1;
-    case ynaAuto: return 2;
+    case ynaYes: return kDecodeCharRefs;
+    case ynaNo: return kKeepCharRefs;
+    case ynaAuto: return kAutoCharRefs;
     default:
         frame::ReportFailure("Save: DetectCharRefs is ", detectCharRefs_, "; it must be 0 (no), 1 (yes) or 2 (auto)");
         throw EUpload();

@@ -261,6 +261,28 @@ TEST_F(UploadSave, TakesTheBoundaryParameterNotTextInsideAQuotedValue)
     EXPECT_TRUE(dir.Files().empty());
 }
 
+// DetectCharRefs as a page sets it: ynaNo (0) keeps references, ynaYes (1) decodes them, ynaAuto
+// (2, the default) decodes them only with no code page, and keeps them under a code page.
+TEST_F(UploadSave, DetectCharRefsKeepsOrDecodesAsItsValueSays)
+{
+    const std::string body = Multipart("AaB03x", {Part("t", "&#1046;&#1078;")});
+    const std::string decoded = Narrow(WideString{OLECHAR(0x0416), OLECHAR(0x0436)}); // as Read narrows it
+    const struct {
+        LONG codePage;
+        std::int32_t detect;
+        std::string value;
+    } cases[] = {{0, ynaNo, "&#1046;&#1078;"},     {0, ynaYes, decoded},     {0, ynaAuto, decoded},
+                 {65001, ynaNo, "&#1046;&#1078;"}, {65001, ynaYes, decoded}, {65001, ynaAuto, "&#1046;&#1078;"}};
+    for (const auto& c : cases) {
+        TestTempDir dir;
+        auto upload = BoundUpload(PostPage("multipart/form-data; boundary=AaB03x", body));
+        ASSERT_EQ(upload->put_CodePage(c.codePage), S_OK);
+        ASSERT_EQ(PutRawDetectCharRefs(*upload.Get(), c.detect), S_OK);
+        ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
+        EXPECT_EQ(Read(*upload.Get()).form, (Pairs{{"t", c.value}})) << c.codePage << " " << c.detect;
+    }
+}
+
 TEST_F(UploadSave, KeepsEveryFieldOfARepeatedNameInPostingOrder)
 {
     TestTempDir dir;
