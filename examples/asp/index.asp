@@ -1,7 +1,9 @@
 <%@ Language="VBScript" CodePage=65001 %>
 <%
 ' The upload form. Its script makes an unguessable upload ID, posts the form to upload.asp?id=ID
-' and asks progress.asp?id=ID every 500 ms how far the upload is; Cancel calls cancel.asp?id=ID.
+' and asks progress.asp?id=ID every 500 ms how far the upload is, one question at a time, until
+' the upload has ended; Cancel calls cancel.asp?id=ID until it takes. A refusal by the server
+' (IIS's 413 or 404.13 for a request over its limits) or a network error is shown as such.
 Option Explicit
 Response.ContentType = "text/html"
 Response.Charset = "utf-8"
@@ -93,36 +95,89 @@ Response.Charset = "utf-8"
       ? ": " + p.statusReason : "");
   }
 
-  let polling = null;
+  const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
+  // Complete, Error, Cancelled, Rejected: nothing changes after these.
+  const finalStatus = (status) => status >= 2 && status <= 5;
+
+  // Asks progress.asp once and shows the answer; null when there was none.
   async function poll(id) {
     try {
       const answer = await fetch("progress.asp?id=" + encodeURIComponent(id), { cache: "no-store" });
-      if (answer.ok) show(await answer.json());
-    } catch (e) { /* the next poll tries again */ }
+      if (!answer.ok) return null;
+      const p = await answer.json();
+      show(p);
+      return p;
+    } catch (e) {
+      return null; // the next poll tries again
+    }
+  }
+
+  // Polls every 500 ms, one question at a time (the next is asked only after the answer came),
+  // until the upload has ended.
+  async function follow(upload) {
+    while (!upload.ended) {
+      await sleep(500);
+      if (upload.ended) break;
+      const p = await poll(upload.id);
+      if (p && finalStatus(p.status)) break;
+    }
+  }
+
+  // Asks cancel.asp to stop the upload, again every 500 ms until it takes: pressed right after
+  // Upload, it may come before upload.asp has registered the ID, which cancel.asp then does not
+  // know yet. Gives up once the upload has ended.
+  async function cancel(upload) {
+    cancelButton.disabled = true;
+    cancelButton.textContent = "Cancelling…";
+    while (!upload.ended) {
+      try {
+        const answer = await fetch("cancel.asp?id=" + encodeURIComponent(upload.id), { cache: "no-store" });
+        if (answer.ok && (await answer.json()).cancelled === true) break;
+      } catch (e) { /* tried again below */ }
+      await sleep(500);
+    }
+    cancelButton.textContent = "Cancel";
+  }
+
+  // What the page says when the server answers the upload with an error page of its own.
+  function refusalText(request) {
+    if (request.status === 413)
+      return "The server refused the upload: it is larger than the server accepts (HTTP 413).";
+    if (request.status === 404)
+      return "The server refused the upload (HTTP 404; IIS answers 404.13 when a request is larger than " +
+        "its request filtering allows).";
+    return "The server refused the upload (HTTP " + request.status + " " + request.statusText + ").";
   }
 
   form.addEventListener("submit", (event) => {
     event.preventDefault();
-    const id = newUploadId();
+    const upload = { id: newUploadId(), ended: false };
     const request = new XMLHttpRequest();
-    request.open("POST", "upload.asp?id=" + encodeURIComponent(id));
-    const finish = async () => {
-      clearInterval(polling);
-      await poll(id);
+    request.open("POST", "upload.asp?id=" + encodeURIComponent(upload.id));
+    const finish = async (message) => {
+      upload.ended = true;
+      await poll(upload.id);
       cancelButton.disabled = true;
       sendButton.disabled = false;
+      if (message) $("status-text").textContent = message;
     };
     request.onload = async () => {
+      if (request.status !== 200) {
+        await finish(refusalText(request));
+        $("result").innerHTML = "";
+        return;
+      }
       await finish();
       $("result").innerHTML = request.responseText;
     };
-    request.onerror = finish;
-    cancelButton.onclick = () => fetch("cancel.asp?id=" + encodeURIComponent(id), { cache: "no-store" });
+    request.onerror = () => finish("The upload did not reach the server, or its answer did not come back (network error).");
+    cancelButton.onclick = () => cancel(upload);
     cancelButton.disabled = false;
     sendButton.disabled = true;
     $("result").innerHTML = "";
+    $("status-text").textContent = "–";
     $("progress").hidden = false;
-    polling = setInterval(() => poll(id), 500);
+    follow(upload);
     request.send(new FormData(form));
   });
 })();

@@ -25,6 +25,11 @@ Function JsonString(text)
   JsonString = """" & s & """"
 End Function
 
+' A Boolean as JSON writes it: CStr would give the server's language ("Wahr", "Vrai").
+Function JsonBool(value)
+  If value Then JsonBool = "true" Else JsonBool = "false"
+End Function
+
 ' A number as JSON writes it, whatever the server's locale.
 Function JsonNumber(value)
   JsonNumber = Replace(CStr(Round(CDbl(value), 3)), ",", ".")
@@ -48,6 +53,6 @@ progress.ID = Request.QueryString("id")
 "secondsLeftCurrent": <%= JsonNumber(progress.SecondsLeftCurrent) %>,
 "currentFileName": <%= JsonString(progress.CurrentFileName & "") %>,
 "uploadedFilesCount": <%= progress.UploadedFilesCount %>,
-"uploadComplete": <%= LCase(CStr(progress.UploadComplete)) %>,
-"uploadCancelled": <%= LCase(CStr(progress.UploadCancelled)) %>
+"uploadComplete": <%= JsonBool(progress.UploadComplete) %>,
+"uploadCancelled": <%= JsonBool(progress.UploadCancelled) %>
 }

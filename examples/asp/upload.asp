@@ -8,10 +8,14 @@
 ' pages of the site would wait for it. A page that needs the session must keep it, and that wait.
 Option Explicit
 
-' Where files go. By default both folders lie under this site; on a real server choose folders
-' outside it, in which the web server runs no scripts.
-Const TEMP_FOLDER = "data/temp"
-Const SAVED_FOLDER = "data/saved"
+' Where files go: TEMP_FOLDER for Save's temporary files, SAVED_FOLDER for the files kept. Empty
+' means the default: on IIS a folder Kestrune in the worker process's temporary folder, outside the
+' site, so that nothing uploaded can be downloaded or run from it; under the development server
+' (aspserve) the folder data of this site, to look at. On a real server choose two folders outside
+' the site, on one volume (SaveAs then moves the file instead of copying it), that the identity
+' running the page may write (see the guide).
+Const TEMP_FOLDER = ""
+Const SAVED_FOLDER = ""
 ' Extensions that may be stored, between bars, lower case.
 Const ALLOWED_EXTENSIONS = "|txt|csv|pdf|png|jpg|jpeg|gif|zip|bin|dat|doc|docx|xls|xlsx|"
 ' Of those, the ones stored only when the file's bytes are an image (IsImage).
@@ -31,15 +35,35 @@ Server.ScriptTimeout = 3600
 
 Dim fso, tempDir, savedDir
 Set fso = CreateObject("Scripting.FileSystemObject")
-tempDir = EnsureFolder(TEMP_FOLDER)
-savedDir = EnsureFolder(SAVED_FOLDER)
+tempDir = EnsureFolder(FolderOr(TEMP_FOLDER, "temp"))
+savedDir = EnsureFolder(FolderOr(SAVED_FOLDER, "saved"))
 
-Function EnsureFolder(relative)
-  Dim path, parent
-  path = Server.MapPath(relative)
+' The configured folder, or the default one called name when none is configured.
+Function FolderOr(configured, name)
+  If configured <> "" Then
+    FolderOr = configured
+  ElseIf InStr(Request.ServerVariables("SERVER_SOFTWARE"), "Microsoft-IIS") = 1 Then
+    FolderOr = fso.GetSpecialFolder(2) & "\Kestrune\" & name
+  Else
+    FolderOr = Server.MapPath("data/" & name)
+  End If
+End Function
+
+' Makes the folder (and its parent) when missing and returns its path; when it cannot, says so
+' and ends the page.
+Function EnsureFolder(path)
+  Dim parent
   parent = fso.GetParentFolderName(path)
+  On Error Resume Next
   If Not fso.FolderExists(parent) Then fso.CreateFolder parent
   If Not fso.FolderExists(path) Then fso.CreateFolder path
+  If Err.Number <> 0 Or Not fso.FolderExists(path) Then
+    Response.Write "<p class=""error"" id=""save-error"">The folder " & Server.HTMLEncode(path) & _
+      " cannot be created (" & Server.HTMLEncode(Err.Description) & "): create it and let the identity " & _
+      "that runs this page write there, or set TEMP_FOLDER and SAVED_FOLDER in upload.asp.</p>"
+    Response.End
+  End If
+  On Error GoTo 0
   EnsureFolder = path
 End Function
 

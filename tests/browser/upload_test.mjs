@@ -1,8 +1,9 @@
 // Drives Debian's chromium through examples/asp served by aspserve.exe: uploads a large file, three
 // more through the form's `multiple` input and text fields while the browser's network emulation
 // throttles the upload, watches the progress bar, checks the result page and every stored file;
-// then a second upload cancelled at about half, and a third with more files than upload.asp allows,
-// which the page and the progress show as rejected.
+// then a second upload cancelled at about half, a third with more files than upload.asp allows,
+// which the page and the progress show as rejected, a fourth cancelled before upload.asp has
+// registered it, and answers the form must show as refusals (IIS's 413 and 404.13, a network error).
 //
 //   node upload_test.mjs BASE_URL FILE SITE_DIR SCREENSHOT
 //
@@ -161,9 +162,23 @@ async function rejectRun(context) {
   await page.close();
 }
 
+// Counts the page's requests to progress.asp and how many were open at once; each answer is held
+// back a little, so that overlapping polls would show.
+async function watchPolls(page) {
+  const polls = { sent: 0, open: 0, mostOpen: 0 };
+  await page.route("**/progress.asp*", async (route) => {
+    ++polls.sent;
+    polls.mostOpen = Math.max(polls.mostOpen, ++polls.open);
+    await sleep(300);
+    try { await route.continue(); } finally { --polls.open; }
+  });
+  return polls;
+}
+
 async function cancelRun(context) {
   const savedBefore = filesIn(savedDir).length;
   const page = await openForm(context);
+  const polls = await watchPolls(page);
   await page.click("#send");
   let cancelledAt = -1;
   for (let i = 0; i < 1200; ++i) {
@@ -184,7 +199,77 @@ async function cancelRun(context) {
   for (let i = 0; i < 100 && temps.length > 0; ++i) { await sleep(100); temps = filesIn(tempDir); }
   check("no file was stored", filesIn(savedDir).length === savedBefore, filesIn(savedDir).join(", "));
   check("no temporary file stays", temps.length === 0, temps.join(", "));
+  check(`progress.asp was asked one question at a time (at most ${polls.mostOpen} open)`,
+    polls.sent > 3 && polls.mostOpen === 1, JSON.stringify(polls));
+  await page.waitForSelector("#upload-result", { timeout: 60000 });
+  const sentAtEnd = polls.sent;
+  await sleep(2000);
+  check("polling stops once the upload has ended", polls.sent === sentAtEnd, `${sentAtEnd} then ${polls.sent}`);
   await page.close();
+}
+
+// Cancel pressed at once, while the upload's request is held back: cancel.asp does not know the ID
+// yet and the form asks again until it takes, then the button stays disabled.
+async function earlyCancelRun(context) {
+  // 8 MiB at 1 MiB/s: the upload runs long enough for the retried cancel to find it.
+  const medium = join(dirname(file), "medium.bin");
+  writeFileSync(medium, randomBytes(8 << 20));
+  const page = await context.newPage();
+  const cdp = await context.newCDPSession(page);
+  await cdp.send("Network.enable");
+  await cdp.send("Network.emulateNetworkConditions", {
+    offline: false, latency: 0, downloadThroughput: -1, uploadThroughput: 1 << 20,
+  });
+  await page.goto(baseUrl + "/index.asp");
+  await page.setInputFiles("#file1", medium);
+  await page.route("**/upload.asp*", async (route) => { await sleep(2500); await route.continue(); });
+  let cancels = 0;
+  page.on("request", (request) => { if (request.url().includes("cancel.asp")) ++cancels; });
+  await page.click("#send");
+  await page.click("#cancel");
+  let status = "";
+  for (let i = 0; i < 600 && status !== "Upload cancelled due to a user request"; ++i) {
+    status = (await readProgress(page)).status;
+    await sleep(100);
+  }
+  check("a cancel pressed before the upload was registered takes once it is",
+    status === "Upload cancelled due to a user request", status);
+  check(`the form asked cancel.asp again until it took (${cancels} times)`, cancels >= 2);
+  check("the cancel button is disabled once the cancel took", await page.isDisabled("#cancel"));
+  await page.close();
+  rmSync(medium, { force: true });
+}
+
+// Answers the form's post with `respond` instead of the server, and returns the status text shown.
+async function refusedStatus(context, respond) {
+  const page = await context.newPage();
+  await page.goto(baseUrl + "/index.asp");
+  await page.fill("#title", "refused");
+  await page.route("**/upload.asp*", respond);
+  await page.click("#send");
+  let status = "";
+  for (let i = 0; i < 100 && !status.startsWith("The "); ++i) {
+    status = (await readProgress(page)).status;
+    await sleep(100);
+  }
+  const resultHtml = await page.evaluate(() => document.getElementById("result").innerHTML);
+  await page.close();
+  return { status, resultHtml };
+}
+
+async function refusalRuns(context) {
+  const tooLarge = await refusedStatus(context,
+    (route) => route.fulfill({ status: 413, contentType: "text/html", body: "<h1>Request Entity Too Large</h1>" }));
+  check("IIS's 413 is shown as a refusal, not as a result",
+    tooLarge.status === "The server refused the upload: it is larger than the server accepts (HTTP 413)." &&
+    tooLarge.resultHtml === "", JSON.stringify(tooLarge));
+  const filtered = await refusedStatus(context,
+    (route) => route.fulfill({ status: 404, contentType: "text/html", body: "<h1>404.13 Not Found</h1>" }));
+  check("IIS's 404.13 is shown as a refusal", filtered.status.startsWith("The server refused the upload (HTTP 404;") &&
+    filtered.resultHtml === "", JSON.stringify(filtered));
+  const lost = await refusedStatus(context, (route) => route.abort("connectionreset"));
+  check("a network error is shown as one",
+    lost.status.startsWith("The upload did not reach the server") && lost.resultHtml === "", JSON.stringify(lost));
 }
 
 const profile = mkdtempSync(join(tmpdir(), "kestrune-chromium-"));
@@ -199,6 +284,8 @@ try {
   await completeRun(context);
   await cancelRun(context);
   await rejectRun(context);
+  await earlyCancelRun(context);
+  await refusalRuns(context);
 } catch (e) {
   ++failures;
   console.log("FAIL  the browser run: " + e.message);

@@ -36,7 +36,9 @@ base="http://127.0.0.1:$port"
 [[ -f "$ASPSERVE_BUILD/tools/aspserve/aspserve.exe" ]] || { echo "aspserve_test: no aspserve.exe in $ASPSERVE_BUILD"; exit 2; }
 aspserve_prepare || exit 2
 trap 'aspserve_stop' EXIT
-aspserve_start "$work/site" "$port" "$work/server.log" --max-request-mb 64 || exit 2
+# A script timeout of 3 s: a page that does not raise Server.ScriptTimeout for a long upload (as
+# upload.asp does) would be stopped after its Save.
+aspserve_start "$work/site" "$port" "$work/server.log" --max-request-mb 64 --script-timeout 3 || exit 2
 
 # status URL [curl options...] : the HTTP status curl saw (000 when it got none)
 status() { local url=$1; shift; curl -s -o "$work/out/body" -w '%{http_code}' --max-time 20 "$@" "$url"; }
@@ -99,6 +101,44 @@ code=$(curl -s -D "$work/out/head" -o /dev/null -w '%{http_code}' --max-time 10 
 [[ $code == 302 ]] && grep -qi '^location: echo.asp?q=moved' "$work/out/head" && pass "Redirect answers 302 with its Location" || fail "Redirect ($code)" "$work/out/head"
 grep -qE '^GET /echo.asp\?q=a%20b&x=1 200 [0-9]+ [0-9]+ms$' <(tr -d '\r' <"$work/server.log") \
     && pass "one log line per request: method, path, status, bytes, ms" || fail "log line format" "$work/server.log"
+
+# ---------------------------------------------------------------------------------------------
+# The sample pages' answers and the README's minimal page, as a user copies them.
+
+status "$base/progress.asp?id=nobody" >/dev/null
+python3 -c 'import json, sys
+p = json.load(open(sys.argv[1], encoding="utf-8"))
+assert p["status"] == 0 and p["statusReason"] == "" and p["uploadComplete"] is False and p["uploadCancelled"] is False, p' \
+    "$work/out/body" 2>"$work/out/err" && pass "progress.asp answers JSON with true/false, not the server's words" \
+    || fail "progress.asp answers JSON with true/false" "$work/out/err"
+status "$base/cancel.asp?id=nobody" >/dev/null
+python3 -c 'import json, sys; assert json.load(open(sys.argv[1]))["cancelled"] is False' "$work/out/body" 2>"$work/out/err" \
+    && pass "cancel.asp says it could not cancel an unknown upload" || fail "cancel.asp of an unknown ID" "$work/out/err"
+
+# An upload of about 6 s, over the server's 3 s script timeout: upload.asp raises it and stores
+# the file.
+head -c $((1200 * 1024)) /dev/urandom >"$work/files/slow.bin"
+code=$(curl -s -o "$work/out/body" -w '%{http_code}' --max-time 60 --limit-rate 200k \
+    -F "file1=@$work/files/slow.bin" "$base/upload.asp?id=slow-upload")
+[[ $code == 200 ]] && grep -q 'class="stored">slow.bin<' "$work/out/body" && cmp -s "$work/files/slow.bin" "$work/site/data/saved/slow.bin" \
+    && pass "upload.asp outlasts a 3 s script timeout: it raises Server.ScriptTimeout" \
+    || fail "upload.asp and the script timeout ($code)" "$work/out/body"
+
+# The README's page writes into C:\Uploads: the prefix's drive_c.
+uploads="$WINEPREFIX/drive_c/Uploads"
+rm -rf "$uploads" && mkdir -p "$uploads/Temp"
+sed -n '/^## A minimal upload page/,/^```$/p' "$source_dir/README.md" | sed '1,/^```vb$/d;$d' >"$work/site/minimal.asp"
+printf 'one\n' >"$work/files/a&b.txt"
+minimal() { status "$base/minimal.asp" --form-string 'note=<script>x</script>' -F "doc=@$work/files/a&b.txt;filename=<i>a&b.txt"; }
+[[ $(minimal) == 200 ]] && grep -qF 'doc: ia&amp;b.txt (4 bytes)<br>' "$work/out/body" \
+    && grep -qF 'note = &lt;script&gt;x&lt;/script&gt;<br>' "$work/out/body" && [[ -f "$uploads/ia&b.txt" ]] \
+    && pass "the README's minimal page stores the file and writes what it shows HTML-encoded" \
+    || fail "the README's minimal page" "$work/out/body"
+[[ $(minimal) == 200 ]] && grep -qF 'doc: not stored, MoveFileExW from' "$work/out/body" \
+    && [[ -z "$(ls -A "$uploads/Temp")" ]] \
+    && pass "the README's minimal page says when SaveAs refuses a name that is taken" \
+    || fail "the README's minimal page and a taken name" "$work/out/body"
+rm -rf "$uploads"
 
 # ---------------------------------------------------------------------------------------------
 # 16 uploads at once, each with its own poller.
