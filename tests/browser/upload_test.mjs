@@ -163,13 +163,14 @@ async function rejectRun(context) {
 }
 
 // Counts the page's requests to progress.asp and how many were open at once; each answer is held
-// back a little, so that overlapping polls would show.
+// back longer than the form's 500 ms between polls, so that a form that asked on a clock rather
+// than after each answer would have two open.
 async function watchPolls(page) {
   const polls = { sent: 0, open: 0, mostOpen: 0 };
   await page.route("**/progress.asp*", async (route) => {
     ++polls.sent;
     polls.mostOpen = Math.max(polls.mostOpen, ++polls.open);
-    await sleep(300);
+    await sleep(700);
     try { await route.continue(); } finally { --polls.open; }
   });
   return polls;
@@ -201,7 +202,8 @@ async function cancelRun(context) {
   check("no temporary file stays", temps.length === 0, temps.join(", "));
   check(`progress.asp was asked one question at a time (at most ${polls.mostOpen} open)`,
     polls.sent > 3 && polls.mostOpen === 1, JSON.stringify(polls));
-  await page.waitForSelector("#upload-result", { timeout: 60000 });
+  // The form is ready again once the upload's request has ended (answered, or cut by the server).
+  await page.waitForFunction(() => !document.getElementById("send").disabled, null, { timeout: 60000 });
   const sentAtEnd = polls.sent;
   await sleep(2000);
   check("polling stops once the upload has ended", polls.sent === sentAtEnd, `${sentAtEnd} then ${polls.sent}`);
