@@ -1,6 +1,6 @@
 #include "host/dispatch_args.h"
 
-#include "frame/variant.h"
+#include "com/variant.h"
 
 namespace host {
 
@@ -53,7 +53,7 @@ HRESULT ReturnString(const WideString& text, VARIANT* result) noexcept
 
 HRESULT IndexFrom(const VARIANT& v, LONG* index) noexcept
 {
-    frame::Variant number;
+    com::Variant number;
     const HRESULT hr = ::VariantChangeType(number.Get(), const_cast<VARIANT*>(&Dereference(v)), 0, VT_I4);
     if (FAILED(hr))
         return DISP_E_TYPEMISMATCH;

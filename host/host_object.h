@@ -5,20 +5,20 @@
 //       CResponse() : CHostObject(IID_IResponse, kMembers) {}     // kMembers: {name, DISPID} rows
 //       HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
 //   };
-//   frame::ComPtr<CResponse> response(new CResponse());         // the ComPtr holds the one reference
+//   com::ComPtr<CResponse> response(new CResponse());         // the ComPtr holds the one reference
 //
 // Invoke hands a property put to PutMember (PutIndexedMember when the property takes arguments, as
 // in obj.Prop("name") = value); otherwise it rejects named arguments, then calls InvokeMember
-// inside frame::ComBoundary with result set to VT_EMPTY (a scratch VARIANT when the caller passed
+// inside com::ComBoundary with result set to VT_EMPTY (a scratch VARIANT when the caller passed
 // none). A host may give the object a call check (SetCallCheck) that runs before every Invoke: a
 // failure it returns is the call's answer (a page past its deadline). Calls through the vtable
 // (a component's) are not checked. These objects stand for the web server's, not the
 // component's: they hold no module lock.
 #pragma once
 
-#include "frame/com_boundary.h"
-#include "frame/guid.h"
-#include "frame/variant.h"
+#include "com/com_boundary.h"
+#include "com/guid.h"
+#include "com/variant.h"
 #include "host/dispatch_args.h"
 #include "platform/win.h"
 
@@ -46,7 +46,7 @@ public:
     {
         if (!ppv)
             return E_POINTER;
-        if (frame::SameGuid(iid, IID_IUnknown) || frame::SameGuid(iid, IID_IDispatch) || frame::SameGuid(iid, iid_)) {
+        if (com::SameGuid(iid, IID_IUnknown) || com::SameGuid(iid, IID_IDispatch) || com::SameGuid(iid, iid_)) {
             *ppv = static_cast<I*>(this);
             this->AddRef();
             return S_OK;
@@ -82,7 +82,7 @@ public:
 
     STDMETHODIMP GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID, DISPID* ids) override
     {
-        if (!frame::SameGuid(iid, IID_NULL))
+        if (!com::SameGuid(iid, IID_NULL))
             return DISP_E_UNKNOWNINTERFACE;
         if (count == 0)
             return S_OK;
@@ -109,7 +109,7 @@ public:
     STDMETHODIMP Invoke(DISPID id, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
                         UINT*) override
     {
-        if (!frame::SameGuid(iid, IID_NULL))
+        if (!com::SameGuid(iid, IID_NULL))
             return DISP_E_UNKNOWNINTERFACE;
         if (callCheck_) {
             const HRESULT refused = callCheck_();
@@ -123,9 +123,9 @@ public:
                 !params->rgdispidNamedArgs || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
                 return DISP_E_BADPARAMCOUNT;
             if (params->cArgs == 1)
-                return frame::ComBoundary([&] { return PutMember(id, Dereference(params->rgvarg[0])); });
+                return com::ComBoundary([&] { return PutMember(id, Dereference(params->rgvarg[0])); });
             DISPPARAMS index = {params->rgvarg + 1, nullptr, params->cArgs - 1, 0};
-            return frame::ComBoundary(
+            return com::ComBoundary(
                 [&] { return PutIndexedMember(id, CDispArgs(index), Dereference(params->rgvarg[0])); });
         }
         if (!Knows(id) || !(flags & (DISPATCH_METHOD | DISPATCH_PROPERTYGET)))
@@ -137,10 +137,10 @@ public:
             return DISP_E_NONAMEDARGS;
         if (params->cArgs != 0 && !params->rgvarg)
             return E_POINTER;
-        frame::Variant scratch;
+        com::Variant scratch;
         VARIANT* out = result ? result : scratch.Get();
         ::VariantInit(out);
-        return frame::ComBoundary([&] { return InvokeMember(id, CDispArgs(*params), out); });
+        return com::ComBoundary([&] { return InvokeMember(id, CDispArgs(*params), out); });
     }
 
     /// Runs check before every later Invoke; a failure it returns answers the call. Set it

@@ -17,21 +17,21 @@ THttpRequestHead MakeRequestHead(std::string method, std::vector<THttpRequestHea
     return head;
 }
 
-frame::ComPtr<CScriptingContext> CreatePage(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
-                                            TResponseSink sink)
+com::ComPtr<CScriptingContext> CreatePage(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
+                                          TResponseSink sink)
 {
     auto request = CRequest::Create(head, std::move(body));
     return CScriptingContext::Create(std::move(request), CResponse::Create(std::move(sink)));
 }
 
-frame::ComPtr<CScriptingContext> CreateMemoryPage(std::string method, std::vector<THttpRequestHead::THeader> headers,
-                                                  std::string body, TResponseSink sink)
+com::ComPtr<CScriptingContext> CreateMemoryPage(std::string method, std::vector<THttpRequestHead::THeader> headers,
+                                                std::string body, TResponseSink sink)
 {
     const THttpRequestHead head = MakeRequestHead(std::move(method), std::move(headers), body.size());
     return CreatePage(head, std::make_unique<CMemoryBodySource>(std::move(body)), std::move(sink));
 }
 
-frame::ComPtr<CScriptingContext> OpenCapturedPage(const std::filesystem::path& file, TResponseSink sink)
+com::ComPtr<CScriptingContext> OpenCapturedPage(const std::filesystem::path& file, TResponseSink sink)
 {
     auto stream = std::make_unique<std::ifstream>(file, std::ios::binary);
     if (!stream->is_open())

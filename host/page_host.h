@@ -14,7 +14,7 @@
 // std::runtime_error. Both carry a one-line what().
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/body_source.h"
 #include "host/http_request_head.h"
 #include "host/response.h"
@@ -33,16 +33,16 @@ THttpRequestHead MakeRequestHead(std::string method, std::vector<THttpRequestHea
                                  std::size_t bodyLength);
 
 /// A page over head and body; Response.Write goes to sink.
-frame::ComPtr<CScriptingContext> CreatePage(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
-                                            TResponseSink sink = {});
+com::ComPtr<CScriptingContext> CreatePage(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
+                                          TResponseSink sink = {});
 
 /// A page over a request held in memory (see MakeRequestHead).
-frame::ComPtr<CScriptingContext> CreateMemoryPage(std::string method, std::vector<THttpRequestHead::THeader> headers,
-                                                  std::string body, TResponseSink sink = {});
+com::ComPtr<CScriptingContext> CreateMemoryPage(std::string method, std::vector<THttpRequestHead::THeader> headers,
+                                                std::string body, TResponseSink sink = {});
 
 /// A page over a captured request file (request line, headers, blank line, body). Only the head
 /// is read here; BinaryRead reads the body from the file as it is asked. A Content-Length larger
 /// than the bytes left in the file ends the body early; a smaller one ends it there.
-frame::ComPtr<CScriptingContext> OpenCapturedPage(const std::filesystem::path& file, TResponseSink sink = {});
+com::ComPtr<CScriptingContext> OpenCapturedPage(const std::filesystem::path& file, TResponseSink sink = {});
 
 } // namespace host

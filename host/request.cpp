@@ -1,7 +1,7 @@
 #include "host/request.h"
 
-#include "frame/bstr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
 #include "host/url_encoding.h"
 
 #include <algorithm>
@@ -125,24 +125,24 @@ HRESULT NotImplemented(IRequestDictionary** out) noexcept
 
 } // namespace
 
-CRequest::CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
+CRequest::CRequest(com::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
                    std::string queryString, bool urlEncodedBody)
     : CHostObject(IID_IRequest, kMembers), variables_(std::move(variables)), totalBytes_(totalBytes),
       body_(std::move(body)), queryString_(std::move(queryString)), urlEncodedBody_(urlEncodedBody),
       codePage_([] { return ::GetACP(); })
 {}
 
-frame::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
-                                         std::vector<CServerVariables::TVariable> server)
+com::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
+                                       std::vector<CServerVariables::TVariable> server)
 {
     const LONG totalBytes = head.ContentLength();
-    frame::ComPtr<CServerVariables> variables = CServerVariables::Create(head, std::move(server));
+    com::ComPtr<CServerVariables> variables = CServerVariables::Create(head, std::move(server));
     const std::string type = head.Header("Content-Type").value_or("");
     const std::string_view urlEncoded = "application/x-www-form-urlencoded";
     const bool urlEncodedBody =
         type.size() >= urlEncoded.size() &&
         EqualsIgnoringAsciiCase(std::string_view(type).substr(0, urlEncoded.size()), urlEncoded);
-    return frame::ComPtr<CRequest>(
+    return com::ComPtr<CRequest>(
         new CRequest(std::move(variables), totalBytes, std::move(body), head.QueryString(), urlEncodedBody));
 }
 
@@ -152,7 +152,7 @@ void CRequest::SetTextCodePage(std::function<UINT()> codePage)
     codePage_ = std::move(codePage);
 }
 
-frame::ComPtr<CServerVariables> CRequest::Decoded(const std::string& text) const
+com::ComPtr<CServerVariables> CRequest::Decoded(const std::string& text) const
 {
     const UINT codePage = codePage_();
     auto widen = [codePage](const std::string& bytes) {
@@ -172,7 +172,7 @@ frame::ComPtr<CServerVariables> CRequest::Decoded(const std::string& text) const
     return CServerVariables::FromList(std::move(list));
 }
 
-HRESULT CRequest::FormLocked(frame::ComPtr<CServerVariables>& form)
+HRESULT CRequest::FormLocked(com::ComPtr<CServerVariables>& form)
 {
     if (binaryReadUsed_)
         return E_FAIL;
@@ -204,18 +204,18 @@ HRESULT CRequest::FormLocked(frame::ComPtr<CServerVariables>& form)
 
 HRESULT CRequest::LookUp(const VARIANT& name, VARIANT* result)
 {
-    frame::Variant key;
+    com::Variant key;
     if (FAILED(::VariantChangeType(key.Get(), const_cast<VARIANT*>(&Dereference(name)), 0, VT_BSTR)))
         return DISP_E_TYPEMISMATCH;
-    const WideString wanted = frame::Bstr::ToWide(key.Get()->bstrVal);
-    frame::ComPtr<IRequestDictionary> query;
+    const WideString wanted = com::Bstr::ToWide(key.Get()->bstrVal);
+    com::ComPtr<IRequestDictionary> query;
     HRESULT hr = get_QueryString(query.Receive());
     if (FAILED(hr))
         return hr;
     const WideString* found = static_cast<CServerVariables*>(query.Get())->Find(wanted);
     if (!found && urlEncodedBody_) {
         std::lock_guard<std::mutex> guard(lock_);
-        frame::ComPtr<CServerVariables> form;
+        com::ComPtr<CServerVariables> form;
         if (SUCCEEDED(FormLocked(form)))
             found = form->Find(wanted);
     }
@@ -245,7 +245,7 @@ STDMETHODIMP CRequest::get_Item(BSTR, IDispatch** ppObjReturn)
 
 STDMETHODIMP CRequest::get_QueryString(IRequestDictionary** ppDictReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!ppDictReturn)
             return E_POINTER;
         std::lock_guard<std::mutex> guard(lock_);
@@ -259,12 +259,12 @@ STDMETHODIMP CRequest::get_QueryString(IRequestDictionary** ppDictReturn)
 
 STDMETHODIMP CRequest::get_Form(IRequestDictionary** ppDictReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!ppDictReturn)
             return E_POINTER;
         *ppDictReturn = nullptr;
         std::lock_guard<std::mutex> guard(lock_);
-        frame::ComPtr<CServerVariables> form;
+        com::ComPtr<CServerVariables> form;
         const HRESULT hr = FormLocked(form);
         if (FAILED(hr))
             return hr;
@@ -355,7 +355,7 @@ void CRequest::InjectReadFault(TReadFault fault)
 
 STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pvarCountToRead || !pvarReturn)
             return E_POINTER;
         ULONGLONG asked = 0;
@@ -407,7 +407,7 @@ HRESULT CRequest::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result
     }
     case kQueryString:
     case kForm: {
-        frame::ComPtr<IRequestDictionary> collection;
+        com::ComPtr<IRequestDictionary> collection;
         const HRESULT hr = id == kForm ? get_Form(collection.Receive()) : get_QueryString(collection.Receive());
         return FAILED(hr) ? hr : ReturnObject(collection.Get(), args, result);
     }
@@ -430,7 +430,7 @@ HRESULT CRequest::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result
         VARIANT& count = args.Raw(0);
         if (count.vt == (VT_BYREF | VT_VARIANT))
             return BinaryRead(&count, result); // the script's variable receives the count read
-        frame::Variant copy;
+        com::Variant copy;
         copy.CopyIndirectFrom(count);
         return BinaryRead(copy.Get(), result);
     }

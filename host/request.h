@@ -7,12 +7,12 @@
 // Request("name") looks in QueryString, then (for a URL-encoded body) Form, then ServerVariables.
 // ClientCertificate, Cookies and Body answer E_NOTIMPL.
 //
-//   frame::ComPtr<CRequest> request = CRequest::Create(head, std::move(body));
+//   com::ComPtr<CRequest> request = CRequest::Create(head, std::move(body));
 //   request->SetReadObserver([&](LONGLONG asked, LONG got) { log.push_back({asked, got}); });
 //   request->InjectReadFault({CRequest::TReadFault::Kind::Fail, 3, E_ACCESSDENIED});   // for tests
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/body_source.h"
 #include "host/host_object.h"
 #include "host/http_request_head.h"
@@ -36,8 +36,8 @@ public:
 
     /// Throws THttpRequestHead::EBadRequest for a bad Content-Length or a transfer coding.
     /// server: variables the server adds (SERVER_PORT, REMOTE_ADDR, ...).
-    static frame::ComPtr<CRequest> Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
-                                          std::vector<CServerVariables::TVariable> server = {});
+    static com::ComPtr<CRequest> Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
+                                        std::vector<CServerVariables::TVariable> server = {});
 
     /// The code page QueryString and Form decode with, asked at their first use (default: the
     /// ANSI code page).
@@ -80,15 +80,15 @@ public:
     STDMETHODIMP BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn) override;
 
 private:
-    CRequest(frame::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
+    CRequest(com::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
              std::string queryString, bool urlEncodedBody);
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
     HRESULT ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered);
-    frame::ComPtr<CServerVariables> Decoded(const std::string& text) const;
-    HRESULT FormLocked(frame::ComPtr<CServerVariables>& form);
+    com::ComPtr<CServerVariables> Decoded(const std::string& text) const;
+    HRESULT FormLocked(com::ComPtr<CServerVariables>& form);
     HRESULT LookUp(const VARIANT& name, VARIANT* result);
 
-    const frame::ComPtr<CServerVariables> variables_;
+    const com::ComPtr<CServerVariables> variables_;
     const LONG totalBytes_;
     mutable std::mutex lock_; // guards everything below
     std::unique_ptr<CBodySource> body_;
@@ -98,8 +98,8 @@ private:
     const std::string queryString_;
     const bool urlEncodedBody_;
     std::function<UINT()> codePage_;
-    frame::ComPtr<CServerVariables> queryCollection_;
-    frame::ComPtr<CServerVariables> formCollection_;
+    com::ComPtr<CServerVariables> queryCollection_;
+    com::ComPtr<CServerVariables> formCollection_;
     bool binaryReadUsed_ = false;
     TReadFault fault_;
     unsigned calls_ = 0;

@@ -1,7 +1,7 @@
 #include "host/response.h"
 
-#include "frame/bstr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
 
 #include <climits>
 
@@ -115,7 +115,7 @@ bool HasLineBreak(const std::string& value) noexcept
 
 HRESULT StringFrom(const VARIANT& value, BSTR* text) noexcept
 {
-    frame::Variant converted;
+    com::Variant converted;
     if (FAILED(::VariantChangeType(converted.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
         return DISP_E_TYPEMISMATCH;
     *text = converted.Get()->bstrVal;
@@ -129,14 +129,14 @@ CResponse::CResponse(TResponseSink sink, CResponseChannel* channel, UINT codePag
     : CHostObject(IID_IResponse, kMembers), sink_(std::move(sink)), channel_(channel), codePage_(codePage)
 {}
 
-frame::ComPtr<CResponse> CResponse::Create(TResponseSink sink)
+com::ComPtr<CResponse> CResponse::Create(TResponseSink sink)
 {
-    return frame::ComPtr<CResponse>(new CResponse(std::move(sink), nullptr, ::GetACP()));
+    return com::ComPtr<CResponse>(new CResponse(std::move(sink), nullptr, ::GetACP()));
 }
 
-frame::ComPtr<CResponse> CResponse::CreateHttp(CResponseChannel& channel, UINT codePage)
+com::ComPtr<CResponse> CResponse::CreateHttp(CResponseChannel& channel, UINT codePage)
 {
-    return frame::ComPtr<CResponse>(new CResponse({}, &channel, codePage));
+    return com::ComPtr<CResponse>(new CResponse({}, &channel, codePage));
 }
 
 void CResponse::SetBlocks(std::vector<WideString> blocks)
@@ -233,11 +233,11 @@ HRESULT CResponse::WriteText(const WideString& text)
 
 STDMETHODIMP CResponse::Write(VARIANT varText)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         const VARIANT& value = Dereference(varText);
         if (value.vt == VT_NULL || value.vt == VT_EMPTY)
             return Ended() ? kPageEnded : S_OK;
-        frame::Variant text;
+        com::Variant text;
         if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&value), 0, VT_BSTR)))
             return DISP_E_TYPEMISMATCH;
         const BSTR bstr = text.Get()->bstrVal;
@@ -247,7 +247,7 @@ STDMETHODIMP CResponse::Write(VARIANT varText)
 
 STDMETHODIMP CResponse::WriteBlock(short iBlockNumber)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         WideString block;
         {
             std::lock_guard<std::mutex> guard(lock_);
@@ -261,7 +261,7 @@ STDMETHODIMP CResponse::WriteBlock(short iBlockNumber)
 
 STDMETHODIMP CResponse::BinaryWrite(VARIANT varInput)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         const VARIANT& value = Dereference(varInput);
         SAFEARRAY* array = nullptr;
         if (value.vt == (VT_ARRAY | VT_UI1))
@@ -296,7 +296,7 @@ STDMETHODIMP CResponse::get_Buffer(VARIANT_BOOL* fIsBuffering)
 
 STDMETHODIMP CResponse::put_Buffer(VARIANT_BOOL fIsBuffering)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         buffering_ = fIsBuffering != VARIANT_FALSE;
         if (!buffering_ && !buffer_.empty())
@@ -315,7 +315,7 @@ STDMETHODIMP CResponse::get_ContentType(BSTR* pbstrContentTypeRet)
 
 STDMETHODIMP CResponse::put_ContentType(BSTR bstrContentType)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         std::string type = Narrow(bstrContentType, codePage_);
         if (type.empty() || HasLineBreak(type))
@@ -337,7 +337,7 @@ STDMETHODIMP CResponse::get_Status(BSTR* pbstrStatusRet)
 
 STDMETHODIMP CResponse::put_Status(BSTR bstrStatus)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         std::string status = Narrow(bstrStatus, codePage_);
         const bool valid = status.size() >= 3 && status[0] >= '1' && status[0] <= '9' && status[1] >= '0' &&
@@ -354,7 +354,7 @@ STDMETHODIMP CResponse::put_Status(BSTR bstrStatus)
 
 STDMETHODIMP CResponse::AddHeader(BSTR bstrHeaderName, BSTR bstrHeaderValue)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         std::string name = Narrow(bstrHeaderName, codePage_);
         std::string value = Narrow(bstrHeaderValue, codePage_);
@@ -388,7 +388,7 @@ STDMETHODIMP CResponse::End()
 
 STDMETHODIMP CResponse::Flush()
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         FlushLocked();
         return S_OK;
@@ -397,7 +397,7 @@ STDMETHODIMP CResponse::Flush()
 
 STDMETHODIMP CResponse::Redirect(BSTR bstrURL)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         std::string url = Narrow(bstrURL, codePage_);
         if (HasLineBreak(url))
@@ -433,7 +433,7 @@ STDMETHODIMP CResponse::get_CharSet(BSTR* pbstrCharSetRet)
 
 STDMETHODIMP CResponse::put_CharSet(BSTR bstrCharSet)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         std::lock_guard<std::mutex> guard(lock_);
         std::string charset = Narrow(bstrCharSet, codePage_);
         if (HasLineBreak(charset))
@@ -447,10 +447,10 @@ STDMETHODIMP CResponse::put_CharSet(BSTR bstrCharSet)
 
 HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
 {
-    auto stringArgument = [&](UINT i, frame::Bstr& out) -> HRESULT {
+    auto stringArgument = [&](UINT i, com::Bstr& out) -> HRESULT {
         BSTR text = nullptr;
         const HRESULT hr = StringFrom(args[i], &text);
-        out = frame::Bstr::Attach(text);
+        out = com::Bstr::Attach(text);
         return hr;
     };
     // auto: the getters are STDMETHODs, whose calling convention is part of the pointer type on x86.
@@ -477,7 +477,7 @@ HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* resul
     case kRedirect: {
         if (FAILED(hr = args.Expect(id == kAddHeader ? 2 : 1, id == kAddHeader ? 2 : 1)))
             return hr;
-        frame::Bstr first, second;
+        com::Bstr first, second;
         if (FAILED(hr = stringArgument(0, first)))
             return hr;
         if (id == kRedirect)
@@ -519,13 +519,13 @@ HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* resul
 HRESULT CResponse::PutMember(DISPID id, const VARIANT& value)
 {
     if (id == kBuffer) {
-        frame::Variant flag;
+        com::Variant flag;
         if (FAILED(::VariantChangeType(flag.Get(), const_cast<VARIANT*>(&value), 0, VT_BOOL)))
             return DISP_E_TYPEMISMATCH;
         return put_Buffer(flag.Get()->boolVal);
     }
     if (id == kCodePage) {
-        frame::Variant number;
+        com::Variant number;
         if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
             return DISP_E_TYPEMISMATCH;
         return SetCodePage(static_cast<UINT>(number.Get()->lVal)) ? S_OK : E_INVALIDARG;
@@ -534,7 +534,7 @@ HRESULT CResponse::PutMember(DISPID id, const VARIANT& value)
     HRESULT hr = StringFrom(value, &text);
     if (FAILED(hr))
         return hr;
-    frame::Bstr owner = frame::Bstr::Attach(text);
+    com::Bstr owner = com::Bstr::Attach(text);
     switch (id) {
     case kContentType: return put_ContentType(owner.Get());
     case kStatus: return put_Status(owner.Get());

@@ -5,8 +5,8 @@
 //   content type, charset and added headers on Flush, on Finish, or at once when Buffer is False.
 //   Write converts text with CodePage (a member beyond IResponse, reached through IDispatch).
 //
-//   frame::ComPtr<CResponse> response = CResponse::Create([&](const WideString& text) { out += text; });
-//   frame::ComPtr<CResponse> page = CResponse::CreateHttp(channel, 65001);
+//   com::ComPtr<CResponse> response = CResponse::Create([&](const WideString& text) { out += text; });
+//   com::ComPtr<CResponse> page = CResponse::CreateHttp(channel, 65001);
 //   page->SetBlocks(literalBlocks);  // the page's text, for WriteBlock
 //   ... page->Finish();
 //
@@ -14,7 +14,7 @@
 // Write answers it too. The host then asks Ended() to tell that from a script error.
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "host/response_channel.h"
 #include "platform/win.h"
@@ -37,10 +37,10 @@ public:
     static constexpr HRESULT kPageEnded = static_cast<HRESULT>(0x8004C001);
 
     /// A response whose writes go to sink; an empty sink drops them.
-    static frame::ComPtr<CResponse> Create(TResponseSink sink);
+    static com::ComPtr<CResponse> Create(TResponseSink sink);
 
     /// An HTTP response sent through channel, which must outlive it; text is written in codePage.
-    static frame::ComPtr<CResponse> CreateHttp(CResponseChannel& channel, UINT codePage);
+    static com::ComPtr<CResponse> CreateHttp(CResponseChannel& channel, UINT codePage);
 
     /// The page's literal text blocks, written by WriteBlock(i).
     void SetBlocks(std::vector<WideString> blocks);

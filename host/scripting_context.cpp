@@ -21,14 +21,13 @@ HRESULT NotImplemented(T** out) noexcept
 
 } // namespace
 
-CScriptingContext::CScriptingContext(frame::ComPtr<CRequest> request, frame::ComPtr<CResponse> response)
+CScriptingContext::CScriptingContext(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response)
     : CHostObject(IID_IScriptingContext, kMembers), request_(std::move(request)), response_(std::move(response))
 {}
 
-frame::ComPtr<CScriptingContext> CScriptingContext::Create(frame::ComPtr<CRequest> request,
-                                                           frame::ComPtr<CResponse> response)
+com::ComPtr<CScriptingContext> CScriptingContext::Create(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response)
 {
-    return frame::ComPtr<CScriptingContext>(new CScriptingContext(std::move(request), std::move(response)));
+    return com::ComPtr<CScriptingContext>(new CScriptingContext(std::move(request), std::move(response)));
 }
 
 STDMETHODIMP CScriptingContext::get_Request(IRequest** ppRequest)
@@ -51,7 +50,7 @@ STDMETHODIMP CScriptingContext::get_Response(IResponse** ppResponse)
 
 void CScriptingContext::SetServer(IDispatch* server)
 {
-    server_ = frame::ComPtr<IDispatch>(server);
+    server_ = com::ComPtr<IDispatch>(server);
 }
 
 STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer)
@@ -67,12 +66,12 @@ STDMETHODIMP CScriptingContext::get_Server(IServer** ppServer)
 }
 void CScriptingContext::SetSession(IDispatch* session)
 {
-    session_ = frame::ComPtr<IDispatch>(session);
+    session_ = com::ComPtr<IDispatch>(session);
 }
 
 void CScriptingContext::SetApplication(IDispatch* application)
 {
-    application_ = frame::ComPtr<IDispatch>(application);
+    application_ = com::ComPtr<IDispatch>(application);
 }
 
 STDMETHODIMP CScriptingContext::get_Session(ISessionObject** ppSession)

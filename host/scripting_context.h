@@ -5,7 +5,7 @@
 // (page_host.h).
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "host/request.h"
 #include "host/response.h"
@@ -17,7 +17,7 @@ namespace host {
 
 class CScriptingContext final : public CHostObject<IScriptingContext> {
 public:
-    static frame::ComPtr<CScriptingContext> Create(frame::ComPtr<CRequest> request, frame::ComPtr<CResponse> response);
+    static com::ComPtr<CScriptingContext> Create(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response);
 
     /// The request object itself, for what tests and tools set on it or ask it.
     CRequest& Request() const noexcept { return *request_.Get(); }
@@ -41,16 +41,16 @@ public:
     STDMETHODIMP get_Application(IApplicationObject** ppApplication) override;
 
 private:
-    CScriptingContext(frame::ComPtr<CRequest> request, frame::ComPtr<CResponse> response);
+    CScriptingContext(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response);
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
 
-    const frame::ComPtr<CRequest> request_;
-    const frame::ComPtr<CResponse> response_;
+    const com::ComPtr<CRequest> request_;
+    const com::ComPtr<CResponse> response_;
     // These implement IServer, ISessionObject and IApplicationObject, which derive from IDispatch
     // alone (the stand-in only declares those names).
-    frame::ComPtr<IDispatch> server_;
-    frame::ComPtr<IDispatch> session_;
-    frame::ComPtr<IDispatch> application_;
+    com::ComPtr<IDispatch> server_;
+    com::ComPtr<IDispatch> session_;
+    com::ComPtr<IDispatch> application_;
 };
 
 } // namespace host

@@ -1,7 +1,7 @@
 #include "host/server_variables.h"
 
-#include "frame/bstr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
 #include "host/ansi_text.h"
 #include "host/string_enumerator.h"
 #include "host/string_list.h"
@@ -68,7 +68,7 @@ CServerVariables::CServerVariables(std::vector<TVariable> variables)
     : CHostObject(IID_IRequestDictionary, kMembers), variables_(std::move(variables))
 {}
 
-frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head, std::vector<TVariable> server)
+com::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head, std::vector<TVariable> server)
 {
     std::vector<TVariable> variables;
     variables.push_back({OLESTR("REQUEST_METHOD"), WidenAnsi(head.method)});
@@ -82,15 +82,15 @@ frame::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead&
         AddVariable(variables, std::move(variable.name), std::move(variable.value));
     for (const auto& [name, value] : head.headers)
         AddVariable(variables, VariableNameOf(name), WidenAnsi(value));
-    return frame::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
+    return com::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
 }
 
-frame::ComPtr<CServerVariables> CServerVariables::FromList(std::vector<TVariable> list)
+com::ComPtr<CServerVariables> CServerVariables::FromList(std::vector<TVariable> list)
 {
     std::vector<TVariable> variables;
     for (TVariable& variable : list)
         AddVariable(variables, std::move(variable.name), std::move(variable.value));
-    return frame::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
+    return com::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
 }
 
 const WideString* CServerVariables::Find(const WideString& name) const noexcept
@@ -103,17 +103,17 @@ const WideString* CServerVariables::Find(const WideString& name) const noexcept
 
 STDMETHODIMP CServerVariables::get_Item(VARIANT Var, VARIANT* pVariantReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pVariantReturn)
             return E_POINTER;
         ::VariantInit(pVariantReturn);
         const VARIANT& key = Dereference(Var);
         std::vector<WideString> values;
         if (key.vt == VT_BSTR || key.vt == VT_DISPATCH || key.vt == (VT_BYREF | VT_BSTR)) {
-            frame::Variant text;
+            com::Variant text;
             if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&key), 0, VT_BSTR)))
                 return DISP_E_TYPEMISMATCH;
-            if (const WideString* value = Find(frame::Bstr::ToWide(text.Get()->bstrVal)))
+            if (const WideString* value = Find(com::Bstr::ToWide(text.Get()->bstrVal)))
                 values.push_back(*value);
         } else {
             LONG index = 0;
@@ -124,7 +124,7 @@ STDMETHODIMP CServerVariables::get_Item(VARIANT Var, VARIANT* pVariantReturn)
                 return DISP_E_BADINDEX;
             values.push_back(variables_[static_cast<std::size_t>(index) - 1].value);
         }
-        frame::ComPtr<CStringList> list = CStringList::Create(std::move(values));
+        com::ComPtr<CStringList> list = CStringList::Create(std::move(values));
         pVariantReturn->vt = VT_DISPATCH;
         pVariantReturn->pdispVal = list.Detach();
         return S_OK;
@@ -133,7 +133,7 @@ STDMETHODIMP CServerVariables::get_Item(VARIANT Var, VARIANT* pVariantReturn)
 
 STDMETHODIMP CServerVariables::get__NewEnum(IUnknown** ppEnumReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!ppEnumReturn)
             return E_POINTER;
         std::vector<WideString> names;
@@ -155,7 +155,7 @@ STDMETHODIMP CServerVariables::get_Count(int* cStrRet)
 
 STDMETHODIMP CServerVariables::get_Key(VARIANT VarKey, VARIANT* pvar)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pvar)
             return E_POINTER;
         ::VariantInit(pvar);

@@ -7,11 +7,11 @@
 // back as a CStringList object whose default value is the string, and an unknown name gives one
 // whose default value is the empty string.
 //
-//   frame::ComPtr<CServerVariables> vars = CServerVariables::Create(head);
+//   com::ComPtr<CServerVariables> vars = CServerVariables::Create(head);
 //   vars->get_Item(name /* VT_BSTR "HTTP_Content_Type" */, &value);   // VT_DISPATCH
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "host/http_request_head.h"
 #include "platform/win.h"
@@ -31,11 +31,11 @@ public:
 
     /// The variables of head, then those of server (e.g. SERVER_PORT, REMOTE_ADDR), then the
     /// headers; throws THttpRequestHead::EBadRequest for a bad Content-Length.
-    static frame::ComPtr<CServerVariables> Create(const THttpRequestHead& head, std::vector<TVariable> server = {});
+    static com::ComPtr<CServerVariables> Create(const THttpRequestHead& head, std::vector<TVariable> server = {});
 
     /// A collection of the same kind over any name/value list (Request.QueryString, Request.Form):
     /// values of names that repeat are joined with ", ".
-    static frame::ComPtr<CServerVariables> FromList(std::vector<TVariable> list);
+    static com::ComPtr<CServerVariables> FromList(std::vector<TVariable> list);
 
     /// The variables in the order Count, Key and a numeric Item see them.
     const std::vector<TVariable>& Variables() const noexcept { return variables_; }

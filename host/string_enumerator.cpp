@@ -1,7 +1,7 @@
 #include "host/string_enumerator.h"
 
-#include "frame/com_boundary.h"
-#include "frame/guid.h"
+#include "com/com_boundary.h"
+#include "com/guid.h"
 #include "host/dispatch_args.h"
 
 namespace host {
@@ -11,17 +11,17 @@ CStringEnumerator::CStringEnumerator(std::shared_ptr<const std::vector<WideStrin
     : items_(std::move(items)), position_(position)
 {}
 
-frame::ComPtr<IEnumVARIANT> CStringEnumerator::Create(std::vector<WideString> items)
+com::ComPtr<IEnumVARIANT> CStringEnumerator::Create(std::vector<WideString> items)
 {
     auto shared = std::make_shared<const std::vector<WideString>>(std::move(items));
-    return frame::ComPtr<IEnumVARIANT>(new CStringEnumerator(std::move(shared), 0));
+    return com::ComPtr<IEnumVARIANT>(new CStringEnumerator(std::move(shared), 0));
 }
 
 STDMETHODIMP CStringEnumerator::QueryInterface(REFIID iid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (frame::SameGuid(iid, IID_IUnknown) || frame::SameGuid(iid, IID_IEnumVARIANT)) {
+    if (com::SameGuid(iid, IID_IUnknown) || com::SameGuid(iid, IID_IEnumVARIANT)) {
         *ppv = static_cast<IEnumVARIANT*>(this);
         AddRef();
         return S_OK;
@@ -85,11 +85,11 @@ STDMETHODIMP CStringEnumerator::Reset()
 
 STDMETHODIMP CStringEnumerator::Clone(IEnumVARIANT** ppEnum)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!ppEnum)
             return E_POINTER;
         *ppEnum = nullptr;
-        return frame::ComPtr<IEnumVARIANT>(new CStringEnumerator(items_, position_)).CopyTo(ppEnum);
+        return com::ComPtr<IEnumVARIANT>(new CStringEnumerator(items_, position_)).CopyTo(ppEnum);
     });
 }
 

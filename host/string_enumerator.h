@@ -2,10 +2,10 @@
 // _NewEnum of the server variables (their names) and of a string list (its strings) hands to
 // For Each.
 //
-//   frame::ComPtr<IEnumVARIANT> e = CStringEnumerator::Create(names);
+//   com::ComPtr<IEnumVARIANT> e = CStringEnumerator::Create(names);
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "platform/win.h"
 
 #include <atomic>
@@ -16,7 +16,7 @@ namespace host {
 
 class CStringEnumerator final : public IEnumVARIANT {
 public:
-    static frame::ComPtr<IEnumVARIANT> Create(std::vector<WideString> items);
+    static com::ComPtr<IEnumVARIANT> Create(std::vector<WideString> items);
 
     STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override;
     STDMETHODIMP_(ULONG) AddRef() override;

@@ -20,14 +20,14 @@ CStringList::CStringList(std::vector<WideString> items)
     : CHostObject(IID_IStringList, kMembers), items_(std::move(items))
 {}
 
-frame::ComPtr<CStringList> CStringList::Create(std::vector<WideString> items)
+com::ComPtr<CStringList> CStringList::Create(std::vector<WideString> items)
 {
-    return frame::ComPtr<CStringList>(new CStringList(std::move(items)));
+    return com::ComPtr<CStringList>(new CStringList(std::move(items)));
 }
 
 STDMETHODIMP CStringList::get_Item(VARIANT i, VARIANT* pVariantReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pVariantReturn)
             return E_POINTER;
         ::VariantInit(pVariantReturn);
@@ -60,7 +60,7 @@ STDMETHODIMP CStringList::get_Count(int* cStrRet)
 
 STDMETHODIMP CStringList::get__NewEnum(IUnknown** ppEnumReturn)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!ppEnumReturn)
             return E_POINTER;
         *ppEnumReturn = CStringEnumerator::Create(items_).Detach();

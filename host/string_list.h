@@ -1,11 +1,11 @@
 // CStringList: the value of one server variable as the web server returns it, an object whose
 // default value (DISPID 0, Item without an index) is its strings joined with ", ".
 //
-//   frame::ComPtr<CStringList> list = CStringList::Create({OLESTR("POST")});
+//   com::ComPtr<CStringList> list = CStringList::Create({OLESTR("POST")});
 //   VariantChangeType(&v, &v, 0, VT_BSTR);   // on a VT_DISPATCH holding it gives "POST"
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
 
@@ -18,7 +18,7 @@ namespace host {
 class CStringList final : public CHostObject<IStringList> {
 public:
     /// A new list holding items; an empty list's default value is the empty string.
-    static frame::ComPtr<CStringList> Create(std::vector<WideString> items);
+    static com::ComPtr<CStringList> Create(std::vector<WideString> items);
 
     /// Without an index (VT_EMPTY or a missing argument): all strings joined with ", ".
     /// With a 1-based index: that string; DISP_E_BADINDEX outside 1..Count.

@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "platform/win.h"
-#include "results/detached_temp_file.h"
+#include "files/detached_temp_file.h"
 
 namespace parser {
 
@@ -26,7 +26,7 @@ public:
     /// The raw content bytes as received.
     virtual std::string_view GetData() const = 0;
     /// The content converted to text, embedded NULs kept; a null BSTR once taken.
-    virtual frame::Bstr TakeValue() = 0;
+    virtual com::Bstr TakeValue() = 0;
 };
 
 class CFileFieldData : public CBaseFieldData {

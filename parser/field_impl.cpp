@@ -78,7 +78,7 @@ void CFieldImpl::Finish(CFieldReceiver& receiver)
     if (IsFileField()) {
         receiver.ReceiveFileField(*this);
     } else {
-        value_ = content_.Empty() ? frame::Bstr(OLESTR("")) : converter_->ConvertToBstr(content_.View());
+        value_ = content_.Empty() ? com::Bstr(OLESTR("")) : converter_->ConvertToBstr(content_.View());
         receiver.ReceiveTextField(*this);
     }
     phase_ = kFinished;

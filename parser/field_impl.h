@@ -14,7 +14,7 @@
 #include "parser/post_text_cvrt.h"
 #include "parser/search_engine.h"
 #include "parser/upload_statistics_updater.h"
-#include "results/temp_file.h"
+#include "files/temp_file.h"
 
 namespace parser {
 
@@ -48,7 +48,7 @@ public:
     WideString GetContentType() const override { return contentType_; }
     WideString GetContentTransferEncoding() const override { return contentTransferEncoding_; }
     std::string_view GetData() const override { return content_.View(); }
-    frame::Bstr TakeValue() override { return std::move(value_); }
+    com::Bstr TakeValue() override { return std::move(value_); }
     WideString GetFileName() const override { return fileName_; }
     utils::CDetachedTempFile DetachTempFile() override;
 
@@ -62,7 +62,7 @@ private:
     WideString contentType_;
     WideString contentTransferEncoding_;
     CByteBuffer content_;
-    frame::Bstr value_;
+    com::Bstr value_;
     std::unique_ptr<utils::CTempFile> tempFile_;
     std::uint64_t fileBytes_ = 0; // written to the temporary file so far
     IUploadStatisticsUpdater* updater_;

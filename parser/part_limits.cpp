@@ -1,6 +1,6 @@
 #include "parser/part_limits.h"
 
-#include "frame/failure_reason.h"
+#include "com/failure_reason.h"
 
 namespace parser {
 
@@ -19,7 +19,7 @@ constexpr std::string_view kRejected = "Save: the request is rejected: ";
 void CPartLimits::PartBegins()
 {
     if (Over(limits_.maxParts, std::uint64_t(parts_) + 1)) {
-        frame::ReportFailure(kRejected, "it holds more than MaxParts (", limits_.maxParts, ") parts");
+        com::ReportFailure(kRejected, "it holds more than MaxParts (", limits_.maxParts, ") parts");
         throw ETooManyParts();
     }
     ++parts_;
@@ -28,8 +28,8 @@ void CPartLimits::PartBegins()
 void CPartLimits::FileBegins(const WideString& fieldName, const WideString& fileName)
 {
     if (Over(limits_.maxFiles, std::uint64_t(files_) + 1)) {
-        frame::ReportFailure(kRejected, "it holds more than MaxFiles (", limits_.maxFiles, ") files; the next is ",
-                             frame::Quoted(fileName), " of the field ", frame::Quoted(fieldName));
+        com::ReportFailure(kRejected, "it holds more than MaxFiles (", limits_.maxFiles, ") files; the next is ",
+                           com::Quoted(fileName), " of the field ", com::Quoted(fieldName));
         throw ETooManyFiles();
     }
     ++files_;
@@ -38,8 +38,8 @@ void CPartLimits::FileBegins(const WideString& fieldName, const WideString& file
 void CPartLimits::TextBegins(const WideString& fieldName)
 {
     if (Over(limits_.maxFields, std::uint64_t(fields_) + 1)) {
-        frame::ReportFailure(kRejected, "it holds more than MaxFields (", limits_.maxFields,
-                             ") text fields; the next is ", frame::Quoted(fieldName));
+        com::ReportFailure(kRejected, "it holds more than MaxFields (", limits_.maxFields,
+                           ") text fields; the next is ", com::Quoted(fieldName));
         throw ETooManyFields();
     }
     ++fields_;
@@ -47,15 +47,15 @@ void CPartLimits::TextBegins(const WideString& fieldName)
 
 void CPartLimits::RejectFileBytes(const WideString& fieldName, const WideString& fileName) const
 {
-    frame::ReportFailure(kRejected, "the file ", frame::Quoted(fileName), " of the field ", frame::Quoted(fieldName),
-                         " is larger than MaxFileBytes (", limits_.maxFileBytes, " bytes)");
+    com::ReportFailure(kRejected, "the file ", com::Quoted(fileName), " of the field ", com::Quoted(fieldName),
+                       " is larger than MaxFileBytes (", limits_.maxFileBytes, " bytes)");
     throw EFileTooLarge();
 }
 
 void CPartLimits::RejectFieldBytes(const WideString& fieldName) const
 {
-    frame::ReportFailure(kRejected, "the text field ", frame::Quoted(fieldName), " is larger than MaxFieldBytes (",
-                         limits_.maxFieldBytes, " bytes)");
+    com::ReportFailure(kRejected, "the text field ", com::Quoted(fieldName), " is larger than MaxFieldBytes (",
+                       limits_.maxFieldBytes, " bytes)");
     throw EFieldTooLarge();
 }
 

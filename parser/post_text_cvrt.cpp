@@ -52,11 +52,11 @@ WideString CPostTextCvrt::Convert(std::string_view text) const
     return out;
 }
 
-frame::Bstr CPostTextCvrt::ConvertToBstr(std::string_view text) const
+com::Bstr CPostTextCvrt::ConvertToBstr(std::string_view text) const
 {
-    frame::Bstr out;
+    com::Bstr out;
     const std::size_t written = ConvertInto(*options_, text, [&](std::size_t units) {
-        out = frame::Bstr::WithRoom(units);
+        out = com::Bstr::WithRoom(units);
         return out.Get();
     });
     out.Truncate(static_cast<UINT>(written));

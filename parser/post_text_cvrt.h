@@ -4,16 +4,16 @@
 //
 //   parser::CPostTextCvrt converter(&options);
 //   WideString name = converter.Convert(nameBytes);
-//   frame::Bstr value = converter.ConvertToBstr(contentBytes);   // no second copy of a large value
+//   com::Bstr value = converter.ConvertToBstr(contentBytes);   // no second copy of a large value
 //
 // Contract: both give the same text for the same bytes; neither fails on account of the text (the
 // last resort widens byte by byte). A mode outside 0 to 2 raises EPostTextCvrt; a value that
-// cannot be allocated raises frame::ComError(E_OUTOFMEMORY) or std::bad_alloc.
+// cannot be allocated raises com::ComError(E_OUTOFMEMORY) or std::bad_alloc.
 
 #include <string>
 #include <string_view>
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "parser/parser_options.h"
 #include "platform/win.h"
 
@@ -29,7 +29,7 @@ public:
     /// Converts `text` into a new string.
     WideString Convert(std::string_view text) const;
     /// Converts `text` straight into a BSTR of exactly the converted length, embedded NULs kept.
-    frame::Bstr ConvertToBstr(std::string_view text) const;
+    com::Bstr ConvertToBstr(std::string_view text) const;
 
 private:
     const TParserOptions* options_;

@@ -1,11 +1,11 @@
 #include "progress/git_registration.h"
 
-#include "frame/com_error.h"
-#include "frame/com_ptr.h"
+#include "com/com_error.h"
+#include "com/com_ptr.h"
 
 namespace {
 
-HRESULT GetGlobalInterfaceTable(frame::ComPtr<IGlobalInterfaceTable>& git) noexcept
+HRESULT GetGlobalInterfaceTable(com::ComPtr<IGlobalInterfaceTable>& git) noexcept
 {
     return ::CoCreateInstance(CLSID_StdGlobalInterfaceTable, nullptr, CLSCTX_INPROC_SERVER, IID_IGlobalInterfaceTable,
                               git.ReceiveVoid());
@@ -15,10 +15,10 @@ HRESULT GetGlobalInterfaceTable(frame::ComPtr<IGlobalInterfaceTable>& git) noexc
 
 CGitRegistration CGitRegistration::Register(IUnknown* object, REFIID iid)
 {
-    frame::ComPtr<IGlobalInterfaceTable> git;
-    frame::ThrowIfFailed(GetGlobalInterfaceTable(git));
+    com::ComPtr<IGlobalInterfaceTable> git;
+    com::ThrowIfFailed(GetGlobalInterfaceTable(git));
     CGitRegistration registration;
-    frame::ThrowIfFailed(git->RegisterInterfaceInGlobal(object, iid, &registration.cookie_));
+    com::ThrowIfFailed(git->RegisterInterfaceInGlobal(object, iid, &registration.cookie_));
     return registration;
 }
 
@@ -27,7 +27,7 @@ HRESULT CGitRegistration::Get(REFIID iid, void** out) const noexcept
     if (!out)
         return E_POINTER;
     *out = nullptr;
-    frame::ComPtr<IGlobalInterfaceTable> git;
+    com::ComPtr<IGlobalInterfaceTable> git;
     const HRESULT hr = GetGlobalInterfaceTable(git);
     if (FAILED(hr))
         return hr;
@@ -39,7 +39,7 @@ void CGitRegistration::Reset() noexcept
     const DWORD cookie = std::exchange(cookie_, 0);
     if (!cookie)
         return;
-    frame::ComPtr<IGlobalInterfaceTable> git;
+    com::ComPtr<IGlobalInterfaceTable> git;
     if (SUCCEEDED(GetGlobalInterfaceTable(git)))
         git->RevokeInterfaceFromGlobal(cookie);
 }

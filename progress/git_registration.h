@@ -3,7 +3,7 @@
 // revokes it, which releases that reference.
 //
 //   CGitRegistration reg = CGitRegistration::Register(metadata, IID_IUploadMetadata);
-//   frame::ComPtr<IUploadMetadata> here;
+//   com::ComPtr<IUploadMetadata> here;
 //   HRESULT hr = reg.Get(IID_IUploadMetadata, here.ReceiveVoid());   // valid on this thread
 #pragma once
 
@@ -27,7 +27,7 @@ public:
     CGitRegistration(const CGitRegistration&) = delete;
     CGitRegistration& operator=(const CGitRegistration&) = delete;
 
-    /// Registers object as interface iid; throws frame::ComError with the GIT's HRESULT.
+    /// Registers object as interface iid; throws com::ComError with the GIT's HRESULT.
     static CGitRegistration Register(IUnknown* object, REFIID iid);
 
     /// A new reference to the registered interface, valid in the calling thread's apartment.

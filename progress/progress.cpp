@@ -1,20 +1,20 @@
 #include "progress/progress.h"
 
-#include "frame/bstr.h"
-#include "frame/com_boundary.h"
-#include "frame/failure_reason.h"
-#include "frame/module.h"
+#include "com/bstr.h"
+#include "com/com_boundary.h"
+#include "com/failure_reason.h"
+#include "progress/progress_services.h"
 
 #include <asptlb.h>
 
 template <class T>
 HRESULT CProgress::Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::*getter)(T*), T absent) noexcept
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
-        const frame::ComPtr<IUploadMetadata> stats = FindStatistics("Progress");
+        com::ObjectLockGuard lock(*this);
+        const com::ComPtr<IUploadMetadata> stats = FindStatistics("Progress");
         if (!stats) {
             *pVal = absent;
             return S_OK;
@@ -23,13 +23,13 @@ HRESULT CProgress::Forward(T* pVal, HRESULT (STDMETHODCALLTYPE IUploadMetadata::
     });
 }
 
-frame::ComPtr<IUploadMetadata> CProgress::FindStatistics(const char* member)
+com::ComPtr<IUploadMetadata> CProgress::FindStatistics(const char* member)
 {
     if (id_.empty()) {
-        frame::ReportFailure(member, ": no ID has been set, so there is no upload to follow");
+        com::ReportFailure(member, ": no ID has been set, so there is no upload to follow");
         throw EProgress();
     }
-    return CKestruneModule::Instance().UploadManager().Find(id_);
+    return CProgressServices::Instance().UploadManager().Find(id_);
 }
 
 const OLECHAR* CProgress::StatusText(UploadState status) noexcept
@@ -62,10 +62,10 @@ STDMETHODIMP CProgress::get_CurrentFileName(BSTR* pVal)
 
 STDMETHODIMP CProgress::get_ID(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         BSTR copy = ::SysAllocStringLen(id_.data(), static_cast<UINT>(id_.size()));
         if (!copy)
             return E_FAIL;
@@ -76,9 +76,9 @@ STDMETHODIMP CProgress::get_ID(BSTR* pVal)
 
 STDMETHODIMP CProgress::put_ID(BSTR newVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
-        WideString id = frame::Bstr::ToWide(newVal);
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        WideString id = com::Bstr::ToWide(newVal);
+        com::ObjectLockGuard lock(*this);
         id_.swap(id);
         return S_OK;
     });
@@ -136,7 +136,7 @@ STDMETHODIMP CProgress::get_UploadCancelled(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         UploadState status = Waiting;
@@ -156,12 +156,12 @@ STDMETHODIMP CProgress::get_UploadStatusString(BSTR* pVal)
 
 STDMETHODIMP CProgress::CancelUpload()
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
-        frame::ObjectLockGuard lock(*this);
-        const frame::ComPtr<IUploadMetadata> stats = FindStatistics("CancelUpload");
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        com::ObjectLockGuard lock(*this);
+        const com::ComPtr<IUploadMetadata> stats = FindStatistics("CancelUpload");
         if (!stats) {
-            frame::ReportFailure("CancelUpload: no upload is registered under the ID ", frame::Quoted(id_),
-                                 " (it has not started, or it ended more than 10 minutes ago)");
+            com::ReportFailure("CancelUpload: no upload is registered under the ID ", com::Quoted(id_),
+                               " (it has not started, or it ended more than 10 minutes ago)");
             throw EProgress();
         }
         VARIANT_BOOL cancelled = VARIANT_FALSE;
@@ -175,13 +175,13 @@ STDMETHODIMP CProgress::CancelUpload()
 
 STDMETHODIMP CProgress::OnStartPage(IUnknown* piUnk)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!piUnk)
             return E_POINTER;
-        frame::ComPtr<IScriptingContext> context;
-        if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
+        com::ComPtr<IScriptingContext> context;
+        if (FAILED(com::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
             return E_FAIL;
-        frame::ComPtr<IRequest> request;
+        com::ComPtr<IRequest> request;
         const HRESULT hr = context->get_Request(request.Receive());
         return FAILED(hr) ? hr : S_OK; // nothing is kept
     });
@@ -194,13 +194,13 @@ STDMETHODIMP CProgress::OnEndPage()
 
 STDMETHODIMP CProgress::get_StatusReason(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
-        const frame::ComPtr<IUploadMetadata> stats = FindStatistics("StatusReason");
-        frame::ComPtr<IUploadMetadata2> reasons;
-        if (!stats || FAILED(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata2, reasons)) || !reasons) {
+        com::ObjectLockGuard lock(*this);
+        const com::ComPtr<IUploadMetadata> stats = FindStatistics("StatusReason");
+        com::ComPtr<IUploadMetadata2> reasons;
+        if (!stats || FAILED(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata2, reasons)) || !reasons) {
             *pVal = ::SysAllocString(OLESTR(""));
             return *pVal ? S_OK : E_OUTOFMEMORY;
         }

@@ -7,21 +7,21 @@
 // Lock order: this object's lock, then the manager's (inside Find), then the statistics'.
 #pragma once
 
-#include "frame/com_object.h"
-#include "frame/dispatch_impl.h"
-#include "frame/support_error_info_impl.h"
+#include "com/com_object.h"
+#include "com/dispatch_impl.h"
+#include "com/support_error_info_impl.h"
 #include "platform/win.h"
 
 #include "kestrune_idl.h"
 
-class CProgress : public frame::ComObjectRoot,
-                  public frame::DispatchImpl<IProgress2, &IID_IProgress2>,
-                  public frame::SupportErrorInfoImpl<&IID_IProgress2, &IID_IProgress> {
+class CProgress : public com::ComObjectRoot,
+                  public com::DispatchImpl<IProgress2, &IID_IProgress2>,
+                  public com::SupportErrorInfoImpl<&IID_IProgress2, &IID_IProgress> {
 public:
     class EProgress {};
 
     /// Failures of this object's members name it (Err.Source) and say what happened.
-    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.Progress"), &IID_IProgress2};
+    static constexpr com::ErrorSource kErrorSource{OLESTR("Kestrune.Progress"), &IID_IProgress2};
 
     KESTRUNE_INTERFACE_TABLE(CProgress, KESTRUNE_INTERFACE(CProgress, IProgress2),
                              KESTRUNE_INTERFACE_AS(CProgress, IProgress, IProgress2),
@@ -55,7 +55,7 @@ public:
 private:
     /// The statistics registered under the ID, or null; raises EProgress, naming why, when no ID
     /// has been set. The object lock must be held.
-    frame::ComPtr<IUploadMetadata> FindStatistics(const char* member);
+    com::ComPtr<IUploadMetadata> FindStatistics(const char* member);
 
     // Reads one property of the statistics registered under the ID, or stores `absent` when the
     // ID is not registered.

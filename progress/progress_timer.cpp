@@ -1,12 +1,12 @@
 #include "progress/progress_timer.h"
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 
 #include <utility>
 
 void CProgressTimer::Term(bool mayCallCom) noexcept
 {
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     if (!mayCallCom) {
         for (auto& entry : subscribers_)
             entry.second.Abandon();
@@ -19,7 +19,7 @@ void CProgressTimer::Subscribe(const WideString& id, ITimerSubscriber*& subscrib
 {
     if (id.empty() || !subscriber)
         throw EProgressTimer();
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     CGitRegistration registration = CGitRegistration::Register(subscriber, IID_ITimerSubscriber);
     if (!subscribers_.try_emplace(id, std::move(registration)).second)
         throw EProgressTimer(); // "Such element already present"; the new registration is revoked
@@ -36,7 +36,7 @@ void CProgressTimer::Unsubscribe(const WideString& id, bool mustExist)
 {
     if (id.empty())
         throw EProgressTimer();
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     if (subscribers_.erase(id) != 0)
         worker_.PostChanged();
     else if (mustExist)
@@ -69,7 +69,7 @@ void CProgressTimer::CallSubscribers() noexcept
 {
     for (const auto& [id, registration] : subscribers_) {
         try {
-            frame::ComPtr<ITimerSubscriber> subscriber;
+            com::ComPtr<ITimerSubscriber> subscriber;
             if (SUCCEEDED(registration.Get(IID_ITimerSubscriber, subscriber.ReceiveVoid())) && subscriber)
                 subscriber->Run();
         } catch (...) {

@@ -8,7 +8,7 @@
 // Lock order: this timer's lock, then a statistics object's lock (Run is called with it held).
 #pragma once
 
-#include "frame/critical_section.h"
+#include "com/critical_section.h"
 #include "platform/win.h"
 #include "progress/git_registration.h"
 #include "progress/worker_thread.h"
@@ -53,7 +53,7 @@ private:
     void WorkerWake(CWorkerThread::TRun& run, bool timerFired, bool changed) override;
     void CallSubscribers() noexcept;
 
-    frame::CriticalSection lock_;
+    com::CriticalSection lock_;
     std::unordered_map<WideString, CGitRegistration> subscribers_;
     CWorkerThread worker_{lock_, *this, SubscribersChangedMessage, QuitMessage};
 };

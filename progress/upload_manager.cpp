@@ -1,15 +1,15 @@
 #include "progress/upload_manager.h"
 
-#include "frame/bstr.h"
-#include "frame/failure_reason.h"
-#include "results/file_operations.h"
+#include "com/bstr.h"
+#include "com/failure_reason.h"
+#include "com/guid.h"
 
 #include <iterator>
 #include <utility>
 
 void CUploadManager::Term(bool mayCallCom) noexcept
 {
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     if (!mayCallCom) {
         for (auto& entry : registry_)
             entry.second.registration.Abandon();
@@ -22,36 +22,36 @@ void CUploadManager::Term(bool mayCallCom) noexcept
 void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
 {
     if (id.size() > MaxIdLength) {
-        frame::ReportFailure("Save: the upload ID is ", id.size(), " characters long; at most ", MaxIdLength,
-                             " are allowed");
+        com::ReportFailure("Save: the upload ID is ", id.size(), " characters long; at most ", MaxIdLength,
+                           " are allowed");
         throw EIdTooLong();
     }
     if (!metadata)
         throw EUploadManager();
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     if (!id.empty() && registry_.contains(id)) {
-        frame::ReportFailure("Save: the upload ID ", frame::Quoted(id),
-                             " is already registered (an upload under it runs, or ended less than 10 minutes ago)");
+        com::ReportFailure("Save: the upload ID ", com::Quoted(id),
+                           " is already registered (an upload under it runs, or ended less than 10 minutes ago)");
         throw EUploadManager();
     }
     while (registry_.size() >= MaxEntries && !expiryList_.empty())
         ForgetOldestEnded();
     if (registry_.size() >= MaxEntries) {
-        frame::ReportFailure("Save: the upload registry is full: ", registry_.size(),
-                             " uploads are running in this process");
+        com::ReportFailure("Save: the upload registry is full: ", registry_.size(),
+                           " uploads are running in this process");
         throw EUploadManager();
     }
 
     // The caller's string is rewritten only once the registration has succeeded.
     WideString key = id;
     while (key.empty() || (id.empty() && registry_.contains(key)))
-        key = utils::CreateGuidString();
+        key = com::NewGuidString();
 
-    frame::ComPtr<IUploadStatisticsControl> control;
-    if (FAILED(frame::QueryInterfaceTo(metadata, IID_IUploadStatisticsControl, control)) || !control)
+    com::ComPtr<IUploadStatisticsControl> control;
+    if (FAILED(com::QueryInterfaceTo(metadata, IID_IUploadStatisticsControl, control)) || !control)
         throw EUploadManager();
     {
-        frame::Bstr idText(key);
+        com::Bstr idText(key);
         if (FAILED(control->put_ID(idText.Get())))
             throw EUploadManager();
     }
@@ -62,10 +62,10 @@ void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
     id.swap(written);
 }
 
-frame::ComPtr<IUploadMetadata> CUploadManager::Find(const WideString& id)
+com::ComPtr<IUploadMetadata> CUploadManager::Find(const WideString& id)
 {
-    frame::ComPtr<IUploadMetadata> result;
-    frame::CriticalSectionLock hold(lock_);
+    com::ComPtr<IUploadMetadata> result;
+    com::CriticalSectionLock hold(lock_);
     const auto entry = registry_.find(id);
     if (entry != registry_.end()) {
         if (FAILED(entry->second.registration.Get(IID_IUploadMetadata, result.ReceiveVoid())) || !result)
@@ -76,13 +76,13 @@ frame::ComPtr<IUploadMetadata> CUploadManager::Find(const WideString& id)
 
 bool CUploadManager::Contains(const WideString& id)
 {
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     return registry_.contains(id);
 }
 
 void CUploadManager::Remove(const WideString& id)
 {
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     const auto entry = registry_.find(id);
     if (entry == registry_.end())
         return;
@@ -96,7 +96,7 @@ void CUploadManager::Remove(const WideString& id)
 
 void CUploadManager::Unregister(const WideString& id)
 {
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     const auto entry = registry_.find(id);
     if (entry == registry_.end() || entry->second.scheduled)
         return; // unknown, or the first schedule stands

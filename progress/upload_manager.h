@@ -14,8 +14,8 @@
 // Lock order: an object's lock, then this manager's lock, then a statistics object's lock.
 #pragma once
 
-#include "frame/com_ptr.h"
-#include "frame/critical_section.h"
+#include "com/com_ptr.h"
+#include "com/critical_section.h"
 #include "platform/win.h"
 #include "progress/git_registration.h"
 #include "progress/worker_thread.h"
@@ -59,7 +59,7 @@ public:
     /// ID, a registry full of running uploads or a failing statistics object.
     void Register(WideString& id, IUploadMetadata*& metadata);
     /// The statistics registered under id, or null.
-    frame::ComPtr<IUploadMetadata> Find(const WideString& id);
+    com::ComPtr<IUploadMetadata> Find(const WideString& id);
     /// Whether id is registered (running or within its retention).
     bool Contains(const WideString& id);
     /// Forgets id at once (undoes a registration whose subscription failed).
@@ -86,7 +86,7 @@ private:
     // statistics object here.
     void ForgetOldestEnded() noexcept;
 
-    frame::CriticalSection lock_;
+    com::CriticalSection lock_;
     std::unordered_map<WideString, TEntry> registry_;
     TExpiryList expiryList_;
     CWorkerThread worker_{lock_, *this, ScheduleChangedMessage, QuitMessage};

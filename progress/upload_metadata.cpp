@@ -1,6 +1,6 @@
 #include "progress/upload_metadata.h"
 
-#include "frame/com_boundary.h"
+#include "com/com_boundary.h"
 
 namespace {
 
@@ -31,8 +31,8 @@ HRESULT CUploadMetadata::Read(T* pVal, F&& compute) noexcept
 {
     if (!pVal)
         return E_INVALIDARG;
-    return frame::ComBoundary([&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary([&] {
+        com::ObjectLockGuard lock(*this);
         *pVal = compute();
     });
 }
@@ -73,8 +73,8 @@ STDMETHODIMP CUploadMetadata::get_CurrentFileName(BSTR* pVal)
 {
     if (!pVal)
         return E_INVALIDARG;
-    return frame::ComBoundary([&]() -> HRESULT {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary([&]() -> HRESULT {
+        com::ObjectLockGuard lock(*this);
         if (IsRunning(result_)) {
             *pVal = Copy(currentFileName_);
             return S_OK;
@@ -159,7 +159,7 @@ STDMETHODIMP CUploadMetadata::get_UploadCancelled(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CUploadMetadata::CancelUpload()
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     cancelled_ = VARIANT_TRUE;
     return S_OK;
 }
@@ -168,8 +168,8 @@ STDMETHODIMP CUploadMetadata::get_StatusReason(BSTR* pVal)
 {
     if (!pVal)
         return E_INVALIDARG;
-    return frame::ComBoundary([&]() -> HRESULT {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary([&]() -> HRESULT {
+        com::ObjectLockGuard lock(*this);
         const bool explained = result_ == ResultFailed || result_ == ResultRejected || result_ == ResultCancelled;
         *pVal = ::SysAllocString(explained && statusReason_ ? statusReason_ : OLESTR(""));
         return *pVal ? S_OK : E_OUTOFMEMORY;
@@ -182,14 +182,14 @@ STDMETHODIMP CUploadMetadata::AddUploadedBytes(LONG newVal)
 {
     if (newVal < 0)
         return E_INVALIDARG;
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     progress_.uploadedBytes += static_cast<std::uint32_t>(newVal);
     return S_OK;
 }
 
 STDMETHODIMP CUploadMetadata::IncNumberOfUploadedFiles()
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     ++uploadedFilesCount_;
     return S_OK;
 }
@@ -201,26 +201,26 @@ STDMETHODIMP CUploadMetadata::get_CurrentlyProcessedFileName(BSTR* pVal)
 
 STDMETHODIMP CUploadMetadata::put_CurrentlyProcessedFileName(BSTR newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     return StoreCopy(currentFileName_, newVal);
 }
 
 STDMETHODIMP CUploadMetadata::put_UploadCancelled(VARIANT_BOOL newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     cancelled_ = newVal;
     return S_OK;
 }
 
 STDMETHODIMP CUploadMetadata::put_ID(BSTR newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     return StoreCopy(id_, newVal);
 }
 
 STDMETHODIMP CUploadMetadata::put_UploadResult(TUploadResult newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     switch (newVal) {
     case uprFail: result_ = ResultFailed; break;
     case uprCancel: result_ = ResultCancelled; break;
@@ -233,13 +233,13 @@ STDMETHODIMP CUploadMetadata::put_UploadResult(TUploadResult newVal)
 
 STDMETHODIMP CUploadMetadata::put_StatusReason(BSTR newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     return StoreCopy(statusReason_, newVal);
 }
 
 STDMETHODIMP CUploadMetadata::put_TotalBytes(LONG newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     progress_.totalBytes = static_cast<std::uint32_t>(newVal);
     return S_OK;
 }
@@ -248,7 +248,7 @@ STDMETHODIMP CUploadMetadata::put_TotalBytes(LONG newVal)
 
 STDMETHODIMP CUploadMetadata::Run()
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     progress_.takeSample(::GetTickCount());
     return S_OK;
 }

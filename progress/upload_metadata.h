@@ -4,20 +4,20 @@
 // is always the innermost lock: no member calls out of the object while holding it.
 //
 // Speeds, times and the percentage are computed at read time from TUploadProgress. Created only
-// through its class object (frame::CreateUploadMetadataInstance); not aggregatable.
+// through its class object (com::CreateUploadMetadataInstance); not aggregatable.
 //
 // Since it synchronises itself, it aggregates the free-threaded marshaler: the Global Interface
 // Table and every other apartment get the object itself, never a proxy.
 #pragma once
 
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
 #include "platform/win.h"
 #include "progress/upload_progress.h"
 
 #include "kestrune_idl.h"
 
-class CUploadMetadata : public frame::ComObjectRoot,
+class CUploadMetadata : public com::ComObjectRoot,
                         public IUploadMetadata2,
                         public IUploadStatisticsControl2,
                         public ITimerSubscriber {
@@ -97,5 +97,5 @@ private:
     BSTR currentFileName_ = nullptr;
     BSTR statusReason_ = nullptr;
     LONG uploadedFilesCount_ = 0;
-    frame::ComPtr<IUnknown> marshaler_;
+    com::ComPtr<IUnknown> marshaler_;
 };

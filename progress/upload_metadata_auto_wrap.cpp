@@ -1,7 +1,7 @@
 #include "progress/upload_metadata_auto_wrap.h"
 
-#include "frame/bstr.h"
-#include "frame/module.h"
+#include "com/bstr.h"
+#include "progress/progress_services.h"
 
 #include <string>
 
@@ -13,21 +13,21 @@ CUploadMetadataAutoWrap::CUploadMetadataAutoWrap(WideString& id, std::int32_t to
         throw EUploadMetadataAutoWrap();
     Check(stats_->put_TotalBytes(totalBytes));
 
-    CKestruneModule& module = CKestruneModule::Instance();
+    CProgressServices& services = CProgressServices::Instance();
     {
-        frame::ComPtr<IUploadMetadata> metadata;
-        Check(frame::QueryInterfaceTo(stats_.Get(), IID_IUploadMetadata, metadata));
+        com::ComPtr<IUploadMetadata> metadata;
+        Check(com::QueryInterfaceTo(stats_.Get(), IID_IUploadMetadata, metadata));
         IUploadMetadata* raw = metadata.Get();
-        module.UploadManager().Register(id, raw);
+        services.UploadManager().Register(id, raw);
     }
     try {
         registeredId_ = id;
-        frame::ComPtr<ITimerSubscriber> subscriber;
-        Check(frame::QueryInterfaceTo(stats_.Get(), IID_ITimerSubscriber, subscriber));
+        com::ComPtr<ITimerSubscriber> subscriber;
+        Check(com::QueryInterfaceTo(stats_.Get(), IID_ITimerSubscriber, subscriber));
         ITimerSubscriber* raw = subscriber.Get();
-        module.ProgressTimer().Subscribe(id, raw);
+        services.ProgressTimer().Subscribe(id, raw);
     } catch (...) {
-        module.UploadManager().Remove(id);
+        services.UploadManager().Remove(id);
         throw;
     }
 }
@@ -38,14 +38,14 @@ CUploadMetadataAutoWrap::~CUploadMetadataAutoWrap()
     // allocates, and a failed read must not leave the upload subscribed and registered forever.
     const WideString& id = registeredId_;
     if (!id.empty()) {
-        CKestruneModule& module = CKestruneModule::Instance();
+        CProgressServices& services = CProgressServices::Instance();
         // Leave the timer first: no sample is taken after Save has ended.
         try {
-            module.ProgressTimer().Unsubscribe(id, true);
+            services.ProgressTimer().Unsubscribe(id, true);
         } catch (...) {
         }
         try {
-            module.UploadManager().Unregister(id);
+            services.UploadManager().Unregister(id);
         } catch (...) {
         }
     }
@@ -70,7 +70,7 @@ void CUploadMetadataAutoWrap::IncNumberOfUploadedFiles()
 
 void CUploadMetadataAutoWrap::SetCurrentFileName(const WideString& name)
 {
-    const frame::Bstr text(name.c_str()); // up to the first NUL; throws E_OUTOFMEMORY
+    const com::Bstr text(name.c_str()); // up to the first NUL; throws E_OUTOFMEMORY
     const HRESULT hr = stats_->put_CurrentlyProcessedFileName(text.Get());
     Check(hr);
 }
@@ -89,9 +89,9 @@ void CUploadMetadataAutoWrap::SetUploadResult(TUploadResult result)
 
 void CUploadMetadataAutoWrap::SetStatusReason(const WideString& reason)
 {
-    frame::ComPtr<IUploadStatisticsControl2> control;
-    Check(frame::QueryInterfaceTo(stats_.Get(), IID_IUploadStatisticsControl2, control));
-    const frame::Bstr text(reason);
+    com::ComPtr<IUploadStatisticsControl2> control;
+    Check(com::QueryInterfaceTo(stats_.Get(), IID_IUploadStatisticsControl2, control));
+    const com::Bstr text(reason);
     Check(control->put_StatusReason(text.Get()));
 }
 

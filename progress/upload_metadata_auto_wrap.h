@@ -11,7 +11,7 @@
 // EUploadMetadataAutoWrap. Used only on the thread that runs Save; holds no lock of its own.
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "parser/upload_statistics_updater.h"
 #include "platform/win.h"
 
@@ -32,7 +32,7 @@ public:
 
     void AddUploadedBytes(std::int32_t n) override;
     void IncNumberOfUploadedFiles() override;
-    /// Hands over name up to its first NUL; E_OUTOFMEMORY (frame::ComError) when it cannot be copied.
+    /// Hands over name up to its first NUL; E_OUTOFMEMORY (com::ComError) when it cannot be copied.
     void SetCurrentFileName(const WideString& name) override;
     bool IsUploadCancelled() override;
 
@@ -46,7 +46,7 @@ public:
 private:
     static void Check(HRESULT hr);
 
-    frame::ComPtr<IUploadStatisticsControl> stats_;
+    com::ComPtr<IUploadStatisticsControl> stats_;
     WideString registeredId_; // the ID the upload is registered and subscribed under
     std::uint64_t receivedBytes_ = 0;
     std::int32_t totalBytes_ = 0;

@@ -38,7 +38,7 @@ void CWorkerThread::Term() noexcept
 
 bool CWorkerThread::IsRunning() noexcept
 {
-    frame::CriticalSectionLock hold(lock_);
+    com::CriticalSectionLock hold(lock_);
     if (thread_)
         return true;
     PruneEnded();
@@ -113,7 +113,7 @@ void CWorkerThread::Stop() noexcept
 {
     for (;;) {
         {
-            frame::CriticalSectionLock hold(lock_);
+            com::CriticalSectionLock hold(lock_);
             if (!IsRunning())
                 return;
             if (threadId_)
@@ -197,7 +197,7 @@ void CWorkerThread::Loop(TRun& run)
             if (got == 0 || got == -1)
                 throw EWorkerFailed();
 
-            frame::CriticalSectionLock hold(lock_);
+            com::CriticalSectionLock hold(lock_);
             try {
                 // Everything queued so far makes one wake: timer messages that piled up while the
                 // worker was busy lead to one pass, not several.
@@ -229,7 +229,7 @@ void CWorkerThread::Loop(TRun& run)
     } catch (const ELeaveLoop&) {
     } catch (...) {
         if (!forgotten) {
-            frame::CriticalSectionLock hold(lock_);
+            com::CriticalSectionLock hold(lock_);
             Forget();
         }
         throw;

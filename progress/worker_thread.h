@@ -21,7 +21,7 @@
 // gone, instead of leaving the thread to run in unmapped code.
 #pragma once
 
-#include "frame/critical_section.h"
+#include "com/critical_section.h"
 #include "platform/win.h"
 
 #include <atomic>
@@ -57,7 +57,7 @@ public:
     };
 
     /// lock: the owner's lock; changedMessage and quitMessage: the owner's private thread messages.
-    CWorkerThread(frame::CriticalSection& lock, IJob& job, UINT changedMessage, UINT quitMessage) noexcept
+    CWorkerThread(com::CriticalSection& lock, IJob& job, UINT changedMessage, UINT quitMessage) noexcept
         : lock_(lock), job_(job), changedMessage_(changedMessage), quitMessage_(quitMessage)
     {}
     CWorkerThread(const CWorkerThread&) = delete;
@@ -91,7 +91,7 @@ private:
     void Forget() noexcept;
     void PruneEnded() noexcept;
 
-    frame::CriticalSection& lock_;
+    com::CriticalSection& lock_;
     IJob& job_;
     const UINT changedMessage_;
     const UINT quitMessage_;

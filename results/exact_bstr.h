@@ -2,28 +2,28 @@
 // Length-preserving BSTR copies (embedded NULs kept, null stays null), as the result objects store
 // and hand out their strings.
 
-#include "frame/bstr.h"
-#include "frame/com_error.h"
+#include "com/bstr.h"
+#include "com/com_error.h"
 #include "platform/win.h"
 
 #include <utility>
 
 namespace utils {
 
-/// A copy of `source` of the same length; null gives null. Throws frame::ComError(E_OUTOFMEMORY).
-inline frame::Bstr ExactBstrCopy(BSTR source)
+/// A copy of `source` of the same length; null gives null. Throws com::ComError(E_OUTOFMEMORY).
+inline com::Bstr ExactBstrCopy(BSTR source)
 {
     if (!source)
-        return frame::Bstr();
+        return com::Bstr();
     BSTR copy = ::SysAllocStringLen(source, ::SysStringLen(source));
     if (!copy)
-        throw frame::ComError(E_OUTOFMEMORY);
-    return frame::Bstr::Attach(copy);
+        throw com::ComError(E_OUTOFMEMORY);
+    return com::Bstr::Attach(copy);
 }
 
 /// What ExactBstrCopy(owned) would give, taking `owned` itself when it already is that (a whole
-/// number of characters), so a large string is not copied. Throws frame::ComError(E_OUTOFMEMORY).
-inline frame::Bstr ExactBstrAdopt(frame::Bstr&& owned)
+/// number of characters), so a large string is not copied. Throws com::ComError(E_OUTOFMEMORY).
+inline com::Bstr ExactBstrAdopt(com::Bstr&& owned)
 {
     if (!owned.Get() || ::SysStringByteLen(owned.Get()) == ::SysStringLen(owned.Get()) * sizeof(OLECHAR))
         return std::move(owned);

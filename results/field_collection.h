@@ -6,12 +6,12 @@
 // followed by the later items of its name, gives Item(n) and For Each their order; Item(name)
 // gives the first item of a name.
 
-#include "frame/bstr.h"
-#include "frame/com_boundary.h"
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
-#include "frame/failure_reason.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_boundary.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "com/failure_reason.h"
+#include "com/variant.h"
 #include "platform/win.h"
 #include "results/name_hash.h"
 #include "results/name_index.h"
@@ -27,14 +27,14 @@ namespace utils {
 
 /// Field-name order: VarBstrCmp for the user's default locale, case-sensitive.
 struct CFieldNameLess {
-    bool operator()(const frame::Bstr& a, const frame::Bstr& b) const noexcept
+    bool operator()(const com::Bstr& a, const com::Bstr& b) const noexcept
     {
         return ::VarBstrCmp(a.Get(), b.Get(), LOCALE_USER_DEFAULT, 0) == static_cast<HRESULT>(VARCMP_LT);
     }
 };
 
 /// The scrambled hash of a field name (up to its first NUL).
-inline std::int32_t FieldNameBucketHash(const frame::Bstr& name) noexcept
+inline std::int32_t FieldNameBucketHash(const com::Bstr& name) noexcept
 {
     return ScrambledFieldNameHash(std::basic_string_view<OLECHAR>(name.Get() ? name.Get() : OLESTR(""), name.Length()));
 }
@@ -62,10 +62,10 @@ public:
     {
         if (!item)
             throw EFieldCollection();
-        frame::Bstr fieldName;
+        com::Bstr fieldName;
         if (FAILED(item->get_FieldName(fieldName.Receive())))
             throw EFieldCollection();
-        frame::Bstr name(fieldName.ToWide());
+        com::Bstr name(fieldName.ToWide());
         const std::int32_t hash = utils::FieldNameBucketHash(name);
         TItems first;
         first.emplace_back(item);
@@ -87,10 +87,10 @@ public:
     /// Number of items.
     virtual HRESULT CollectionCount(LONG* pVal)
     {
-        return frame::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
+        return com::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
             if (!pVal)
                 return E_INVALIDARG;
-            frame::ObjectLockGuard lock(Owner());
+            com::ObjectLockGuard lock(Owner());
             *pVal = static_cast<LONG>(count_);
             return S_OK;
         });
@@ -101,10 +101,10 @@ public:
     /// E_INVALIDARG. *pItem is written without being cleared first.
     virtual HRESULT CollectionItem(VARIANT index, VARIANT* pItem)
     {
-        const HRESULT hr = frame::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
+        const HRESULT hr = com::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
             if (!pItem)
                 return E_INVALIDARG;
-            frame::ObjectLockGuard lock(Owner());
+            com::ObjectLockGuard lock(Owner());
             const VARIANT* key = &index;
             if (key->vt == (VT_BYREF | VT_VARIANT)) {
                 if (!key->pvarVal)
@@ -128,11 +128,11 @@ public:
             case VT_BSTR: return ItemByName(key->bstrVal, pItem);
             case VT_BYREF | VT_BSTR: return ItemByName(key->pbstrVal ? *key->pbstrVal : nullptr, pItem);
             default:
-                frame::ReportFailure("Item: the index must be a whole number from 1 or a field name");
+                com::ReportFailure("Item: the index must be a whole number from 1 or a field name");
                 return E_INVALIDARG;
             }
             if (number < 1 || static_cast<unsigned long>(number) > count_) {
-                frame::ReportFailure("Item: there is no item ", number, " in a collection of ", count_, " items");
+                com::ReportFailure("Item: there is no item ", number, " in a collection of ", count_, " items");
                 return E_INVALIDARG;
             }
             Item* item = Order()[static_cast<std::size_t>(number - 1)];
@@ -148,19 +148,19 @@ public:
     /// A snapshot enumerator over the items, in numbering order.
     virtual HRESULT CollectionNewEnum(IUnknown** pVal)
     {
-        return frame::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
+        return com::ComBoundary(T::kErrorSource, [&]() -> HRESULT {
             if (!pVal)
                 return E_INVALIDARG;
             *pVal = nullptr;
-            frame::ObjectLockGuard lock(Owner());
-            frame::ComPtr<frame::ComObject<CVariantEnumerator>> enumerator;
-            HRESULT hr = frame::CreateComObject(enumerator);
+            com::ObjectLockGuard lock(Owner());
+            com::ComPtr<com::ComObject<CVariantEnumerator>> enumerator;
+            HRESULT hr = com::CreateComObject(enumerator);
             if (FAILED(hr))
                 return hr;
             auto snapshot = std::make_shared<CVariantEnumerator::Snapshot>();
             snapshot->reserve(count_);
             for (Item* item : Order()) {
-                frame::Variant v;
+                com::Variant v;
                 item->AddRef();
                 v.Get()->vt = VT_DISPATCH;
                 v.Get()->pdispVal = item;
@@ -174,9 +174,9 @@ public:
 
 private:
     // Every item of one name, the first posted first.
-    using TItems = std::vector<frame::ComPtr<Item>>;
+    using TItems = std::vector<com::ComPtr<Item>>;
 
-    frame::ComObjectRoot& Owner() noexcept { return static_cast<T&>(*this); }
+    com::ComObjectRoot& Owner() noexcept { return static_cast<T&>(*this); }
 
     // The items in numbering order: the index's entries in sequence, each with every item of its
     // name. Made once after a change and then reused, so numbering every item costs O(n) in all.
@@ -196,7 +196,7 @@ private:
 
     HRESULT ItemByName(BSTR name, VARIANT* pItem)
     {
-        frame::Bstr key(frame::Bstr::ToWide(name));
+        com::Bstr key(com::Bstr::ToWide(name));
         const auto* entry = index_.Find(key, utils::FieldNameBucketHash(key));
         if (!entry) {
             pItem->vt = VT_NULL;
@@ -209,7 +209,7 @@ private:
         return S_OK;
     }
 
-    utils::CNameIndex<frame::Bstr, TItems, utils::CFieldNameLess> index_;
+    utils::CNameIndex<com::Bstr, TItems, utils::CFieldNameLess> index_;
     std::size_t count_ = 0; // items, every item of a repeated name counted
     mutable std::optional<std::vector<Item*>> order_;
 };

@@ -1,14 +1,14 @@
 #include "results/text_field.h"
 
-#include "frame/com_boundary.h"
+#include "com/com_boundary.h"
 #include "results/exact_bstr.h"
 
 void CTextField::Init(BSTR value, BSTR contentType, BSTR fieldName)
 {
-    frame::Bstr ownedValue = frame::Bstr::Attach(value);
-    frame::Bstr ownedType = frame::Bstr::Attach(contentType);
-    frame::Bstr ownedName = frame::Bstr::Attach(fieldName);
-    frame::ObjectLockGuard lock(*this);
+    com::Bstr ownedValue = com::Bstr::Attach(value);
+    com::Bstr ownedType = com::Bstr::Attach(contentType);
+    com::Bstr ownedName = com::Bstr::Attach(fieldName);
+    com::ObjectLockGuard lock(*this);
     // Keeping a string that is already exact saves a second copy of a value of many megabytes.
     value_ = utils::ExactBstrAdopt(std::move(ownedValue));
     contentType_ = utils::ExactBstrAdopt(std::move(ownedType));
@@ -17,18 +17,18 @@ void CTextField::Init(BSTR value, BSTR contentType, BSTR fieldName)
 
 STDMETHODIMP CTextField::get_Value(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(value_.Get(), pVal);
     });
 }
 
 STDMETHODIMP CTextField::get_Length(LONG* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         *pVal = static_cast<LONG>(value_.Length());
         return S_OK;
     });
@@ -36,16 +36,16 @@ STDMETHODIMP CTextField::get_Length(LONG* pVal)
 
 STDMETHODIMP CTextField::get_ContentType(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(contentType_.Get(), pVal);
     });
 }
 
 STDMETHODIMP CTextField::get_FieldName(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(fieldName_.Get(), pVal);
     });
 }

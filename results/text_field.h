@@ -1,26 +1,26 @@
 #pragma once
 // CTextField: one text part of a parsed upload (the TextField coclass). Immutable after Init.
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/dispatch_impl.h"
-#include "frame/support_error_info_impl.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/dispatch_impl.h"
+#include "com/support_error_info_impl.h"
 #include "platform/win.h"
 #include "kestrune_idl.h"
 
-class CTextField : public frame::ComObjectRoot,
-                   public frame::DispatchImpl<ITextField, &IID_ITextField>,
-                   public frame::SupportErrorInfoImpl<&IID_ITextField> {
+class CTextField : public com::ComObjectRoot,
+                   public com::DispatchImpl<ITextField, &IID_ITextField>,
+                   public com::SupportErrorInfoImpl<&IID_ITextField> {
 public:
     /// Failures of this object's members name it (Err.Source) and say what happened.
-    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.TextField"), &IID_ITextField};
+    static constexpr com::ErrorSource kErrorSource{OLESTR("Kestrune.TextField"), &IID_ITextField};
 
     KESTRUNE_INTERFACE_TABLE(CTextField, KESTRUNE_INTERFACE(CTextField, ITextField),
                              KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
                              KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))
 
     /// Stores exact copies of the three strings (keeping a string that already is one). Takes ownership of them: they are freed when Init
-    /// returns, on success and on failure. A failed copy throws frame::ComError(E_OUTOFMEMORY); the
+    /// returns, on success and on failure. A failed copy throws com::ComError(E_OUTOFMEMORY); the
     /// strings copied before it keep their new values.
     void Init(BSTR value, BSTR contentType, BSTR fieldName);
 
@@ -30,7 +30,7 @@ public:
     STDMETHODIMP get_FieldName(BSTR* pVal) override;
 
 private:
-    frame::Bstr fieldName_;
-    frame::Bstr value_;
-    frame::Bstr contentType_;
+    com::Bstr fieldName_;
+    com::Bstr value_;
+    com::Bstr contentType_;
 };

@@ -1,9 +1,9 @@
 #include "results/uploaded_file.h"
 
-#include "frame/com_boundary.h"
+#include "com/com_boundary.h"
 #include "results/exact_bstr.h"
-#include "results/file_name_rules.h"
-#include "results/file_operations.h"
+#include "files/file_name_rules.h"
+#include "files/file_operations.h"
 #include "results/image_file_facts.h"
 
 #include <string_view>
@@ -27,18 +27,18 @@ HRESULT AllocateResult(const WideString& text, BSTR* out) noexcept
 
 void CUploadedFile::Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, BSTR tempFileName)
 {
-    frame::Bstr ownedPath = frame::Bstr::Attach(clientFilePath);
-    frame::Bstr ownedType = frame::Bstr::Attach(contentType);
-    frame::Bstr ownedName = frame::Bstr::Attach(fieldName);
-    frame::Bstr ownedTemp = frame::Bstr::Attach(tempFileName);
-    frame::ObjectLockGuard lock(*this);
+    com::Bstr ownedPath = com::Bstr::Attach(clientFilePath);
+    com::Bstr ownedType = com::Bstr::Attach(contentType);
+    com::Bstr ownedName = com::Bstr::Attach(fieldName);
+    com::Bstr ownedTemp = com::Bstr::Attach(tempFileName);
+    com::ObjectLockGuard lock(*this);
     try {
         clientFilePath_ = utils::ExactBstrCopy(ownedPath.Get());
         contentType_ = utils::ExactBstrCopy(ownedType.Get());
         fieldName_ = utils::ExactBstrCopy(ownedName.Get());
         tempFileName_ = utils::ExactBstrCopy(ownedTemp.Get());
         ownsFile_ = true;
-        const WideString path = frame::Bstr::ToWide(tempFileName_.Get());
+        const WideString path = com::Bstr::ToWide(tempFileName_.Get());
         contentLength_ = utils::GetFileLength(path);
         // Read once, from the file's own bytes; a file that is no image, or cannot be read, is none.
         if (contentLength_ > 0) {
@@ -64,8 +64,8 @@ void CUploadedFile::FinalRelease() noexcept
 
 STDMETHODIMP CUploadedFile::get_ClientFilePath(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(clientFilePath_.Get(), pVal);
     });
 }
@@ -80,27 +80,27 @@ STDMETHODIMP CUploadedFile::get_ContentLength(LONG* pVal)
 
 STDMETHODIMP CUploadedFile::get_ContentType(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(contentType_.Get(), pVal);
     });
 }
 
 STDMETHODIMP CUploadedFile::get_Extension(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         return AllocateResult(utils::StoredFileExtension(View(clientFilePath_.Get())), pVal);
     });
 }
 
 STDMETHODIMP CUploadedFile::get_FieldName(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(fieldName_.Get(), pVal);
     });
 }
@@ -131,57 +131,57 @@ STDMETHODIMP CUploadedFile::get_IsImage(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CUploadedFile::get_SafeFileName(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         return AllocateResult(utils::SafeFileName(View(clientFilePath_.Get())), pVal);
     });
 }
 
 STDMETHODIMP CUploadedFile::get_TempFileName(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
         return utils::ExactBstrCopyOut(tempFileName_.Get(), pVal);
     });
 }
 
 STDMETHODIMP CUploadedFile::CopyTo(BSTR file_name, VARIANT_BOOL overwrite)
 {
-    return frame::ComBoundary(kErrorSource,
-                              [&]() -> HRESULT {
-                                  frame::ObjectLockGuard lock(*this);
-                                  utils::CopyFileTo(frame::Bstr::ToWide(tempFileName_.Get()),
-                                                    frame::Bstr::ToWide(file_name), overwrite != 0);
-                                  return S_OK;
-                              }) == S_OK
+    return com::ComBoundary(kErrorSource,
+                            [&]() -> HRESULT {
+                                com::ObjectLockGuard lock(*this);
+                                utils::CopyFileTo(com::Bstr::ToWide(tempFileName_.Get()), com::Bstr::ToWide(file_name),
+                                                  overwrite != 0);
+                                return S_OK;
+                            }) == S_OK
                ? S_OK
                : E_FAIL;
 }
 
 STDMETHODIMP CUploadedFile::SaveAs(BSTR file_name, VARIANT_BOOL overwrite)
 {
-    return frame::ComBoundary(kErrorSource,
-                              [&]() -> HRESULT {
-                                  frame::ObjectLockGuard lock(*this);
-                                  // The new name is copied before the move, so that a moved file is never left behind
-                                  // under a name the object does not know.
-                                  frame::Bstr destination = utils::ExactBstrCopy(file_name);
-                                  utils::MoveFileTo(frame::Bstr::ToWide(tempFileName_.Get()),
-                                                    frame::Bstr::ToWide(file_name), overwrite != 0);
-                                  tempFileName_ = std::move(destination);
-                                  ownsFile_ = false;
-                                  return S_OK;
-                              }) == S_OK
+    return com::ComBoundary(kErrorSource,
+                            [&]() -> HRESULT {
+                                com::ObjectLockGuard lock(*this);
+                                // The new name is copied before the move, so that a moved file is never left behind
+                                // under a name the object does not know.
+                                com::Bstr destination = utils::ExactBstrCopy(file_name);
+                                utils::MoveFileTo(com::Bstr::ToWide(tempFileName_.Get()), com::Bstr::ToWide(file_name),
+                                                  overwrite != 0);
+                                tempFileName_ = std::move(destination);
+                                ownsFile_ = false;
+                                return S_OK;
+                            }) == S_OK
                ? S_OK
                : E_FAIL;
 }
 
 STDMETHODIMP CUploadedFile::GetSafeName(BSTR file_name, BSTR* pSafe_file_name)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pSafe_file_name)
             return E_INVALIDARG;
         *pSafe_file_name = nullptr;

@@ -4,19 +4,19 @@
 // when the object goes is deleted. The image facts are read once, when the part arrives, and do
 // not follow later changes of the file.
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/dispatch_impl.h"
-#include "frame/support_error_info_impl.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/dispatch_impl.h"
+#include "com/support_error_info_impl.h"
 #include "platform/win.h"
 #include "kestrune_idl.h"
 
-class CUploadedFile : public frame::ComObjectRoot,
-                      public frame::DispatchImpl<IUploadedFile, &IID_IUploadedFile>,
-                      public frame::SupportErrorInfoImpl<&IID_IUploadedFile> {
+class CUploadedFile : public com::ComObjectRoot,
+                      public com::DispatchImpl<IUploadedFile, &IID_IUploadedFile>,
+                      public com::SupportErrorInfoImpl<&IID_IUploadedFile> {
 public:
     /// Failures of this object's members name it (Err.Source) and say what happened.
-    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.UploadedFile"), &IID_IUploadedFile};
+    static constexpr com::ErrorSource kErrorSource{OLESTR("Kestrune.UploadedFile"), &IID_IUploadedFile};
 
     KESTRUNE_INTERFACE_TABLE(CUploadedFile, KESTRUNE_INTERFACE(CUploadedFile, IUploadedFile),
                              KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile),
@@ -47,10 +47,10 @@ public:
     STDMETHODIMP GetSafeName(BSTR file_name, BSTR* pSafe_file_name) override;
 
 private:
-    frame::Bstr clientFilePath_;
-    frame::Bstr contentType_;
-    frame::Bstr fieldName_;
-    frame::Bstr tempFileName_;
+    com::Bstr clientFilePath_;
+    com::Bstr contentType_;
+    com::Bstr fieldName_;
+    com::Bstr tempFileName_;
     LONG contentLength_ = 0;
     LONG imageHeight_ = 0;
     LONG imageWidth_ = 0;

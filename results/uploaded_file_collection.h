@@ -1,21 +1,21 @@
 #pragma once
 // CUploadedFileCollection: the Files collection: one UploadedFile per file part.
 
-#include "frame/com_object.h"
-#include "frame/dispatch_impl.h"
-#include "frame/support_error_info_impl.h"
+#include "com/com_object.h"
+#include "com/dispatch_impl.h"
+#include "com/support_error_info_impl.h"
 #include "platform/win.h"
 #include "results/field_collection.h"
 #include "kestrune_idl.h"
 
-class CUploadedFileCollection : public frame::ComObjectRoot,
-                                public frame::DispatchImpl<IUploadedFileCollection, &IID_IUploadedFileCollection>,
-                                public frame::SupportErrorInfoImpl<&IID_IUploadedFileCollection>,
+class CUploadedFileCollection : public com::ComObjectRoot,
+                                public com::DispatchImpl<IUploadedFileCollection, &IID_IUploadedFileCollection>,
+                                public com::SupportErrorInfoImpl<&IID_IUploadedFileCollection>,
                                 public CFieldCollection<CUploadedFileCollection, IUploadedFile> {
 public:
     /// Failures of this object's members name it (Err.Source) and say what happened.
-    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.UploadedFileCollection"),
-                                                     &IID_IUploadedFileCollection};
+    static constexpr com::ErrorSource kErrorSource{OLESTR("Kestrune.UploadedFileCollection"),
+                                                   &IID_IUploadedFileCollection};
 
     KESTRUNE_INTERFACE_TABLE(CUploadedFileCollection,
                              KESTRUNE_INTERFACE(CUploadedFileCollection, IUploadedFileCollection),

@@ -1,6 +1,6 @@
 #include "results/variant_enumerator.h"
 
-#include "frame/com_boundary.h"
+#include "com/com_boundary.h"
 
 #include <algorithm>
 
@@ -56,14 +56,14 @@ STDMETHODIMP CVariantEnumerator::Clone(IEnumVARIANT** ppEnum)
     if (!ppEnum)
         return E_POINTER;
     *ppEnum = nullptr;
-    return frame::ComBoundary([&]() -> HRESULT {
-        frame::ComPtr<frame::ComObject<CVariantEnumerator>> clone;
-        const HRESULT hr = frame::CreateComObject(clone);
+    return com::ComBoundary([&]() -> HRESULT {
+        com::ComPtr<com::ComObject<CVariantEnumerator>> clone;
+        const HRESULT hr = com::CreateComObject(clone);
         if (FAILED(hr))
             return hr;
         clone->items_ = items_;
         clone->position_ = position_;
-        clone->source_ = frame::ComPtr<IUnknown>(ControllingUnknown());
+        clone->source_ = com::ComPtr<IUnknown>(ControllingUnknown());
         *ppEnum = static_cast<IEnumVARIANT*>(clone.Detach());
         return S_OK;
     });

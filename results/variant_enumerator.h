@@ -2,19 +2,19 @@
 // CVariantEnumerator: IEnumVARIANT over a snapshot array of VARIANTs. Clones share the array and
 // keep the enumerator they were cloned from alive. Not thread-safe: one thread at a time.
 
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
-#include "frame/variant.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 #include "platform/win.h"
 
 #include <memory>
 #include <vector>
 
-class CVariantEnumerator : public frame::ComObjectRoot, public IEnumVARIANT {
+class CVariantEnumerator : public com::ComObjectRoot, public IEnumVARIANT {
 public:
     KESTRUNE_INTERFACE_TABLE(CVariantEnumerator, KESTRUNE_INTERFACE(CVariantEnumerator, IEnumVARIANT))
 
-    using Snapshot = std::vector<frame::Variant>;
+    using Snapshot = std::vector<com::Variant>;
 
     /// Takes the array to enumerate; the position starts at its first element.
     void Init(std::shared_ptr<const Snapshot> items) noexcept;
@@ -26,6 +26,6 @@ public:
 
 private:
     std::shared_ptr<const Snapshot> items_;
-    frame::ComPtr<IUnknown> source_;
+    com::ComPtr<IUnknown> source_;
     std::size_t position_ = 0;
 };

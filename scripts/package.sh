@@ -50,8 +50,8 @@ trap 'rm -rf "$stage"' EXIT
 
 # The DLLs without their symbol tables; SOURCE_DATE_EPOCH=0 keeps strip from stamping the time.
 mkdir -p "$stage/x86" "$stage/x64"
-SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip --strip-all -o "$stage/x86/Kestrune.dll" "$build_root/win32/frame/Kestrune.dll"
-SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$stage/x64/Kestrune.dll" "$build_root/win64/frame/Kestrune.dll"
+SOURCE_DATE_EPOCH=0 i686-w64-mingw32-strip --strip-all -o "$stage/x86/Kestrune.dll" "$build_root/win32/server/Kestrune.dll"
+SOURCE_DATE_EPOCH=0 x86_64-w64-mingw32-strip --strip-all -o "$stage/x64/Kestrune.dll" "$build_root/win64/server/Kestrune.dll"
 
 # The scripts with the version filled in and Windows line ends.
 for script in install.cmd uninstall.cmd; do

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "frame/bstr.h"
-#include "results/detached_temp_file.h"
+#include "com/bstr.h"
+#include "files/detached_temp_file.h"
 #include "results/text_field.h"
 #include "results/text_field_collection.h"
 #include "results/uploaded_file.h"
@@ -13,16 +13,16 @@
 namespace {
 
 // A new BSTR holding `text` up to its first NUL.
-frame::Bstr UpToFirstNul(const WideString& text)
+com::Bstr UpToFirstNul(const WideString& text)
 {
-    return frame::Bstr(text.c_str());
+    return com::Bstr(text.c_str());
 }
 
 // `text` itself cut at its first NUL, so a large value is not copied; null becomes empty.
-frame::Bstr UpToFirstNul(frame::Bstr text)
+com::Bstr UpToFirstNul(com::Bstr text)
 {
     if (!text.Get())
-        return frame::Bstr(OLESTR(""));
+        return com::Bstr(OLESTR(""));
     const OLECHAR* chars = text.Get();
     const OLECHAR* end = chars + text.Length();
     text.Truncate(static_cast<UINT>(std::find(chars, end, OLECHAR(0)) - chars));
@@ -34,11 +34,11 @@ frame::Bstr UpToFirstNul(frame::Bstr text)
 void CComFieldReceiver::ReceiveTextField(parser::CTextFieldData& text)
 {
     utils::CComObjectAutoWrap<CTextField> field;
-    frame::Bstr value = UpToFirstNul(text.TakeValue());
-    frame::Bstr contentType = UpToFirstNul(text.GetContentType());
-    frame::Bstr name = UpToFirstNul(text.GetName());
+    com::Bstr value = UpToFirstNul(text.TakeValue());
+    com::Bstr contentType = UpToFirstNul(text.GetContentType());
+    com::Bstr name = UpToFirstNul(text.GetName());
     field->Init(value.Detach(), contentType.Detach(), name.Detach());
-    frame::ComPtr<ITextField> item = field.Query<ITextField>(IID_ITextField);
+    com::ComPtr<ITextField> item = field.Query<ITextField>(IID_ITextField);
     texts_->Add(item.Get());
 }
 
@@ -46,14 +46,14 @@ void CComFieldReceiver::ReceiveFileField(parser::CFileFieldData& file)
 {
     utils::CComObjectAutoWrap<CUploadedFile> uploaded;
     utils::CDetachedTempFile tempFile = file.DetachTempFile();
-    frame::Bstr clientPath = UpToFirstNul(file.GetFileName());
-    frame::Bstr contentType = UpToFirstNul(file.GetContentType());
-    frame::Bstr name = UpToFirstNul(file.GetName());
-    frame::Bstr tempName = UpToFirstNul(tempFile.GetName());
+    com::Bstr clientPath = UpToFirstNul(file.GetFileName());
+    com::Bstr contentType = UpToFirstNul(file.GetContentType());
+    com::Bstr name = UpToFirstNul(file.GetName());
+    com::Bstr tempName = UpToFirstNul(tempFile.GetName());
     uploaded->Init(clientPath.Detach(), contentType.Detach(), name.Detach(), tempName.Detach());
     // From here the UploadedFile object alone deletes the file.
     tempFile.Release();
-    frame::ComPtr<IUploadedFile> item = uploaded.Query<IUploadedFile>(IID_IUploadedFile);
+    com::ComPtr<IUploadedFile> item = uploaded.Query<IUploadedFile>(IID_IUploadedFile);
     files_->Add(item.Get());
     if (updater_)
         updater_->IncNumberOfUploadedFiles();

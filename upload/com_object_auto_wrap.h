@@ -2,8 +2,8 @@
 // utils::CComObjectAutoWrap<T>: creates one automation object of class T (running its own
 // initialisation) and holds one reference to it for the wrapper's lifetime.
 
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
 #include "platform/win.h"
 
 namespace utils {
@@ -17,7 +17,7 @@ public:
     /// Creates the object; throws EComObjectAutoWrap when that fails.
     CComObjectAutoWrap()
     {
-        if (FAILED(frame::CreateComObject(object_)) || !object_)
+        if (FAILED(com::CreateComObject(object_)) || !object_)
             throw EComObjectAutoWrap();
     }
 
@@ -26,9 +26,9 @@ public:
 
     /// A counted pointer to interface Itf of the object; throws EComObjectAutoWrap on failure.
     template <class Itf>
-    frame::ComPtr<Itf> Query(REFIID iid) const
+    com::ComPtr<Itf> Query(REFIID iid) const
     {
-        frame::ComPtr<Itf> result;
+        com::ComPtr<Itf> result;
         if (FAILED(object_->QueryInterface(iid, result.ReceiveVoid())) || !result)
             throw EComObjectAutoWrap();
         return result;
@@ -39,7 +39,7 @@ public:
     T& Object() const noexcept { return *object_.Get(); }
 
 private:
-    frame::ComPtr<frame::ComObject<T>> object_;
+    com::ComPtr<com::ComObject<T>> object_;
 };
 
 } // namespace utils

@@ -1,7 +1,7 @@
 #include "upload/post_query_stream.h"
 
-#include "frame/failure_reason.h"
-#include "frame/variant.h"
+#include "com/failure_reason.h"
+#include "com/variant.h"
 
 #include <cstring>
 
@@ -19,12 +19,12 @@ public:
         if (!array_ || ::SafeArrayGetDim(array_) != 1 || ::SafeArrayGetElemsize(array_) != 1 ||
             FAILED(::SafeArrayGetLBound(array_, 1, &lower)) || FAILED(::SafeArrayGetUBound(array_, 1, &upper)) ||
             static_cast<long long>(upper) - lower + 1 < static_cast<long long>(needed)) {
-            frame::ReportFailure("Save: Request.BinaryRead answered an array that does not hold the ", needed,
-                                 " bytes it counted");
+            com::ReportFailure("Save: Request.BinaryRead answered an array that does not hold the ", needed,
+                               " bytes it counted");
             throw parser::CDataSourceBase::EInternalError();
         }
         if (FAILED(::SafeArrayAccessData(array_, &data_))) {
-            frame::ReportFailure("Save: the array from Request.BinaryRead cannot be read");
+            com::ReportFailure("Save: the array from Request.BinaryRead cannot be read");
             throw parser::CDataSourceBase::EInternalError();
         }
     }
@@ -58,28 +58,27 @@ template <class OnDelivered>
 std::uint32_t CPostQueryStream::ReadInto(std::uint32_t at, OnDelivered&& onDelivered)
 {
     const std::uint32_t wanted = static_cast<std::uint32_t>(capacity) - at;
-    frame::Variant count;
-    frame::Variant data;
+    com::Variant count;
+    com::Variant data;
     count.Get()->vt = VT_UI4;
     count.Get()->ulVal = wanted;
     const HRESULT hr = request_ ? request_->BinaryRead(count.Get(), data.Get()) : E_POINTER;
     if (FAILED(hr)) {
-        frame::ReportFailure("Save: Request.BinaryRead failed (", frame::HResult{hr}, ")");
+        com::ReportFailure("Save: Request.BinaryRead failed (", com::HResult{hr}, ")");
         throw EInternalError();
     }
     if (count.Type() != VT_I4) {
-        frame::ReportFailure("Save: Request.BinaryRead answered a count of VARIANT type ", count.Type(), ", not VT_I4");
+        com::ReportFailure("Save: Request.BinaryRead answered a count of VARIANT type ", count.Type(), ", not VT_I4");
         throw EInternalError();
     }
     const LONG delivered = count.Get()->lVal;
     if (delivered < 0 || static_cast<std::uint32_t>(delivered) > wanted) {
-        frame::ReportFailure("Save: Request.BinaryRead delivered ", delivered, " bytes when ", wanted,
-                             " were asked for");
+        com::ReportFailure("Save: Request.BinaryRead delivered ", delivered, " bytes when ", wanted, " were asked for");
         throw EInternalError();
     }
     if (delivered > 0 && data.Type() != (VT_ARRAY | VT_UI1)) {
-        frame::ReportFailure("Save: Request.BinaryRead answered data of VARIANT type ", data.Type(),
-                             ", not an array of bytes");
+        com::ReportFailure("Save: Request.BinaryRead answered data of VARIANT type ", data.Type(),
+                           ", not an array of bytes");
         throw EInternalError();
     }
     const auto n = static_cast<std::uint32_t>(delivered);

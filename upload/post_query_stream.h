@@ -3,7 +3,7 @@
 // with Request.BinaryRead, reports every chunk to the upload's statistics and turns a cancel into
 // CDataSourceBase::EUserCancelledUpload after the chunk that noticed it.
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "parser/data_source_base.h"
 #include "parser/upload_statistics_updater.h"
 #include "platform/win.h"
@@ -25,6 +25,6 @@ private:
     template <class OnDelivered>
     std::uint32_t ReadInto(std::uint32_t at, OnDelivered&& onDelivered);
 
-    frame::ComPtr<IRequest> request_;
+    com::ComPtr<IRequest> request_;
     IUploadStatisticsUpdater* updater_;
 };

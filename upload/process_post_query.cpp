@@ -1,6 +1,6 @@
 #include "upload/process_post_query.h"
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "parser/parse_post_query.h"
 #include "upload/com_field_receiver.h"
 #include "upload/post_query_stream.h"
@@ -8,7 +8,7 @@
 bool ProcessPostQuery(const TParserOptions& options, IRequest* request, IUploadStatisticsUpdater* updater,
                       CUploadedFileCollection* files, CTextFieldCollection* texts)
 {
-    auto ownedRequest = frame::ComPtr<IRequest>::Attach(request);
+    auto ownedRequest = com::ComPtr<IRequest>::Attach(request);
     try {
         CPostQueryStream stream(ownedRequest.Get(), updater);
         CComFieldReceiver receiver(files, texts, updater);

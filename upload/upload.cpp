@@ -1,10 +1,10 @@
 #include "upload/upload.h"
 
-#include "frame/bstr.h"
-#include "frame/com_boundary.h"
-#include "frame/failure_reason.h"
-#include "frame/module.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_boundary.h"
+#include "com/failure_reason.h"
+#include "progress/progress_services.h"
+#include "com/variant.h"
 #include "progress/upload_manager.h"
 #include "progress/upload_metadata_auto_wrap.h"
 #include "results/text_field_collection.h"
@@ -23,20 +23,20 @@ namespace {
 // takes a returned object's default value. Throws CUpload::EUpload on failure.
 WideString LookUpServerVariable(IRequestDictionary* variables, const OLECHAR* name)
 {
-    frame::Variant key;
+    com::Variant key;
     // The type only once the string exists: a failed allocation must leave nothing to free.
-    key.Get()->bstrVal = frame::Bstr(name).Detach();
+    key.Get()->bstrVal = com::Bstr(name).Detach();
     key.Get()->vt = VT_BSTR;
-    frame::Variant value;
+    com::Variant value;
     HRESULT hr = variables->get_Item(*key.Get(), value.Get());
     if (SUCCEEDED(hr))
         hr = ::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR);
     if (FAILED(hr)) {
-        frame::ReportFailure("Save: the server variable ", frame::Quoted(std::basic_string_view<OLECHAR>(name)),
-                             " could not be read as a string (", frame::HResult{hr}, ")");
+        com::ReportFailure("Save: the server variable ", com::Quoted(std::basic_string_view<OLECHAR>(name)),
+                           " could not be read as a string (", com::HResult{hr}, ")");
         throw CUpload::EUpload();
     }
-    return frame::Bstr::ToWide(value.Get()->bstrVal);
+    return com::Bstr::ToWide(value.Get()->bstrVal);
 }
 
 WideString LowerCase(WideString text)
@@ -46,12 +46,12 @@ WideString LowerCase(WideString text)
     return text;
 }
 
-frame::ComPtr<IRequestDictionary> ServerVariables(IRequest* request)
+com::ComPtr<IRequestDictionary> ServerVariables(IRequest* request)
 {
-    frame::ComPtr<IRequestDictionary> variables;
+    com::ComPtr<IRequestDictionary> variables;
     const HRESULT hr = request ? request->get_ServerVariables(variables.Receive()) : E_POINTER;
     if (FAILED(hr) || !variables) {
-        frame::ReportFailure("Save: Request.ServerVariables failed (", frame::HResult{hr}, ")");
+        com::ReportFailure("Save: Request.ServerVariables failed (", com::HResult{hr}, ")");
         throw CUpload::EUpload();
     }
     return variables;
@@ -61,13 +61,13 @@ frame::ComPtr<IRequestDictionary> ServerVariables(IRequest* request)
 LONG TotalBytes(IRequest* request)
 {
     if (!request) {
-        frame::ReportFailure("Save: no Request object (OnStartPage was not called, or OnEndPage already was)");
+        com::ReportFailure("Save: no Request object (OnStartPage was not called, or OnEndPage already was)");
         throw CUpload::EUpload();
     }
     LONG totalBytes = 0;
     const HRESULT hr = request->get_TotalBytes(&totalBytes);
     if (FAILED(hr)) {
-        frame::ReportFailure("Save: Request.TotalBytes failed (", frame::HResult{hr}, ")");
+        com::ReportFailure("Save: Request.TotalBytes failed (", com::HResult{hr}, ")");
         throw CUpload::EUpload();
     }
     return totalBytes;
@@ -91,12 +91,12 @@ void CUpload::FinalRelease() noexcept
 
 STDMETHODIMP CUpload::OnStartPage(IUnknown* piUnk)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!piUnk)
             return E_POINTER;
-        frame::ObjectLockGuard lock(*this);
-        frame::ComPtr<IScriptingContext> context;
-        if (FAILED(frame::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
+        com::ObjectLockGuard lock(*this);
+        com::ComPtr<IScriptingContext> context;
+        if (FAILED(com::QueryInterfaceTo(piUnk, IID_IScriptingContext, context)) || !context)
             return E_FAIL;
         HRESULT hr = context->get_Request(request_.Receive());
         if (FAILED(hr))
@@ -115,7 +115,7 @@ STDMETHODIMP CUpload::OnEndPage()
 {
     // Takes the lock so that the page objects are never released under a Save running on
     // another thread.
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     if (!pageBound_)
         return S_OK;
     request_.Reset();
@@ -127,10 +127,10 @@ STDMETHODIMP CUpload::OnEndPage()
 STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 {
     // Neither the object lock nor any member: answers while a Save runs on this object.
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        const bool known = CKestruneModule::Instance().UploadManager().Contains(frame::Bstr::ToWide(ID));
+        const bool known = CProgressServices::Instance().UploadManager().Contains(com::Bstr::ToWide(ID));
         *pVal = known ? VARIANT_TRUE : VARIANT_FALSE;
         return S_OK;
     });
@@ -138,13 +138,13 @@ STDMETHODIMP CUpload::IsUploadInitialized(BSTR ID, VARIANT_BOOL* pVal)
 
 STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         if (!files_) {
-            frame::ReportFailure("Files: there are no files before Save has run");
+            com::ReportFailure("Files: there are no files before Save has run");
             return E_FAIL;
         }
         return files_.CopyTo(pVal);
@@ -153,13 +153,13 @@ STDMETHODIMP CUpload::get_Files(IUploadedFileCollection** pVal)
 
 STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
         *pVal = nullptr;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         if (!form_) {
-            frame::ReportFailure("Form: there are no fields before Save has run");
+            com::ReportFailure("Form: there are no fields before Save has run");
             return E_FAIL;
         }
         return form_.CopyTo(pVal);
@@ -168,10 +168,10 @@ STDMETHODIMP CUpload::get_Form(ITextFieldCollection** pVal)
 
 STDMETHODIMP CUpload::get_CodePage(LONG* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         *pVal = codePage_;
         return S_OK;
     });
@@ -179,17 +179,17 @@ STDMETHODIMP CUpload::get_CodePage(LONG* pVal)
 
 STDMETHODIMP CUpload::put_CodePage(LONG newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     codePage_ = newVal;
     return S_OK;
 }
 
 STDMETHODIMP CUpload::get_DetectCharRefs(TYesNoAuto* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         std::memcpy(pVal, &detectCharRefs_, sizeof detectCharRefs_);
         return S_OK;
     });
@@ -199,19 +199,19 @@ STDMETHODIMP CUpload::put_DetectCharRefs(TYesNoAuto newVal)
 {
     // The raw 32 bits: the value need not be one of the enumeration's.
     static_assert(sizeof newVal == sizeof detectCharRefs_);
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     std::memcpy(&detectCharRefs_, &newVal, sizeof newVal);
     return S_OK;
 }
 
 STDMETHODIMP CUpload::get_ID(BSTR* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         try {
-            frame::Bstr::CopyOut(id_, pVal);
+            com::Bstr::CopyOut(id_, pVal);
         } catch (...) {
             return E_FAIL; // an allocation failure included
         }
@@ -221,9 +221,9 @@ STDMETHODIMP CUpload::get_ID(BSTR* pVal)
 
 STDMETHODIMP CUpload::put_ID(BSTR newVal)
 {
-    const HRESULT hr = frame::ComBoundary(kErrorSource, [&] {
-        frame::ObjectLockGuard lock(*this);
-        id_ = frame::Bstr::ToWide(newVal);
+    const HRESULT hr = com::ComBoundary(kErrorSource, [&] {
+        com::ObjectLockGuard lock(*this);
+        id_ = com::Bstr::ToWide(newVal);
     });
     return SUCCEEDED(hr) ? hr : E_FAIL;
 }
@@ -290,10 +290,10 @@ STDMETHODIMP CUpload::put_MaxParts(LONG newVal)
 
 STDMETHODIMP CUpload::get_RequireCompleteBody(VARIANT_BOOL* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         *pVal = requireCompleteBody_;
         return S_OK;
     });
@@ -301,17 +301,17 @@ STDMETHODIMP CUpload::get_RequireCompleteBody(VARIANT_BOOL* pVal)
 
 STDMETHODIMP CUpload::put_RequireCompleteBody(VARIANT_BOOL newVal)
 {
-    frame::ObjectLockGuard lock(*this);
+    com::ObjectLockGuard lock(*this);
     requireCompleteBody_ = newVal ? VARIANT_TRUE : VARIANT_FALSE;
     return S_OK;
 }
 
 HRESULT CUpload::GetLimit(const LONG& limit, LONG* pVal)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (!pVal)
             return E_INVALIDARG;
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         *pVal = limit;
         return S_OK;
     });
@@ -319,12 +319,12 @@ HRESULT CUpload::GetLimit(const LONG& limit, LONG* pVal)
 
 HRESULT CUpload::PutLimit(LONG& limit, LONG newVal, const char* name)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
         if (newVal < 0) {
-            frame::ReportFailure(name, ": ", newVal, " is not a limit; give a number of 1 or more, or 0 for none");
+            com::ReportFailure(name, ": ", newVal, " is not a limit; give a number of 1 or more, or 0 for none");
             return E_INVALIDARG;
         }
-        frame::ObjectLockGuard lock(*this);
+        com::ObjectLockGuard lock(*this);
         limit = newVal;
         return S_OK;
     });
@@ -332,13 +332,13 @@ HRESULT CUpload::PutLimit(LONG& limit, LONG newVal, const char* name)
 
 STDMETHODIMP CUpload::Save(BSTR TempDir)
 {
-    return frame::ComBoundary(kErrorSource, [&]() -> HRESULT {
-        frame::ObjectLockGuard lock(*this);
+    return com::ComBoundary(kErrorSource, [&]() -> HRESULT {
+        com::ObjectLockGuard lock(*this);
         if (saveState_ != SaveState::NotRun) {
-            frame::ReportFailure("Save: this object has already run Save, which runs once");
+            com::ReportFailure("Save: this object has already run Save, which runs once");
             return E_FAIL;
         }
-        const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
+        const std::uint32_t reasonsBefore = com::FailureReasonsOnThisThread();
         try {
             const HRESULT hr = RunSave(TempDir);
             saveState_ = SUCCEEDED(hr) ? SaveState::Finished : SaveState::Failed;
@@ -351,9 +351,8 @@ STDMETHODIMP CUpload::Save(BSTR TempDir)
             return E_INVALIDARG;
         } catch (...) {
             saveState_ = SaveState::Failed;
-            if (frame::FailureReasonsOnThisThread() == reasonsBefore)
-                frame::ReportFailure(
-                    "Save: failed (out of memory, or the statistics of the upload could not be set up)");
+            if (com::FailureReasonsOnThisThread() == reasonsBefore)
+                com::ReportFailure("Save: failed (out of memory, or the statistics of the upload could not be set up)");
             return E_FAIL;
         }
     });
@@ -361,7 +360,7 @@ STDMETHODIMP CUpload::Save(BSTR TempDir)
 
 HRESULT CUpload::RunSave(BSTR tempDir)
 {
-    const WideString directory = frame::Bstr::ToWide(tempDir);
+    const WideString directory = com::Bstr::ToWide(tempDir);
 
     utils::CComObjectAutoWrap<CUploadedFileCollection> files;
     utils::CComObjectAutoWrap<CTextFieldCollection> texts;
@@ -378,9 +377,9 @@ HRESULT CUpload::RunSave(BSTR tempDir)
 
     // Registered first, so that a progress page sees the rejection; no byte of the body is read.
     if (maxTotalBytes_ > 0 && totalBytes > maxTotalBytes_) {
-        frame::ReportFailure("Save: the request is rejected: its body of ", totalBytes,
-                             " bytes is larger than MaxTotalBytes (", maxTotalBytes_, " bytes)");
-        ReportResult(updater, uprReject, frame::LastFailureReasonOnThisThread());
+        com::ReportFailure("Save: the request is rejected: its body of ", totalBytes,
+                           " bytes is larger than MaxTotalBytes (", maxTotalBytes_, " bytes)");
+        ReportResult(updater, uprReject, com::LastFailureReasonOnThisThread());
         return static_cast<HRESULT>(kleMaxTotalBytes);
     }
 
@@ -395,12 +394,12 @@ HRESULT CUpload::RunSave(BSTR tempDir)
     options.limits.maxFieldBytes = static_cast<std::uint32_t>(maxFieldBytes_);
     options.limits.maxParts = static_cast<std::uint32_t>(maxParts_);
 
-    const std::uint32_t reasonsBefore = frame::FailureReasonsOnThisThread();
+    const std::uint32_t reasonsBefore = com::FailureReasonsOnThisThread();
     try {
-        const bool closed = ProcessPostQuery(options, frame::ComPtr<IRequest>(request_).Detach(), &updater,
+        const bool closed = ProcessPostQuery(options, com::ComPtr<IRequest>(request_).Detach(), &updater,
                                              &files.Object(), &texts.Object());
         if (!closed && requireCompleteBody_) {
-            frame::ReportFailure("Save: the body ended before its close delimiter, and RequireCompleteBody is set");
+            com::ReportFailure("Save: the body ended before its close delimiter, and RequireCompleteBody is set");
             throw EUpload();
         }
         updater.SetUploadResult(uprSuccess);
@@ -410,16 +409,16 @@ HRESULT CUpload::RunSave(BSTR tempDir)
         texts->Clear();
     } catch (const parser::CPartLimits::ELimitExceeded&) {
         const HRESULT rejected = LimitErrorInFlight();
-        ReportResult(updater, uprReject, frame::LastFailureReasonOnThisThread());
+        ReportResult(updater, uprReject, com::LastFailureReasonOnThisThread());
         files->Clear();
         texts->Clear();
         return rejected;
     } catch (...) {
         files->Clear();
         texts->Clear();
-        if (frame::FailureReasonsOnThisThread() == reasonsBefore)
+        if (com::FailureReasonsOnThisThread() == reasonsBefore)
             ReportParseFailure(options.boundary);
-        ReportResult(updater, uprFail, frame::LastFailureReasonOnThisThread());
+        ReportResult(updater, uprFail, com::LastFailureReasonOnThisThread());
         throw;
     }
     return S_OK;
@@ -460,16 +459,16 @@ HRESULT CUpload::LimitErrorInFlight() noexcept
 void CUpload::ReportParseFailure(const std::string& boundary) noexcept
 {
     if (boundary.empty()) {
-        frame::ReportFailure("Save: the Content-Type has no usable boundary parameter (none, an empty one, two, or a "
-                             "quoted value left open)");
+        com::ReportFailure("Save: the Content-Type has no usable boundary parameter (none, an empty one, two, or a "
+                           "quoted value left open)");
         return;
     }
     try {
         WideString bytes; // the boundary's bytes, one unit each: enough to recognise it
         for (char c : boundary)
             bytes.push_back(static_cast<OLECHAR>(static_cast<unsigned char>(c)));
-        frame::ReportFailure("Save: the body could not be parsed as multipart/form-data with the boundary ",
-                             frame::Quoted(bytes));
+        com::ReportFailure("Save: the body could not be parsed as multipart/form-data with the boundary ",
+                           com::Quoted(bytes));
     } catch (...) {
     }
 }
@@ -479,10 +478,10 @@ void CUpload::CheckRequest()
     if (TotalBytes(request_.Get()) <= 0)
         throw EEmptyQuery();
 
-    const frame::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
+    const com::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
     const WideString method = LookUpServerVariable(variables.Get(), OLESTR("REQUEST_METHOD"));
     if (LowerCase(method) != OLESTR("post")) {
-        frame::ReportFailure("Save: the request method is ", frame::Quoted(method), ", not POST");
+        com::ReportFailure("Save: the request method is ", com::Quoted(method), ", not POST");
         throw EUpload();
     }
 
@@ -490,8 +489,8 @@ void CUpload::CheckRequest()
     const WideString cgi = LookUpServerVariable(variables.Get(), OLESTR("CONTENT_TYPE"));
     const std::basic_string_view<OLECHAR> multipart = OLESTR("multipart/form-data");
     if (!StartsWith(LowerCase(header), multipart) && !StartsWith(LowerCase(cgi), multipart)) {
-        frame::ReportFailure("Save: the request is not multipart/form-data (Content-Type ",
-                             frame::Quoted(header.empty() ? cgi : header), ")");
+        com::ReportFailure("Save: the request is not multipart/form-data (Content-Type ",
+                           com::Quoted(header.empty() ? cgi : header), ")");
         throw EUpload();
     }
 }
@@ -506,8 +505,8 @@ std::string CUpload::BoundaryFromContentType(const WideString& contentType)
     std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
     if (needed <= 0 || ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr,
                                              nullptr) != needed) {
-        frame::ReportFailure("Save: the boundary ", frame::Quoted(boundary),
-                             " cannot be converted to the thread's ANSI code page");
+        com::ReportFailure("Save: the boundary ", com::Quoted(boundary),
+                           " cannot be converted to the thread's ANSI code page");
         throw EUpload();
     }
     return narrow;
@@ -515,7 +514,7 @@ std::string CUpload::BoundaryFromContentType(const WideString& contentType)
 
 std::string CUpload::ExtractBoundary()
 {
-    const frame::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
+    const com::ComPtr<IRequestDictionary> variables = ServerVariables(request_.Get());
     std::string boundary = BoundaryFromContentType(LookUpServerVariable(variables.Get(), OLESTR("HTTP_Content_Type")));
     if (boundary.empty())
         boundary = BoundaryFromContentType(LookUpServerVariable(variables.Get(), OLESTR("CONTENT_TYPE")));
@@ -529,7 +528,7 @@ std::int32_t CUpload::CharRefsMode() const
     case ynaNo: return kKeepCharRefs;
     case ynaAuto: return kAutoCharRefs;
     default:
-        frame::ReportFailure("Save: DetectCharRefs is ", detectCharRefs_, "; it must be 0 (no), 1 (yes) or 2 (auto)");
+        com::ReportFailure("Save: DetectCharRefs is ", detectCharRefs_, "; it must be 0 (no), 1 (yes) or 2 (auto)");
         throw EUpload();
     }
 }

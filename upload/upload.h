@@ -4,10 +4,10 @@
 // limits a page sets before Save: a request over one is rejected (its KestruneLimitError), and
 // nothing of it stays.
 
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
-#include "frame/dispatch_impl.h"
-#include "frame/support_error_info_impl.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "com/dispatch_impl.h"
+#include "com/support_error_info_impl.h"
 #include "parser/parser_options.h"
 #include "platform/win.h"
 #include "kestrune_idl.h"
@@ -19,9 +19,9 @@
 
 class CUploadMetadataAutoWrap;
 
-class CUpload : public frame::ComObjectRoot,
-                public frame::DispatchImpl<IUpload2, &IID_IUpload2>,
-                public frame::SupportErrorInfoImpl<&IID_IUpload2, &IID_IUpload> {
+class CUpload : public com::ComObjectRoot,
+                public com::DispatchImpl<IUpload2, &IID_IUpload2>,
+                public com::SupportErrorInfoImpl<&IID_IUpload2, &IID_IUpload> {
 public:
     /// The request or a setting was rejected, or an intrinsic object call failed.
     class EUpload {};
@@ -29,7 +29,7 @@ public:
     class EEmptyQuery {};
 
     /// Failures of this object's members name it (Err.Source) and say what happened.
-    static constexpr frame::ErrorSource kErrorSource{OLESTR("Kestrune.Upload"), &IID_IUpload2};
+    static constexpr com::ErrorSource kErrorSource{OLESTR("Kestrune.Upload"), &IID_IUpload2};
 
     /// The limits' values until a page sets them: the two that bound memory and parts.
     static constexpr LONG kDefaultMaxFieldBytes = 64 * 1024 * 1024;
@@ -96,12 +96,12 @@ private:
     std::string ExtractBoundary();
     std::int32_t CharRefsMode() const;
 
-    frame::ComPtr<IRequest> request_;
-    frame::ComPtr<IResponse> response_;
+    com::ComPtr<IRequest> request_;
+    com::ComPtr<IResponse> response_;
     BOOL pageBound_ = FALSE;
     SaveState saveState_ = SaveState::NotRun;
-    frame::ComPtr<IUploadedFileCollection> files_;
-    frame::ComPtr<ITextFieldCollection> form_;
+    com::ComPtr<IUploadedFileCollection> files_;
+    com::ComPtr<ITextFieldCollection> form_;
     LONG codePage_ = 0;
     // Kept as a plain integer: scripts may store any 32-bit value, which Save then rejects.
     std::int32_t detectCharRefs_ = ynaAuto;

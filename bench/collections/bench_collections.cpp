@@ -4,9 +4,9 @@
 // names, through the real collection and TextField objects; it also counts the comparisons of
 // the name index alone.
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/variant.h"
 #include "results/name_hash.h"
 #include "results/name_index.h"
 #include "results/text_field.h"
@@ -111,13 +111,13 @@ void Run(const char* label, const std::vector<Name>& names)
         largest = std::max(largest, ++perBucket[index.BucketOf(utils::ScrambledFieldNameHash(std::u16string_view(n)))]);
 
     // The real collection with TextField items.
-    frame::ComPtr<frame::ComObject<CTextFieldCollection>> form;
-    if (FAILED(frame::CreateComObject(form)))
+    com::ComPtr<com::ComObject<CTextFieldCollection>> form;
+    if (FAILED(com::CreateComObject(form)))
         std::exit(1);
-    std::vector<frame::ComPtr<frame::ComObject<CTextField>>> fields(names.size());
+    std::vector<com::ComPtr<com::ComObject<CTextField>>> fields(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
-        frame::CreateComObject(fields[i]);
-        fields[i]->Init(nullptr, nullptr, frame::Bstr(WideString(names[i].begin(), names[i].end())).Detach());
+        com::CreateComObject(fields[i]);
+        fields[i]->Init(nullptr, nullptr, com::Bstr(WideString(names[i].begin(), names[i].end())).Detach());
     }
     auto start = std::chrono::steady_clock::now();
     for (auto& field : fields)
@@ -126,7 +126,7 @@ void Run(const char* label, const std::vector<Name>& names)
 
     start = std::chrono::steady_clock::now();
     for (std::size_t i = 1; i <= names.size(); ++i) {
-        frame::Variant key, item;
+        com::Variant key, item;
         key.Get()->vt = VT_I4;
         key.Get()->lVal = static_cast<LONG>(i);
         form->Item(*key.Get(), item.Get());
@@ -135,9 +135,9 @@ void Run(const char* label, const std::vector<Name>& names)
 
     start = std::chrono::steady_clock::now();
     for (const Name& n : names) {
-        frame::Variant key, item;
+        com::Variant key, item;
         key.Get()->vt = VT_BSTR;
-        key.Get()->bstrVal = frame::Bstr(WideString(n.begin(), n.end())).Detach();
+        key.Get()->bstrVal = com::Bstr(WideString(n.begin(), n.end())).Detach();
         form->Item(*key.Get(), item.Get());
     }
     const double byName = Seconds(start);

@@ -7,7 +7,7 @@
 // Prints: file=NAME bytes=... image=WxH facts_us=... length_us=...   (microseconds per file)
 
 #include "platform/win.h"
-#include "results/file_operations.h"
+#include "files/file_operations.h"
 #include "results/image_file_facts.h"
 
 #include <chrono>

@@ -27,7 +27,7 @@
 
 #include "parser/parse_post_query.h"
 #include "platform/win.h"
-#include "results/file_operations.h"
+#include "com/guid.h"
 
 namespace {
 
@@ -318,7 +318,7 @@ double TimeFilesOnly(Factory make, const std::filesystem::path& dir)
             continue;
         }
         if (file == INVALID_HANDLE_VALUE) {
-            names.push_back(Wide(dir) + OLESTR("\\") + utils::CreateGuidString());
+            names.push_back(Wide(dir) + OLESTR("\\") + com::NewGuidString());
             file = CreateFileW(names.back().c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
             if (file == INVALID_HANDLE_VALUE)

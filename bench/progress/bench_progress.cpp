@@ -1,8 +1,8 @@
 // Upload throughput with and without progress readers, and the cost of one property read.
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/instance_creators.h"
-#include "frame/module.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "server/instance_creators.h"
+#include "server/module.h"
 #include "host/page_host.h"
 #include "progress/upload_metadata_auto_wrap.h"
 #include "upload/upload.h"
@@ -50,11 +50,11 @@ double TrackedUpload(const std::string& body, const WideString& id, const WideSt
 {
     auto page = host::CreateMemoryPage(
         "POST", {{"Content-Type", std::string("multipart/form-data; boundary=") + kBoundary}}, body);
-    frame::ComPtr<frame::ComObject<CUpload>> upload;
-    if (FAILED(frame::CreateComObject(upload)) || FAILED(upload->OnStartPage(page.Get())) ||
-        FAILED(upload->put_ID(frame::Bstr(id).Get())))
+    com::ComPtr<com::ComObject<CUpload>> upload;
+    if (FAILED(com::CreateComObject(upload)) || FAILED(upload->OnStartPage(page.Get())) ||
+        FAILED(upload->put_ID(com::Bstr(id).Get())))
         throw std::runtime_error("cannot set up the Upload object");
-    const frame::Bstr dir(tempDir);
+    const com::Bstr dir(tempDir);
     const auto start = Clock::now();
     const HRESULT saved = upload->Save(dir.Get());
     const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
@@ -65,11 +65,11 @@ double TrackedUpload(const std::string& body, const WideString& id, const WideSt
     return seconds;
 }
 
-frame::ComPtr<IProgress> NewProgress(const WideString& id)
+com::ComPtr<IProgress> NewProgress(const WideString& id)
 {
-    frame::ComPtr<IProgress> p;
-    frame::CreateProgressInstance(nullptr, IID_IProgress, p.ReceiveVoid());
-    frame::Bstr text(id);
+    com::ComPtr<IProgress> p;
+    com::CreateProgressInstance(nullptr, IID_IProgress, p.ReceiveVoid());
+    com::Bstr text(id);
     p->put_ID(text.Get());
     return p;
 }

@@ -2,8 +2,8 @@
 // and prints the time per upload. Each upload is registered (Save's start) and unregistered (Save's
 // end, which keeps it for ten minutes); once the registry holds its maximum, every new upload makes
 // room by forgetting the ended upload that expires first.
-#include "frame/com_object.h"
-#include "frame/module.h"
+#include "com/com_object.h"
+#include "server/module.h"
 #include "progress/upload_manager.h"
 #include "progress/upload_metadata.h"
 
@@ -49,10 +49,10 @@ int main()
 {
     ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
     {
-        frame::ComPtr<frame::ComObject<CUploadMetadata>> stats;
-        frame::ComPtr<IUploadMetadata> metadata;
-        if (FAILED(frame::CreateComObject(stats)) ||
-            FAILED(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, metadata))) {
+        com::ComPtr<com::ComObject<CUploadMetadata>> stats;
+        com::ComPtr<IUploadMetadata> metadata;
+        if (FAILED(com::CreateComObject(stats)) ||
+            FAILED(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, metadata))) {
             std::fprintf(stderr, "bench_registry: cannot create a statistics object\n");
             return 1;
         }

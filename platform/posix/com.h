@@ -217,7 +217,7 @@ EXTERN_C HRESULT GetErrorInfo(ULONG dwReserved, IErrorInfo** pperrinfo);
 /// A new, empty error object (ICreateErrorInfo, which also answers IErrorInfo).
 EXTERN_C HRESULT CreateErrorInfo(ICreateErrorInfo** pperrinfo);
 
-// The module's own class objects. Defined by the DLL frame; declared weak so that the stand-in
+// The module's own class objects. Defined by the DLL (server/); declared weak so that the stand-in
 // links (and answers CLASS_E_CLASSNOTAVAILABLE) in programs that do not contain it.
 EXTERN_C HRESULT DllGetClassObject(REFCLSID rclsid, REFIID riid, LPVOID* ppv) __attribute__((weak));
 

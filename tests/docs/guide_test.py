@@ -46,7 +46,7 @@ check("the guide's error table is what the error page prints", table == rows,
       "\n  guide: " + "\n         ".join(table) + "\n  page:  " + "\n         ".join(rows))
 
 # The limits: codes from the IDL, defaults from the Upload object.
-idl = (root / "frame/kestrune.idl").read_text(encoding="utf-8")
+idl = (root / "com/kestrune.idl").read_text(encoding="utf-8")
 codes = dict(re.findall(r"kle(Max\w+) = 0x([0-9A-Fa-f]{8})", idl))
 check("the IDL names six limit errors", len(codes) == 6, str(codes))
 upload_h = (root / "upload/upload.h").read_text(encoding="utf-8")

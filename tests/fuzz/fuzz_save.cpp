@@ -7,11 +7,11 @@
 //
 // Input: settings first (FuzzedDataProvider, from the end of the data), the body is the rest.
 
-#include "frame/module_lock.h"
+#include "com/module_lock.h"
 #include "host/memory_body_source.h"
 #include "platform/win.h"
 #include "progress/upload_manager.h"
-#include "frame/module.h"
+#include "server/module.h"
 #include "tests/support/save_run.h"
 
 #ifndef _WIN32
@@ -118,7 +118,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     else if (lengthChoice == 3)
         declared = 0;
 
-    const LONG locksBefore = frame::ModuleLockCount();
+    const LONG locksBefore = com::ModuleLockCount();
     {
         auto source = std::make_unique<host::CMemoryBodySource>(body);
         if (!pieces.empty())
@@ -144,7 +144,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 Fail("ContentLength differs from the temporary file");
         }
         if (saveFirstFile && !run.Files().empty()) {
-            const frame::Bstr target(Wide(process.saved / "kept.bin"));
+            const com::Bstr target(Wide(process.saved / "kept.bin"));
             if (run.Files()[0]->SaveAs(target.Get(), VARIANT_TRUE) != S_OK)
                 Fail("SaveAs into an empty folder failed");
         }
@@ -153,7 +153,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     CKestruneModule::Instance().UploadManager().Remove(settings.id); // kept for minutes by design
     if (!IsEmpty(process.temp))
         Fail("a temporary file outlived its objects");
-    if (frame::ModuleLockCount() != locksBefore)
+    if (com::ModuleLockCount() != locksBefore)
         Fail("an object outlived the run");
     std::error_code ignored;
     std::filesystem::remove(process.saved / "kept.bin", ignored);

@@ -83,7 +83,7 @@ registry_of_ours() { # OUT
     for view in 64 32; do
         wine_cmd 'C:\windows\system32\reg.exe' export HKCR "$(wine_winpath "$work/hkcr$view.reg")" /y /reg:$view \
             >"$work/export.log" 2>&1 || { echo "reg export /reg:$view failed" >>"$1"; continue; }
-        python3 "$here/registry_of_ours.py" --idl "$source_dir/frame/kestrune.idl" --guid "$APPID" \
+        python3 "$here/registry_of_ours.py" --idl "$source_dir/com/kestrune.idl" --guid "$APPID" \
             "$work/hkcr$view.reg" >>"$1"
         rm -f "$work/hkcr$view.reg"
     done

@@ -21,7 +21,7 @@ if ! bash "$source_dir/scripts/package.sh" --build-root "$again/build" --out "$a
     exit 1
 fi
 second=$again/dist/$(basename "$first")
-built=$(find "$again/build" -name Kestrune.dll -path '*/frame/*' | wc -l)
+built=$(find "$again/build" -name Kestrune.dll -path '*/server/*' | wc -l)
 
 passed=0
 failed=0

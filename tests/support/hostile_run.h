@@ -24,7 +24,7 @@ void Measure(Collection* collection, REFIID iid, long& count, long long& total, 
     collection->get_Count(&n);
     count = n;
     for (LONG i = 1; i <= n; ++i) {
-        frame::ComPtr<Item> item;
+        com::ComPtr<Item> item;
         LONG size = 0;
         if (SUCCEEDED(save_run::SaveRun::ItemAt(collection, i, iid, item)) && SUCCEEDED(measure(item.Get(), &size)))
             total += size;
@@ -58,11 +58,11 @@ inline TOutcome RunRecipe(const THostileRecipe& recipe, const std::filesystem::p
         out.save = static_cast<long>(run.Save(WideString(dir.begin(), dir.end())));
         out.bytesRead = run.Page().Request().BytesDelivered();
 
-        frame::ComPtr<ITextFieldCollection> form;
+        com::ComPtr<ITextFieldCollection> form;
         if (SUCCEEDED(run.Upload().get_Form(form.Receive())))
             Measure<ITextField>(form.Get(), IID_ITextField, out.form, out.textChars,
                                 [](ITextField* f, LONG* n) { return f->get_Length(n); });
-        frame::ComPtr<IUploadedFileCollection> files;
+        com::ComPtr<IUploadedFileCollection> files;
         if (SUCCEEDED(run.Upload().get_Files(files.Receive())))
             Measure<IUploadedFile>(files.Get(), IID_IUploadedFile, out.files, out.fileBytes,
                                    [](IUploadedFile* f, LONG* n) { return f->get_ContentLength(n); });

@@ -14,10 +14,10 @@
 // holding nothing; the destructor calls it.
 #pragma once
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 #include "host/body_source.h"
 #include "host/page_host.h"
 #include "upload/upload.h"
@@ -64,7 +64,7 @@ struct TReadBack {
 };
 
 /// A POST page with Content-Type multipart/form-data and the given boundary over body.
-inline frame::ComPtr<host::CScriptingContext>
+inline com::ComPtr<host::CScriptingContext>
 MultipartPage(const std::string& boundary, std::unique_ptr<host::CBodySource> body, ULONGLONG contentLength)
 {
     const auto head = host::MakeRequestHead("POST",
@@ -76,9 +76,9 @@ MultipartPage(const std::string& boundary, std::unique_ptr<host::CBodySource> bo
 
 class SaveRun {
 public:
-    explicit SaveRun(frame::ComPtr<host::CScriptingContext> page) : page_(std::move(page))
+    explicit SaveRun(com::ComPtr<host::CScriptingContext> page) : page_(std::move(page))
     {
-        HRESULT hr = frame::CreateComObject(upload_);
+        HRESULT hr = com::CreateComObject(upload_);
         if (SUCCEEDED(hr))
             hr = upload_->OnStartPage(page_.Get());
         bound_ = hr;
@@ -95,7 +95,7 @@ public:
     /// Stores the settings as a script would; returns the first failing put, or S_OK.
     HRESULT Configure(const TSettings& settings)
     {
-        frame::Bstr id(settings.id);
+        com::Bstr id(settings.id);
         HRESULT hr = upload_->put_CodePage(settings.codePage);
         if (SUCCEEDED(hr))
             hr = PutDetectCharRefs(settings.detectCharRefs);
@@ -107,7 +107,7 @@ public:
     /// Upload.Save(dir).
     HRESULT Save(const WideString& dir)
     {
-        frame::Bstr argument(dir);
+        com::Bstr argument(dir);
         return upload_->Save(argument.Get());
     }
 
@@ -116,13 +116,13 @@ public:
     {
         TReadBack out;
         files_.clear();
-        frame::ComPtr<ITextFieldCollection> form;
+        com::ComPtr<ITextFieldCollection> form;
         out.formHr = upload_->get_Form(form.Receive());
         if (form) {
             LONG count = 0;
             Check(form->get_Count(&count), out);
             for (LONG i = 1; i <= count; ++i) {
-                frame::ComPtr<ITextField> field;
+                com::ComPtr<ITextField> field;
                 if (!Check(ItemAt(form.Get(), i, IID_ITextField, field), out))
                     continue;
                 TTextField f;
@@ -131,13 +131,13 @@ public:
                 out.form.push_back(std::move(f));
             }
         }
-        frame::ComPtr<IUploadedFileCollection> files;
+        com::ComPtr<IUploadedFileCollection> files;
         out.filesHr = upload_->get_Files(files.Receive());
         if (files) {
             LONG count = 0;
             Check(files->get_Count(&count), out);
             for (LONG i = 1; i <= count; ++i) {
-                frame::ComPtr<IUploadedFile> file;
+                com::ComPtr<IUploadedFile> file;
                 if (!Check(ItemAt(files.Get(), i, IID_IUploadedFile, file), out))
                     continue;
                 TFileField f;
@@ -156,7 +156,7 @@ public:
     }
 
     /// The file objects found by the last ReadBack, in Item order.
-    const std::vector<frame::ComPtr<IUploadedFile>>& Files() const noexcept { return files_; }
+    const std::vector<com::ComPtr<IUploadedFile>>& Files() const noexcept { return files_; }
 
     /// Drops the file objects, the Upload (after OnEndPage) and the page.
     void Release() noexcept
@@ -171,18 +171,18 @@ public:
 
     /// Item(index) of a collection as interface T; E_UNEXPECTED when it is not an object.
     template <class Collection, class T>
-    static HRESULT ItemAt(Collection* collection, LONG index, REFIID iid, frame::ComPtr<T>& item)
+    static HRESULT ItemAt(Collection* collection, LONG index, REFIID iid, com::ComPtr<T>& item)
     {
-        frame::Variant at;
+        com::Variant at;
         at.Get()->vt = VT_I4;
         at.Get()->lVal = index;
-        frame::Variant got;
+        com::Variant got;
         HRESULT hr = collection->Item(*at.Get(), got.Get());
         if (FAILED(hr))
             return hr;
         if (got.Get()->vt != VT_DISPATCH || !got.Get()->pdispVal)
             return E_UNEXPECTED;
-        return frame::QueryInterfaceTo(got.Get()->pdispVal, iid, item);
+        return com::QueryInterfaceTo(got.Get()->pdispVal, iid, item);
     }
 
 private:
@@ -199,7 +199,7 @@ private:
     template <class Getter>
     static HRESULT ReadString(Getter get, WideString& into)
     {
-        frame::Bstr value;
+        com::Bstr value;
         HRESULT hr = get(value.Receive());
         if (SUCCEEDED(hr))
             into = value.ToWide();
@@ -213,9 +213,9 @@ private:
         return SUCCEEDED(hr);
     }
 
-    frame::ComPtr<host::CScriptingContext> page_;
-    frame::ComPtr<frame::ComObject<CUpload>> upload_;
-    std::vector<frame::ComPtr<IUploadedFile>> files_;
+    com::ComPtr<host::CScriptingContext> page_;
+    com::ComPtr<com::ComObject<CUpload>> upload_;
+    std::vector<com::ComPtr<IUploadedFile>> files_;
     HRESULT bound_ = E_FAIL;
 };
 

@@ -37,7 +37,7 @@ aspserve_use() { # ARCH WIN32_BUILD WIN64_BUILD
 
 aspserve_prepare() {
     wine_start_prefix "$WINEPREFIX" || return 1
-    wine_cmd "$(wine_regsvr32 "$ASPSERVE_ARCH")" /s "$(wine_winpath "$ASPSERVE_BUILD/frame/Kestrune.dll")" \
+    wine_cmd "$(wine_regsvr32 "$ASPSERVE_ARCH")" /s "$(wine_winpath "$ASPSERVE_BUILD/server/Kestrune.dll")" \
         >"$ASPSERVE_BUILD/regsvr32.log" 2>&1 || { echo "aspserve: regsvr32 failed" >&2; return 1; }
 }
 

@@ -53,7 +53,7 @@ if [[ "${1:-}" == "--page" ]]; then
         if [[ $arch == x64 ]]; then build="$source_dir/build/win64"; else build="$source_dir/build/win32"; fi
     fi
     wine_start_prefix "$build/wineprefix" || die "no Wine prefix"
-    wine "$(wine_regsvr32 "$arch")" /s "$(winpath "$build/frame/Kestrune.dll")" || die "regsvr32 failed"
+    wine "$(wine_regsvr32 "$arch")" /s "$(winpath "$build/server/Kestrune.dll")" || die "regsvr32 failed"
     args=("$(winpath "$page")")
     [[ -n "$request" ]] && args+=("$(winpath "$request")")
     wine "$build/tools/pagerun/pagerun.exe" "${args[@]}"
@@ -166,7 +166,7 @@ key_exists() { reg64 query "$1" >/dev/null 2>&1; }
 check_registration() { # ARCH BUILD REGSVR CLSID_ROOT TYPELIB_PLATFORM
     local arch=$1 build=$2 regsvr=$3 root=$4 platform=$5
     local tlkey="HKCR\\TypeLib\\$LIBID\\1.0\\409\\$platform"
-    local dll="$build/frame/Kestrune.dll" module
+    local dll="$build/server/Kestrune.dll" module
     module=$(winpath "$dll")
     expected_registry "$root" "$module" | sort >"$scratch/registry.expected"
 
@@ -202,7 +202,7 @@ register() { # REGSVR DLL
 
 check_probe() { # ARCH BUILD
     local arch=$1 build=$2 probe="$2/tests/wine/probe.exe" module
-    module=$(winpath "$build/frame/Kestrune.dll")
+    module=$(winpath "$build/server/Kestrune.dll")
     if [[ ! -f "$probe" ]]; then fail "$arch: probe.exe built"; return; fi
     wine "$probe" typelib "$module" 2>&1 | tr -d '\r' >"$scratch/typelib.actual"
     same "$arch: type library members, DISPIDs, flags and help strings" "$here/expected/typelib.txt" "$scratch/typelib.actual"
@@ -319,7 +319,7 @@ check_teardown() { # ARCH BUILD
         return
     fi
     if [[ ! -f "$exe" ]]; then fail "$arch: teardown.exe built"; return; fi
-    dll=$(winpath "$build/frame/Kestrune.dll")
+    dll=$(winpath "$build/server/Kestrune.dll")
     for mode in exit unload; do
         dir="$scratch/teardown-$mode"
         mkdir -p "$dir"
@@ -356,7 +356,7 @@ trap 'wine_stop_prefix; rm -rf "$scratch"' EXIT
 for arch in $WINE_ARCHES; do
     build=$build32
     [[ $arch == x64 ]] && build=$build64
-    wine "$(wine_regsvr32 $arch)" /s /u "$(winpath "$build/frame/Kestrune.dll")" >/dev/null 2>&1
+    wine "$(wine_regsvr32 $arch)" /s /u "$(winpath "$build/server/Kestrune.dll")" >/dev/null 2>&1
 done
 
 registration_checks() { # ARCH
@@ -374,7 +374,7 @@ done
 for arch in $WINE_ARCHES; do
     build=$build32
     [[ $arch == x64 ]] && build=$build64
-    register "$(wine_regsvr32 $arch)" "$build/frame/Kestrune.dll" || fail "$arch DLL registered for the checks that follow"
+    register "$(wine_regsvr32 $arch)" "$build/server/Kestrune.dll" || fail "$arch DLL registered for the checks that follow"
 done
 
 client_checks() { # ARCH BUILD

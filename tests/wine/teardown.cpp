@@ -15,8 +15,8 @@
 // goes away under its workers or stays after them.
 #include "platform/win.h"
 
-#include "frame/bstr.h"
-#include "frame/com_ptr.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
 #include "host/page_host.h"
 #include "progress/progress_timer.h"
 #include "progress/upload_manager.h"
@@ -49,16 +49,16 @@ int Fail(const char* what, HRESULT hr)
 }
 
 // Binds upload to a page over the request above and runs Save into tempDir.
-HRESULT Upload(IUpload* upload, const wchar_t* tempDir, frame::ComPtr<host::CScriptingContext>& page)
+HRESULT Upload(IUpload* upload, const wchar_t* tempDir, com::ComPtr<host::CScriptingContext>& page)
 {
     page = host::CreateMemoryPage("POST", {{"Content-Type", "multipart/form-data; boundary=b"}}, std::string(kBody));
     HRESULT hr = upload->OnStartPage(static_cast<IScriptingContext*>(page.Get()));
     if (FAILED(hr))
         return hr;
-    hr = upload->Save(frame::Bstr(WideString(tempDir)).Get());
+    hr = upload->Save(com::Bstr(WideString(tempDir)).Get());
     if (FAILED(hr))
         return hr;
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<IUploadedFileCollection> files;
     LONG count = 0;
     hr = upload->get_Files(files.Receive());
     if (SUCCEEDED(hr))
@@ -68,11 +68,11 @@ HRESULT Upload(IUpload* upload, const wchar_t* tempDir, frame::ComPtr<host::CScr
 
 int ExitAtOnce(const wchar_t* tempDir)
 {
-    frame::ComPtr<IUpload> upload;
+    com::ComPtr<IUpload> upload;
     HRESULT hr = ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload, upload.ReceiveVoid());
     if (FAILED(hr))
         return Fail("CoCreateInstance(Upload)", hr);
-    frame::ComPtr<host::CScriptingContext> page;
+    com::ComPtr<host::CScriptingContext> page;
     hr = Upload(upload.Get(), tempDir, page);
     if (FAILED(hr))
         return Fail("the upload", hr);
@@ -130,15 +130,15 @@ int UnloadUnderRunningWorkers(const wchar_t* tempDir, const wchar_t* dllPath)
     if (!getClassObject)
         return Fail("GetProcAddress(DllGetClassObject)", E_FAIL);
     {
-        frame::ComPtr<IClassFactory> factory;
+        com::ComPtr<IClassFactory> factory;
         HRESULT hr = getClassObject(CLSID_Upload, IID_IClassFactory, factory.ReceiveVoid());
         if (FAILED(hr))
             return Fail("DllGetClassObject(Upload)", hr);
-        frame::ComPtr<IUpload> upload;
+        com::ComPtr<IUpload> upload;
         hr = factory->CreateInstance(nullptr, IID_IUpload, upload.ReceiveVoid());
         if (FAILED(hr))
             return Fail("CreateInstance(Upload)", hr);
-        frame::ComPtr<host::CScriptingContext> page;
+        com::ComPtr<host::CScriptingContext> page;
         hr = Upload(upload.Get(), tempDir, page);
         if (FAILED(hr))
             return Fail("the upload", hr);

@@ -35,9 +35,9 @@ CApplication::CApplication(CApplicationState& state, std::uint64_t page)
     contents_ = CContents::Create(nullptr, state_.Values(), {});
 }
 
-frame::ComPtr<CApplication> CApplication::Create(CApplicationState& state, std::uint64_t page)
+com::ComPtr<CApplication> CApplication::Create(CApplicationState& state, std::uint64_t page)
 {
-    return frame::ComPtr<CApplication>(new CApplication(state, page));
+    return com::ComPtr<CApplication>(new CApplication(state, page));
 }
 
 void CApplication::EndPage() noexcept
@@ -64,7 +64,7 @@ STDMETHODIMP CApplication::putref_Value(BSTR, VARIANT)
 
 STDMETHODIMP CApplication::Lock()
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         state_.Lock(page_);
         return S_OK;
     });

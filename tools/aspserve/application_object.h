@@ -9,7 +9,7 @@
 //   application->EndPage();
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
 #include "tools/aspserve/application_state.h"
@@ -24,7 +24,7 @@ namespace aspserve {
 class CApplication final : public host::CHostObject<IApplicationObject> {
 public:
     /// page: a token that no other running page has (see CApplicationState::Lock).
-    static frame::ComPtr<CApplication> Create(CApplicationState& state, std::uint64_t page);
+    static com::ComPtr<CApplication> Create(CApplicationState& state, std::uint64_t page);
 
     /// Lets the lock go if the page still holds it.
     void EndPage() noexcept;
@@ -45,7 +45,7 @@ private:
 
     CApplicationState& state_;
     const std::uint64_t page_;
-    frame::ComPtr<CContents> contents_;
+    com::ComPtr<CContents> contents_;
 };
 
 } // namespace aspserve

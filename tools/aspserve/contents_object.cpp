@@ -1,6 +1,6 @@
 #include "tools/aspserve/contents_object.h"
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "host/string_enumerator.h"
 
 namespace aspserve {
@@ -45,10 +45,10 @@ bool IsNumber(const VARIANT& v) noexcept
 
 HRESULT NameOf(const VARIANT& key, WideString& name) noexcept
 {
-    frame::Variant text;
+    com::Variant text;
     if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&key), 0, VT_BSTR)))
         return DISP_E_TYPEMISMATCH;
-    name = frame::Bstr::ToWide(text.Get()->bstrVal);
+    name = com::Bstr::ToWide(text.Get()->bstrVal);
     return S_OK;
 }
 
@@ -70,7 +70,7 @@ HRESULT PositionOf(const VARIANT& key, std::size_t count, std::size_t& position)
 HRESULT StoreNamedValue(CValueTable& table, const VARIANT& key, const VARIANT& value,
                         const std::function<void()>& onStore) noexcept
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         WideString name;
         HRESULT hr = NameOf(host::Dereference(key), name);
         if (FAILED(hr))
@@ -78,7 +78,7 @@ HRESULT StoreNamedValue(CValueTable& table, const VARIANT& key, const VARIANT& v
         // Session("name") = Request.Form("name") hands over the collection's item object: as a
         // script's Let does, its default value is what is stored. An object without one is refused.
         const VARIANT& given = host::Dereference(value);
-        frame::Variant defaultValue;
+        com::Variant defaultValue;
         if (given.vt == VT_DISPATCH && given.pdispVal) {
             DISPPARAMS none = {};
             if (FAILED(given.pdispVal->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
@@ -94,7 +94,7 @@ HRESULT StoreNamedValue(CValueTable& table, const VARIANT& key, const VARIANT& v
 
 HRESULT ReadNamedValue(const CValueTable& table, const VARIANT& key, VARIANT* value) noexcept
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         const VARIANT& k = host::Dereference(key);
         if (IsNumber(k)) {
             std::size_t position = 0;
@@ -114,10 +114,9 @@ CContents::CContents(std::shared_ptr<void> owner, CValueTable& table, std::funct
       onStore_(std::move(onStore))
 {}
 
-frame::ComPtr<CContents> CContents::Create(std::shared_ptr<void> owner, CValueTable& table,
-                                           std::function<void()> onStore)
+com::ComPtr<CContents> CContents::Create(std::shared_ptr<void> owner, CValueTable& table, std::function<void()> onStore)
 {
-    return frame::ComPtr<CContents>(new CContents(std::move(owner), table, std::move(onStore)));
+    return com::ComPtr<CContents>(new CContents(std::move(owner), table, std::move(onStore)));
 }
 
 STDMETHODIMP CContents::get_Item(VARIANT VarKey, VARIANT* pvar)
@@ -141,7 +140,7 @@ STDMETHODIMP CContents::get_Key(VARIANT VarKey, VARIANT* pvar)
 {
     if (!pvar)
         return E_POINTER;
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         ::VariantInit(pvar);
         std::size_t position = 0;
         const HRESULT hr = PositionOf(host::Dereference(VarKey), table_.Count(), position);
@@ -165,8 +164,8 @@ STDMETHODIMP CContents::get__NewEnum(IUnknown** ppEnumReturn)
     if (!ppEnumReturn)
         return E_POINTER;
     *ppEnumReturn = nullptr;
-    return frame::ComBoundary([&]() -> HRESULT {
-        frame::ComPtr<IEnumVARIANT> names = host::CStringEnumerator::Create(table_.Names());
+    return com::ComBoundary([&]() -> HRESULT {
+        com::ComPtr<IEnumVARIANT> names = host::CStringEnumerator::Create(table_.Names());
         *ppEnumReturn = names.Detach();
         return S_OK;
     });
@@ -174,7 +173,7 @@ STDMETHODIMP CContents::get__NewEnum(IUnknown** ppEnumReturn)
 
 STDMETHODIMP CContents::Remove(VARIANT VarKey)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         const VARIANT& key = host::Dereference(VarKey);
         if (IsNumber(key)) {
             std::size_t position = 0;

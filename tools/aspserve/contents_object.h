@@ -9,7 +9,7 @@
 //   VBScript:  Session.Contents("cart") = 3 : n = Session.Contents.Count
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
 #include "tools/aspserve/value_table.h"
@@ -24,8 +24,8 @@ namespace aspserve {
 class CContents final : public host::CHostObject<IVariantDictionary> {
 public:
     /// owner keeps table alive as long as the collection lives.
-    static frame::ComPtr<CContents> Create(std::shared_ptr<void> owner, CValueTable& table,
-                                           std::function<void()> onStore);
+    static com::ComPtr<CContents> Create(std::shared_ptr<void> owner, CValueTable& table,
+                                         std::function<void()> onStore);
 
     /// A copy of the value named by key (a string) or at 1-based position key (a number);
     /// VT_EMPTY for an unknown name, DISP_E_BADINDEX for a position past the end.

@@ -14,9 +14,9 @@ CLoopCheck::CLoopCheck(std::shared_ptr<CScriptDeadline> deadline)
     : CHostObject(IID_IDispatch, kMembers), deadline_(std::move(deadline))
 {}
 
-frame::ComPtr<CLoopCheck> CLoopCheck::Create(std::shared_ptr<CScriptDeadline> deadline)
+com::ComPtr<CLoopCheck> CLoopCheck::Create(std::shared_ptr<CScriptDeadline> deadline)
 {
-    return frame::ComPtr<CLoopCheck>(new CLoopCheck(std::move(deadline)));
+    return com::ComPtr<CLoopCheck>(new CLoopCheck(std::move(deadline)));
 }
 
 HRESULT CLoopCheck::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result)

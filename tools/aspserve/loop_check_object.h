@@ -8,7 +8,7 @@
 //   site.AddItem(L"AspServeLoopCheck", check.Get());
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
 #include "tools/aspserve/script_deadline.h"
@@ -19,7 +19,7 @@ namespace aspserve {
 
 class CLoopCheck final : public host::CHostObject<IDispatch> {
 public:
-    static frame::ComPtr<CLoopCheck> Create(std::shared_ptr<CScriptDeadline> deadline);
+    static com::ComPtr<CLoopCheck> Create(std::shared_ptr<CScriptDeadline> deadline);
 
 private:
     explicit CLoopCheck(std::shared_ptr<CScriptDeadline> deadline);

@@ -6,8 +6,8 @@
 
 #include <activscp.h>
 
-#include "frame/bstr.h"
-#include "frame/com_ptr.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
 #include "host/html_text.h"
 #include "host/request.h"
 #include "host/response.h"
@@ -84,8 +84,8 @@ private:
             throw std::runtime_error(std::string(what) + " (" + Hex(hr) + ")");
     }
 
-    frame::ComPtr<IActiveScript> engine_;
-    frame::ComPtr<IActiveScriptParse> parser_;
+    com::ComPtr<IActiveScript> engine_;
+    com::ComPtr<IActiveScriptParse> parser_;
 };
 
 // Writes a 500 page: in place of the page's output when nothing went out yet, after it otherwise.
@@ -93,11 +93,11 @@ void AnswerScriptError(host::CResponse& response, const std::string& detail)
 {
     const std::string page = ErrorPage("500 Internal Server Error", detail);
     response.Clear();
-    frame::Bstr status(WideString(L"500 Internal Server Error"));
-    frame::Bstr type(WideString(L"text/html"));
+    com::Bstr status(WideString(L"500 Internal Server Error"));
+    com::Bstr type(WideString(L"text/html"));
     response.put_Status(status.Get());
     response.put_ContentType(type.Get());
-    frame::Bstr text(WidenText(page, CP_UTF8));
+    com::Bstr text(WidenText(page, CP_UTF8));
     VARIANT value;
     value.vt = VT_BSTR;
     value.bstrVal = text.Get();
@@ -135,38 +135,38 @@ std::string RunAspPage(TPageRequest& page, const TTranslatedPage& program, const
     auto deadline = std::make_shared<CScriptDeadline>([] { return ::GetTickCount64(); }, services.scriptTimeoutSeconds);
     auto checkDeadline = [deadline]() -> HRESULT { return deadline->Check() ? E_FAIL : S_OK; };
 
-    frame::ComPtr<host::CResponse> response = host::CResponse::CreateHttp(channel, codePage);
+    com::ComPtr<host::CResponse> response = host::CResponse::CreateHttp(channel, codePage);
     response->SetBlocks(std::move(blocks));
     response->SetCallCheck(checkDeadline);
     host::CResponse* responseForCodePage = response.Get();
     auto currentCodePage = [responseForCodePage] { return responseForCodePage->CodePage(); };
     if (services.session && services.newSession) {
         const std::string cookie = services.sessions->CookieName() + "=" + services.session->key + "; path=/";
-        frame::Bstr name(WideString(OLESTR("Set-Cookie")));
-        frame::Bstr value(WidenText(cookie, CP_UTF8));
+        com::Bstr name(WideString(OLESTR("Set-Cookie")));
+        com::Bstr value(WidenText(cookie, CP_UTF8));
         response->AddHeader(name.Get(), value.Get());
     }
-    frame::ComPtr<host::CRequest> request =
+    com::ComPtr<host::CRequest> request =
         host::CRequest::Create(page.head, std::move(page.body), std::move(page.serverVariables));
     request->SetTextCodePage(currentCodePage);
     request->SetCallCheck(checkDeadline);
-    frame::ComPtr<host::CScriptingContext> context = host::CScriptingContext::Create(request, response);
-    frame::ComPtr<CServer> server = CServer::Create(
+    com::ComPtr<host::CScriptingContext> context = host::CScriptingContext::Create(request, response);
+    com::ComPtr<CServer> server = CServer::Create(
         page.root.wstring(), page.sitePath, static_cast<IScriptingContext*>(context.Get()), currentCodePage, deadline);
     server->SetCallCheck(checkDeadline);
     context->SetServer(server.Get());
     static std::atomic<std::uint64_t> pageCount{0};
-    frame::ComPtr<CApplication> application = CApplication::Create(*services.application, ++pageCount);
+    com::ComPtr<CApplication> application = CApplication::Create(*services.application, ++pageCount);
     application->SetCallCheck(checkDeadline);
     context->SetApplication(application.Get());
-    frame::ComPtr<CSession> session;
+    com::ComPtr<CSession> session;
     if (services.session) {
         session = CSession::Create(services.session, *services.sessions, currentCodePage,
                                    [responseForCodePage](UINT cp) { return responseForCodePage->SetCodePage(cp); });
         session->SetCallCheck(checkDeadline);
         context->SetSession(session.Get());
     }
-    frame::ComPtr<CLoopCheck> loopCheck = CLoopCheck::Create(deadline);
+    com::ComPtr<CLoopCheck> loopCheck = CLoopCheck::Create(deadline);
     const WideString loopCheckName = WidenText(TPageTranslator::kLoopCheckName, CP_UTF8);
 
     std::string problem;

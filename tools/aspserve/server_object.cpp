@@ -1,7 +1,7 @@
 #include "tools/aspserve/server_object.h"
 
-#include "frame/bstr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
 #include "host/html_text.h"
 #include "host/url_encoding.h"
 #include "tools/aspserve/site_path.h"
@@ -48,19 +48,19 @@ HRESULT CallIfPresent(IDispatch* object, const wchar_t* name, IUnknown* argument
     arg.vt = VT_UNKNOWN;
     arg.punkVal = argument;
     DISPPARAMS params = {argument ? &arg : nullptr, nullptr, argument ? 1u : 0u, 0};
-    frame::Variant result;
+    com::Variant result;
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr);
 }
 
-HRESULT StringArgument(const host::CDispArgs& args, frame::Bstr& out)
+HRESULT StringArgument(const host::CDispArgs& args, com::Bstr& out)
 {
     HRESULT hr = args.Expect(1, 1);
     if (FAILED(hr))
         return hr;
-    frame::Variant text;
+    com::Variant text;
     if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(&args[0]), 0, VT_BSTR)))
         return DISP_E_TYPEMISMATCH;
-    out = frame::Bstr::Attach(text.Get()->bstrVal);
+    out = com::Bstr::Attach(text.Get()->bstrVal);
     text.Get()->vt = VT_EMPTY;
     return S_OK;
 }
@@ -73,10 +73,10 @@ CServer::CServer(std::wstring root, std::string page, IUnknown* context, std::fu
       codePage_(std::move(codePage)), deadline_(std::move(deadline))
 {}
 
-frame::ComPtr<CServer> CServer::Create(std::wstring root, std::string page, IUnknown* context,
-                                       std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline)
+com::ComPtr<CServer> CServer::Create(std::wstring root, std::string page, IUnknown* context,
+                                     std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline)
 {
-    return frame::ComPtr<CServer>(
+    return com::ComPtr<CServer>(
         new CServer(std::move(root), std::move(page), context, std::move(codePage), std::move(deadline)));
 }
 
@@ -107,7 +107,7 @@ STDMETHODIMP CServer::put_ScriptTimeout(LONG lTimeoutSeconds)
 
 STDMETHODIMP CServer::CreateObject(BSTR bstrProgID, IDispatch** ppDispObject)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!ppDispObject)
             return E_POINTER;
         *ppDispObject = nullptr;
@@ -115,7 +115,7 @@ STDMETHODIMP CServer::CreateObject(BSTR bstrProgID, IDispatch** ppDispObject)
         HRESULT hr = ::CLSIDFromProgID(bstrProgID, &clsid);
         if (FAILED(hr))
             return hr;
-        frame::ComPtr<IDispatch> object;
+        com::ComPtr<IDispatch> object;
         hr = ::CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER, IID_IDispatch,
                                 object.ReceiveVoid());
         if (FAILED(hr))
@@ -133,32 +133,32 @@ STDMETHODIMP CServer::CreateObject(BSTR bstrProgID, IDispatch** ppDispObject)
 
 STDMETHODIMP CServer::HTMLEncode(BSTR bstrIn, BSTR* pbstrEncoded)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pbstrEncoded)
             return E_POINTER;
-        frame::Bstr::CopyOut(host::HtmlEncode(frame::Bstr::ToWide(bstrIn)), pbstrEncoded);
+        com::Bstr::CopyOut(host::HtmlEncode(com::Bstr::ToWide(bstrIn)), pbstrEncoded);
         return S_OK;
     });
 }
 
 STDMETHODIMP CServer::URLEncode(BSTR bstrIn, BSTR* pbstrEncoded)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pbstrEncoded)
             return E_POINTER;
-        const std::string bytes = NarrowText(frame::Bstr::ToWide(bstrIn), codePage_());
-        frame::Bstr::CopyOut(WidenText(host::UrlEncode(bytes), CP_UTF8), pbstrEncoded);
+        const std::string bytes = NarrowText(com::Bstr::ToWide(bstrIn), codePage_());
+        com::Bstr::CopyOut(WidenText(host::UrlEncode(bytes), CP_UTF8), pbstrEncoded);
         return S_OK;
     });
 }
 
 STDMETHODIMP CServer::MapPath(BSTR bstrLogicalPath, BSTR* pbstrPhysicalPath)
 {
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         if (!pbstrPhysicalPath)
             return E_POINTER;
         *pbstrPhysicalPath = nullptr;
-        const std::string logical = NarrowText(frame::Bstr::ToWide(bstrLogicalPath), CP_UTF8);
+        const std::string logical = NarrowText(com::Bstr::ToWide(bstrLogicalPath), CP_UTF8);
         const std::optional<std::string> sitePath =
             logical.empty() ? std::optional<std::string>(page_.substr(0, page_.rfind('/') + 1))
                             : SitePathOfInclude(page_, logical, false);
@@ -170,7 +170,7 @@ STDMETHODIMP CServer::MapPath(BSTR bstrLogicalPath, BSTR* pbstrPhysicalPath)
                 c = L'\\';
         while (path.size() > root_.size() && path.back() == L'\\')
             path.pop_back();
-        frame::Bstr::CopyOut(path, pbstrPhysicalPath);
+        com::Bstr::CopyOut(path, pbstrPhysicalPath);
         return S_OK;
     });
 }
@@ -203,7 +203,7 @@ HRESULT CServer::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* r
         return get_ScriptTimeout(&result->lVal);
     }
     if (id == kCreateObject || id == kHTMLEncode || id == kMapPath || id == kURLEncode) {
-        frame::Bstr text;
+        com::Bstr text;
         HRESULT hr = StringArgument(args, text);
         if (FAILED(hr))
             return hr;
@@ -232,7 +232,7 @@ HRESULT CServer::PutMember(DISPID id, const VARIANT& value)
 {
     if (id != kScriptTimeout)
         return DISP_E_MEMBERNOTFOUND;
-    frame::Variant number;
+    com::Variant number;
     if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
         return DISP_E_TYPEMISMATCH;
     return put_ScriptTimeout(number.Get()->lVal);

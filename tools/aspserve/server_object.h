@@ -12,7 +12,7 @@
 //   server->EndPage();
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
 #include "tools/aspserve/script_deadline.h"
@@ -31,8 +31,8 @@ public:
     /// root: the served folder; page: the running page's site path; context: handed to
     /// OnStartPage (not held beyond EndPage); codePage: the page's current code page;
     /// deadline: the page's script deadline.
-    static frame::ComPtr<CServer> Create(std::wstring root, std::string page, IUnknown* context,
-                                         std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline);
+    static com::ComPtr<CServer> Create(std::wstring root, std::string page, IUnknown* context,
+                                       std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline);
 
     /// Calls OnEndPage on every object CreateObject started, newest first, and lets them go.
     void EndPage() noexcept;
@@ -64,7 +64,7 @@ private:
     IUnknown* context_;
     const std::function<UINT()> codePage_;
     const std::shared_ptr<CScriptDeadline> deadline_;
-    std::vector<frame::ComPtr<IDispatch>> started_; // objects whose OnEndPage is due
+    std::vector<com::ComPtr<IDispatch>> started_; // objects whose OnEndPage is due
 };
 
 } // namespace aspserve

@@ -1,6 +1,6 @@
 #include "tools/aspserve/session_object.h"
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 
 namespace aspserve {
 
@@ -30,7 +30,7 @@ const host::TDispMember kMembers[] = {
 
 HRESULT LongFrom(const VARIANT& value, LONG& out) noexcept
 {
-    frame::Variant number;
+    com::Variant number;
     if (FAILED(::VariantChangeType(number.Get(), const_cast<VARIANT*>(&value), 0, VT_I4)))
         return DISP_E_TYPEMISMATCH;
     out = number.Get()->lVal;
@@ -64,10 +64,10 @@ CSession::CSession(std::shared_ptr<TSessionState> state, CSessionStore& store, s
     contents_ = CContents::Create(state_, state_->values, [state = state_, &store] { store.Fix(*state); });
 }
 
-frame::ComPtr<CSession> CSession::Create(std::shared_ptr<TSessionState> state, CSessionStore& store,
-                                         std::function<UINT()> pageCodePage, std::function<bool(UINT)> setPageCodePage)
+com::ComPtr<CSession> CSession::Create(std::shared_ptr<TSessionState> state, CSessionStore& store,
+                                       std::function<UINT()> pageCodePage, std::function<bool(UINT)> setPageCodePage)
 {
-    return frame::ComPtr<CSession>(
+    return com::ComPtr<CSession>(
         new CSession(std::move(state), store, std::move(pageCodePage), std::move(setPageCodePage)));
 }
 
@@ -80,9 +80,9 @@ STDMETHODIMP CSession::get_SessionID(BSTR* pbstrRet)
 {
     if (!pbstrRet)
         return E_POINTER;
-    return frame::ComBoundary([&]() -> HRESULT {
+    return com::ComBoundary([&]() -> HRESULT {
         const std::string id = std::to_string(state_->id);
-        frame::Bstr::CopyOut(WideString(id.begin(), id.end()), pbstrRet);
+        com::Bstr::CopyOut(WideString(id.begin(), id.end()), pbstrRet);
         return S_OK;
     });
 }

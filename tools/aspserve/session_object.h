@@ -10,7 +10,7 @@
 //   context->SetSession(session.Get());
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
 #include "tools/aspserve/contents_object.h"
@@ -27,9 +27,8 @@ class CSession final : public host::CHostObject<ISessionObject> {
 public:
     /// pageCodePage reads the page's current code page; setPageCodePage changes it (false when
     /// the system cannot convert to that code page).
-    static frame::ComPtr<CSession> Create(std::shared_ptr<TSessionState> state, CSessionStore& store,
-                                          std::function<UINT()> pageCodePage,
-                                          std::function<bool(UINT)> setPageCodePage);
+    static com::ComPtr<CSession> Create(std::shared_ptr<TSessionState> state, CSessionStore& store,
+                                        std::function<UINT()> pageCodePage, std::function<bool(UINT)> setPageCodePage);
 
     /// The SessionID as decimal text (Session.SessionID gives it as a number).
     STDMETHODIMP get_SessionID(BSTR* pbstrRet) override;
@@ -61,7 +60,7 @@ private:
     CSessionStore& store_;
     const std::function<UINT()> pageCodePage_;
     const std::function<bool(UINT)> setPageCodePage_;
-    frame::ComPtr<CContents> contents_;
+    com::ComPtr<CContents> contents_;
 };
 
 } // namespace aspserve

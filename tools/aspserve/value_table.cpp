@@ -19,7 +19,7 @@ bool SameName(const WideString& a, const WideString& b) noexcept
     return true;
 }
 
-HRESULT CopyOut(const frame::Variant& stored, VARIANT* value) noexcept
+HRESULT CopyOut(const com::Variant& stored, VARIANT* value) noexcept
 {
     ::VariantInit(value);
     return ::VariantCopy(value, const_cast<VARIANT*>(stored.Get()));
@@ -85,7 +85,7 @@ HRESULT CValueTable::Put(const WideString& name, const VARIANT& value) noexcept
 {
     if (HoldsObject(value))
         return E_INVALIDARG;
-    frame::Variant copy;
+    com::Variant copy;
     const HRESULT hr = ::VariantCopyInd(copy.Get(), const_cast<VARIANT*>(&value));
     if (FAILED(hr))
         return hr;

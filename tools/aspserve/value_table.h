@@ -7,11 +7,11 @@
 //
 //   aspserve::CValueTable table;
 //   table.Put(L"count", value);                  // E_INVALIDARG for an object
-//   frame::Variant copy;
+//   com::Variant copy;
 //   table.Get(L"COUNT", copy.Receive());         // VT_EMPTY when there is none
 #pragma once
 
-#include "frame/variant.h"
+#include "com/variant.h"
 #include "platform/win.h"
 
 #include <mutex>
@@ -54,7 +54,7 @@ private:
     std::size_t FindLocked(const WideString& name) const noexcept;
 
     mutable std::mutex lock_;
-    std::vector<std::pair<WideString, frame::Variant>> values_;
+    std::vector<std::pair<WideString, com::Variant>> values_;
 };
 
 /// True when value (seen through VT_BYREF) is an object, or an array holding one at any depth.

@@ -1,7 +1,7 @@
 #include "tools/kestrune/progress_bar.h"
 
-#include "frame/bstr.h"
-#include "frame/instance_creators.h"
+#include "com/bstr.h"
+#include "server/instance_creators.h"
 
 #include <cmath>
 #include <cstdint>
@@ -70,7 +70,7 @@ void CProgressBar::Finish() noexcept
 bool CProgressBar::Read(IProgress* progress, TProgressSnapshot& s)
 {
     LONG uploaded = 0, total = 0, files = 0;
-    frame::Bstr text;
+    com::Bstr text;
     const bool ok = SUCCEEDED(progress->get_UploadStatus(&s.status)) &&
                     SUCCEEDED(progress->get_UploadedBytes(&uploaded)) && SUCCEEDED(progress->get_TotalBytes(&total)) &&
                     SUCCEEDED(progress->get_UploadedFilesCount(&files)) &&
@@ -115,10 +115,10 @@ void CProgressBar::Poll() noexcept
 {
     try {
         ApartmentScope apartment;
-        frame::ComPtr<IProgress> progress;
-        if (FAILED(frame::CreateProgressInstance(nullptr, IID_IProgress, progress.ReceiveVoid())) || !progress)
+        com::ComPtr<IProgress> progress;
+        if (FAILED(com::CreateProgressInstance(nullptr, IID_IProgress, progress.ReceiveVoid())) || !progress)
             return;
-        frame::Bstr id(id_);
+        com::Bstr id(id_);
         if (FAILED(progress->put_ID(id.Get())))
             return;
         for (;;) {

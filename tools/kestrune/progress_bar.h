@@ -8,7 +8,7 @@
 // Render is the pure part: one snapshot of the figures to one line of text.
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "platform/win.h"
 
 #include "kestrune_idl.h"

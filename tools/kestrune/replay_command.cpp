@@ -1,10 +1,10 @@
 #include "tools/kestrune/replay_command.h"
 
-#include "frame/bstr.h"
-#include "frame/com_ptr.h"
-#include "frame/failure_reason.h"
-#include "frame/guid.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
+#include "com/failure_reason.h"
+#include "com/guid.h"
+#include "com/variant.h"
 #include "host/page_host.h"
 #include "platform/win.h"
 #include "platform/posix/debug_output.h"
@@ -82,7 +82,7 @@ std::u16string Utf16(const WideString& text)
     return std::u16string(text.begin(), text.end());
 }
 
-std::u16string Utf16(const frame::Bstr& text)
+std::u16string Utf16(const com::Bstr& text)
 {
     return text.Get() ? std::u16string(text.Get(), text.Get() + text.Length()) : std::u16string();
 }
@@ -151,7 +151,7 @@ public:
     {
         platform::SetDebugOutputHook([this](const WCHAR* text) {
             std::u16string line(text);
-            const std::u16string prefix(frame::kFailureReasonPrefix.begin(), frame::kFailureReasonPrefix.end());
+            const std::u16string prefix(com::kFailureReasonPrefix.begin(), com::kFailureReasonPrefix.end());
             if (!line.starts_with(prefix))
                 return;
             line.erase(0, prefix.size());
@@ -196,23 +196,23 @@ private:
 
 // Item(index) of either collection, as a script's Files(i) or Form(i).
 template <class Collection>
-frame::ComPtr<IDispatch> ItemAt(Collection* collection, LONG index)
+com::ComPtr<IDispatch> ItemAt(Collection* collection, LONG index)
 {
-    frame::Variant key;
+    com::Variant key;
     key.Get()->vt = VT_I4;
     key.Get()->lVal = index;
-    frame::Variant item;
+    com::Variant item;
     if (FAILED(collection->Item(*key.Get(), item.Get())) || item.Type() != VT_DISPATCH)
         return {};
-    return frame::ComPtr<IDispatch>(item.Get()->pdispVal);
+    return com::ComPtr<IDispatch>(item.Get()->pdispVal);
 }
 
 // The upload's status as a progress page reads it under its ID: code, text and reason.
-void WriteStatus(JsonWriter& json, const frame::Bstr& id)
+void WriteStatus(JsonWriter& json, const com::Bstr& id)
 {
-    frame::ComPtr<IProgress2> progress;
+    com::ComPtr<IProgress2> progress;
     UploadState code = Waiting;
-    frame::Bstr text, reason;
+    com::Bstr text, reason;
     if (SUCCEEDED(::CoCreateInstance(CLSID_Progress, nullptr, CLSCTX_INPROC_SERVER, IID_IProgress2,
                                      progress.ReceiveVoid())) &&
         progress && SUCCEEDED(progress->put_ID(id.Get()))) {
@@ -235,15 +235,15 @@ void WriteForm(JsonWriter& json, IUpload* upload)
 {
     json.Key("form");
     json.BeginArray();
-    frame::ComPtr<ITextFieldCollection> form;
+    com::ComPtr<ITextFieldCollection> form;
     LONG count = 0;
     if (SUCCEEDED(upload->get_Form(form.Receive())) && form && SUCCEEDED(form->get_Count(&count))) {
         for (LONG i = 1; i <= count; ++i) {
-            frame::ComPtr<ITextField> field;
-            frame::QueryInterfaceTo(ItemAt(form.Get(), i).Get(), IID_ITextField, field);
+            com::ComPtr<ITextField> field;
+            com::QueryInterfaceTo(ItemAt(form.Get(), i).Get(), IID_ITextField, field);
             if (!field)
                 continue;
-            frame::Bstr name, value, contentType;
+            com::Bstr name, value, contentType;
             LONG length = 0;
             field->get_FieldName(name.Receive());
             field->get_Value(value.Receive());
@@ -268,15 +268,15 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
 {
     json.Key("files");
     json.BeginArray();
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<IUploadedFileCollection> files;
     LONG count = 0;
     if (SUCCEEDED(upload->get_Files(files.Receive())) && files && SUCCEEDED(files->get_Count(&count))) {
         for (LONG i = 1; i <= count; ++i) {
-            frame::ComPtr<IUploadedFile> file;
-            frame::QueryInterfaceTo(ItemAt(files.Get(), i).Get(), IID_IUploadedFile, file);
+            com::ComPtr<IUploadedFile> file;
+            com::QueryInterfaceTo(ItemAt(files.Get(), i).Get(), IID_IUploadedFile, file);
             if (!file)
                 continue;
-            frame::Bstr field, clientPath, contentType, extension, safeName, tempName;
+            com::Bstr field, clientPath, contentType, extension, safeName, tempName;
             LONG size = 0, imageWidth = 0, imageHeight = 0;
             VARIANT_BOOL isImage = VARIANT_FALSE;
             file->get_FieldName(field.Receive());
@@ -329,7 +329,7 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
                     const bool existed = std::filesystem::exists(target);
                     reasons.Take();
                     const HRESULT hr =
-                        file->SaveAs(frame::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
+                        file->SaveAs(com::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
                     saveReason = reasons.Take();
                     if (SUCCEEDED(hr))
                         savedAs = wideTarget;
@@ -442,7 +442,7 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
         return 2;
     }
 
-    frame::ComPtr<host::CScriptingContext> page;
+    com::ComPtr<host::CScriptingContext> page;
     try {
         if (!std::filesystem::is_regular_file(options.request))
             throw std::runtime_error("cannot read " + options.request.string() + ": not a readable file");
@@ -469,7 +469,7 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
     // Scoped so that the Upload object and its files are gone before the directory is removed.
     HRESULT saved = E_FAIL;
     {
-        frame::ComPtr<IUpload2> upload;
+        com::ComPtr<IUpload2> upload;
         const HRESULT created =
             ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload2, upload.ReceiveVoid());
         if (FAILED(created) || !upload) {
@@ -497,13 +497,13 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
         if (options.id)
             id = WideFromUtf8(*options.id);
         else if (showBar)
-            id = frame::GuidToString([] {
+            id = com::GuidToString([] {
                 GUID g{};
                 ::CoCreateGuid(&g);
                 return g;
             }());
         if (!id.empty())
-            upload->put_ID(frame::Bstr(id).Get());
+            upload->put_ID(com::Bstr(id).Get());
 
         LastFailureReason reasons;
         std::optional<std::u16string> saveReason;
@@ -511,7 +511,7 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
             std::unique_ptr<CProgressBar> bar;
             if (showBar)
                 bar = std::make_unique<CProgressBar>(id, stderr);
-            saved = upload->Save(frame::Bstr(tempDir).Get());
+            saved = upload->Save(com::Bstr(tempDir).Get());
             saveReason = reasons.Take();
             if (bar)
                 bar->Finish();
@@ -530,7 +530,7 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
             json.String(*saveReason);
         }
         json.EndObject();
-        frame::Bstr finalId;
+        com::Bstr finalId;
         upload->get_ID(finalId.Receive());
         json.Key("id");
         json.String(Utf16(finalId));

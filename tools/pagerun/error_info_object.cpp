@@ -1,7 +1,7 @@
 #include "tools/pagerun/error_info_object.h"
 
-#include "frame/com_ptr.h"
-#include "frame/variant.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 
 namespace pagerun {
 
@@ -22,17 +22,17 @@ HRESULT CErrorInfoObject::InvokeMember(DISPID id, const host::CDispArgs& args, V
     HRESULT hr = args.Expect(1, 1);
     if (FAILED(hr))
         return hr;
-    frame::Variant text;
+    com::Variant text;
     hr = ::VariantChangeType(text.Get(), &args[0], 0, VT_BSTR);
     if (FAILED(hr))
         return hr;
-    frame::ComPtr<ICreateErrorInfo> create;
+    com::ComPtr<ICreateErrorInfo> create;
     hr = ::CreateErrorInfo(create.Receive());
     if (FAILED(hr))
         return hr;
     create->SetDescription(text.Get()->bstrVal);
     create->SetSource(const_cast<LPOLESTR>(L"pagerun"));
-    frame::ComPtr<IErrorInfo> info;
+    com::ComPtr<IErrorInfo> info;
     hr = create->QueryInterface(IID_IErrorInfo, info.ReceiveVoid());
     return FAILED(hr) ? hr : ::SetErrorInfo(0, info.Get());
 }

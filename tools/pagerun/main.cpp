@@ -11,7 +11,7 @@
 
 #include <activscp.h>
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "host/page_host.h"
 #include "tools/pagerun/error_info_object.h"
 #include "tools/pagerun/script_site.h"
@@ -116,12 +116,11 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
         const std::string bytes = ToUtf8(text);
         std::fwrite(bytes.data(), 1, bytes.size(), stdout);
     };
-    frame::ComPtr<host::CScriptingContext> context = requestPath
-                                                         ? host::OpenCapturedPage(requestPath, sink)
-                                                         : host::CreateMemoryPage("GET", {}, std::string(), sink);
+    com::ComPtr<host::CScriptingContext> context = requestPath ? host::OpenCapturedPage(requestPath, sink)
+                                                               : host::CreateMemoryPage("GET", {}, std::string(), sink);
 
-    frame::ComPtr<IRequest> request;
-    frame::ComPtr<IResponse> response;
+    com::ComPtr<IRequest> request;
+    com::ComPtr<IResponse> response;
     Check(context->get_Request(request.Receive()), "Request");
     Check(context->get_Response(response.Receive()), "Response");
 
@@ -129,15 +128,15 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
     site.AddItem(L"Request", request.Get());
     site.AddItem(L"Response", response.Get());
     site.AddItem(L"ScriptingContext", static_cast<IScriptingContext*>(context.Get()));
-    frame::ComPtr<pagerun::CErrorInfoObject> errorInfo(new pagerun::CErrorInfoObject());
+    com::ComPtr<pagerun::CErrorInfoObject> errorInfo(new pagerun::CErrorInfoObject());
     site.AddItem(L"ErrorInfo", errorInfo.Get());
 
     CLSID vbscript;
     Check(::CLSIDFromProgID(L"VBScript", &vbscript), "CLSIDFromProgID(VBScript)");
-    frame::ComPtr<IActiveScript> engine;
+    com::ComPtr<IActiveScript> engine;
     Check(::CoCreateInstance(vbscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine.ReceiveVoid()),
           "creating the VBScript engine");
-    frame::ComPtr<IActiveScriptParse> parser;
+    com::ComPtr<IActiveScriptParse> parser;
     Check(engine->QueryInterface(IID_IActiveScriptParse, parser.ReceiveVoid()), "IActiveScriptParse");
     Check(parser->InitNew(), "InitNew");
     Check(engine->SetScriptSite(&site), "SetScriptSite");

@@ -1,7 +1,7 @@
 #include "tools/pagerun/script_site.h"
 
-#include "frame/bstr.h"
-#include "frame/guid.h"
+#include "com/bstr.h"
+#include "com/guid.h"
 
 #include <cwctype>
 
@@ -22,14 +22,14 @@ WideString Folded(const OLECHAR* text)
 
 void CScriptSite::AddItem(const WideString& name, IUnknown* object)
 {
-    items_[Folded(name.c_str())] = frame::ComPtr<IUnknown>(object);
+    items_[Folded(name.c_str())] = com::ComPtr<IUnknown>(object);
 }
 
 STDMETHODIMP CScriptSite::QueryInterface(REFIID iid, void** ppv)
 {
     if (!ppv)
         return E_POINTER;
-    if (frame::SameGuid(iid, IID_IUnknown) || frame::SameGuid(iid, IID_IActiveScriptSite)) {
+    if (com::SameGuid(iid, IID_IUnknown) || com::SameGuid(iid, IID_IActiveScriptSite)) {
         AddRef();
         *ppv = static_cast<IActiveScriptSite*>(this);
         return S_OK;
@@ -97,8 +97,8 @@ STDMETHODIMP CScriptSite::OnScriptError(IActiveScriptError* error)
         if (info.pfnDeferredFillIn)
             info.pfnDeferredFillIn(&info);
         recorded.code = info.scode ? info.scode : static_cast<HRESULT>(info.wCode ? 0x800A0000 | info.wCode : E_FAIL);
-        recorded.description = frame::Bstr::ToWide(info.bstrDescription);
-        recorded.source = frame::Bstr::ToWide(info.bstrSource);
+        recorded.description = com::Bstr::ToWide(info.bstrDescription);
+        recorded.source = com::Bstr::ToWide(info.bstrSource);
         ::SysFreeString(info.bstrDescription);
         ::SysFreeString(info.bstrSource);
         ::SysFreeString(info.bstrHelpFile);

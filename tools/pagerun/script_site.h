@@ -3,7 +3,7 @@
 // error the engine reports.
 #pragma once
 
-#include "frame/com_ptr.h"
+#include "com/com_ptr.h"
 #include "platform/win.h"
 
 #include <activscp.h>
@@ -49,7 +49,7 @@ public:
 private:
     // The site lives on pagerun's stack for the whole run; the count only satisfies COM.
     volatile LONG refs_ = 1;
-    std::map<WideString, frame::ComPtr<IUnknown>> items_;
+    std::map<WideString, com::ComPtr<IUnknown>> items_;
     std::optional<TScriptError> error_;
 };
 

@@ -34,7 +34,7 @@ TEST(ApplicationState, ReadChangeWriteUnderTheLockLosesNoUpdate)
         pages.emplace_back([&application, p] {
             for (int i = 0; i < kRounds; ++i) {
                 application.Lock(p);
-                frame::Variant count;
+                com::Variant count;
                 application.Values().Get(OLESTR("count"), count.Get());
                 VARIANT next;
                 ::VariantInit(&next);
@@ -48,7 +48,7 @@ TEST(ApplicationState, ReadChangeWriteUnderTheLockLosesNoUpdate)
     }
     for (std::thread& page : pages)
         page.join();
-    frame::Variant count;
+    com::Variant count;
     application.Values().Get(OLESTR("count"), count.Get());
     ASSERT_EQ(VT_I4, count.Type());
     EXPECT_EQ(kPages * kRounds, count.Get()->lVal);

@@ -3,8 +3,8 @@
 // the server's Windows code); these run in the Windows unit suite under Wine. Calls the Windows
 // VBScript engine makes and Wine's does not (Session("x") = 1 reaches the default member with an
 // argument) are covered here, since no page under Wine can make them.
-#include "frame/bstr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
 #include "host/string_list.h"
 #include "tools/aspserve/application_object.h"
 #include "tools/aspserve/loop_check_object.h"
@@ -78,12 +78,12 @@ HRESULT Put(IDispatch* object, DISPID id, std::vector<VARIANT> index, VARIANT va
     return hr;
 }
 
-WideString TextOf(const frame::Variant& v)
+WideString TextOf(const com::Variant& v)
 {
-    frame::Variant text;
+    com::Variant text;
     if (FAILED(::VariantChangeType(text.Get(), const_cast<VARIANT*>(v.Get()), 0, VT_BSTR)))
         return OLESTR("<not text>");
-    return frame::Bstr::ToWide(text.Get()->bstrVal);
+    return com::Bstr::ToWide(text.Get()->bstrVal);
 }
 
 class PageObjects : public ::testing::Test {
@@ -97,7 +97,7 @@ protected:
                          20};
     UINT pageCodePage_ = 1252;
 
-    frame::ComPtr<CSession> NewSession(std::shared_ptr<TSessionState>& state)
+    com::ComPtr<CSession> NewSession(std::shared_ptr<TSessionState>& state)
     {
         EXPECT_TRUE(store_.Enter(
             "", [](auto) {}, state));
@@ -115,11 +115,11 @@ protected:
 TEST_F(PageObjects, SessionDefaultMemberStoresAndReadsValuesAndKeepsTheSession)
 {
     std::shared_ptr<TSessionState> state;
-    frame::ComPtr<CSession> session = NewSession(state);
+    com::ComPtr<CSession> session = NewSession(state);
     // Session("Color") = "blue" and Session("count") = 3, as the Windows engine calls them.
     EXPECT_EQ(S_OK, Put(session.Get(), DISPID_VALUE, {Text(OLESTR("Color"))}, Text(OLESTR("blue"))));
     EXPECT_EQ(S_OK, Put(session.Get(), IdOf(session.Get(), OLESTR("Contents")), {Text(OLESTR("count"))}, Long(3)));
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, Get(session.Get(), DISPID_VALUE, {Text(OLESTR("COLOR"))}, value.Get()));
     EXPECT_EQ(WideString(OLESTR("blue")), TextOf(value));
     EXPECT_EQ(S_OK, Get(session.Get(), IdOf(session.Get(), OLESTR("value")), {Text(OLESTR("count"))}, value.Receive()));
@@ -141,15 +141,15 @@ TEST_F(PageObjects, SessionDefaultMemberStoresAndReadsValuesAndKeepsTheSession)
 TEST_F(PageObjects, SessionStoresTheDefaultValueOfAnObjectAndRefusesOtherObjects)
 {
     std::shared_ptr<TSessionState> state;
-    frame::ComPtr<CSession> session = NewSession(state);
+    com::ComPtr<CSession> session = NewSession(state);
     // Session("name") = Request.Form("name"): the item's text is stored.
-    frame::ComPtr<host::CStringList> item = host::CStringList::Create({OLESTR("Jürg")});
+    com::ComPtr<host::CStringList> item = host::CStringList::Create({OLESTR("Jürg")});
     VARIANT object;
     ::VariantInit(&object);
     object.vt = VT_DISPATCH;
     object.pdispVal = item.Detach();
     EXPECT_EQ(S_OK, Put(session.Get(), DISPID_VALUE, {Text(OLESTR("name"))}, object));
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, state->values.Get(OLESTR("name"), value.Get()));
     EXPECT_EQ(VT_BSTR, value.Type());
     EXPECT_EQ(WideString(OLESTR("Jürg")), TextOf(value));
@@ -168,14 +168,14 @@ TEST_F(PageObjects, SessionStoresTheDefaultValueOfAnObjectAndRefusesOtherObjects
 TEST_F(PageObjects, ContentsCountsNamesPositionsAndRemovals)
 {
     std::shared_ptr<TSessionState> state;
-    frame::ComPtr<CSession> session = NewSession(state);
-    frame::Variant contentsValue;
+    com::ComPtr<CSession> session = NewSession(state);
+    com::Variant contentsValue;
     ASSERT_EQ(S_OK, Get(session.Get(), IdOf(session.Get(), OLESTR("Contents")), {}, contentsValue.Get()));
     ASSERT_EQ(VT_DISPATCH, contentsValue.Type());
     IDispatch* contents = contentsValue.Get()->pdispVal;
     for (const OLECHAR* name : {OLESTR("a"), OLESTR("b"), OLESTR("c")})
         EXPECT_EQ(S_OK, Put(contents, DISPID_VALUE, {Text(name)}, Text(name)));
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, Get(contents, IdOf(contents, OLESTR("Count")), {}, value.Get()));
     EXPECT_EQ(3, value.Get()->lVal);
     EXPECT_EQ(S_OK, Get(contents, IdOf(contents, OLESTR("Key")), {Long(2)}, value.Receive()));
@@ -194,9 +194,9 @@ TEST_F(PageObjects, ContentsCountsNamesPositionsAndRemovals)
 TEST_F(PageObjects, SessionCodePageChangesThePageAndIsRemembered)
 {
     std::shared_ptr<TSessionState> state;
-    frame::ComPtr<CSession> session = NewSession(state);
+    com::ComPtr<CSession> session = NewSession(state);
     const DISPID codePage = IdOf(session.Get(), OLESTR("CodePage"));
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, Get(session.Get(), codePage, {}, value.Get()));
     EXPECT_EQ(1252, value.Get()->lVal); // the page's until the session asks for one
     EXPECT_EQ(S_OK, Put(session.Get(), codePage, {}, Long(65001)));
@@ -210,17 +210,17 @@ TEST_F(PageObjects, SessionCodePageChangesThePageAndIsRemembered)
 TEST(ApplicationObject, LockKeepsOtherPagesWaitingUntilUnlockOrTheEndOfThePage)
 {
     CApplicationState state;
-    frame::ComPtr<CApplication> first = CApplication::Create(state, 1);
-    frame::ComPtr<CApplication> second = CApplication::Create(state, 2);
-    frame::Variant ignored;
+    com::ComPtr<CApplication> first = CApplication::Create(state, 1);
+    com::ComPtr<CApplication> second = CApplication::Create(state, 2);
+    com::Variant ignored;
     ASSERT_EQ(S_OK, Get(first.Get(), IdOf(first.Get(), OLESTR("Lock")), {}, ignored.Get()));
     EXPECT_EQ(S_OK, Put(first.Get(), DISPID_VALUE, {Text(OLESTR("n"))}, Long(41)));
     std::atomic<bool> locked{false};
     std::thread other([&] {
         second->Lock();
         locked = true;
-        frame::Variant n;
-        second->get_Value(frame::Bstr(WideString(OLESTR("N"))).Get(), n.Get());
+        com::Variant n;
+        second->get_Value(com::Bstr(WideString(OLESTR("N"))).Get(), n.Get());
         EXPECT_EQ(42, n.Get()->lVal); // sees what the first page wrote before it let go
         second->UnLock();
     });
@@ -236,9 +236,9 @@ TEST(LoopCheck, ExpiredFailsOnceAfterTheDeadlineThenStaysTrue)
 {
     std::uint64_t now = 0;
     auto deadline = std::make_shared<CScriptDeadline>([&] { return now; }, 3);
-    frame::ComPtr<aspserve::CLoopCheck> check = aspserve::CLoopCheck::Create(deadline);
+    com::ComPtr<aspserve::CLoopCheck> check = aspserve::CLoopCheck::Create(deadline);
     const DISPID expired = IdOf(check.Get(), OLESTR("Expired"));
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, Get(check.Get(), expired, {}, value.Get()));
     EXPECT_EQ(VARIANT_FALSE, value.Get()->boolVal);
     now = 3000;
@@ -251,11 +251,11 @@ TEST(LoopCheck, ExpiredFailsOnceAfterTheDeadlineThenStaysTrue)
 TEST(ServerObject, ScriptTimeoutMayGrowButNotShrinkBelowTheServersSetting)
 {
     auto deadline = std::make_shared<CScriptDeadline>([] { return std::uint64_t{0}; }, 90);
-    frame::ComPtr<aspserve::CServer> server = aspserve::CServer::Create(
+    com::ComPtr<aspserve::CServer> server = aspserve::CServer::Create(
         L"C:\\site", "/a.asp", nullptr, [] { return 1252u; }, deadline);
     const DISPID timeout = IdOf(server.Get(), OLESTR("ScriptTimeout"));
     EXPECT_EQ(S_OK, Put(server.Get(), timeout, {}, Long(10)));
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, Get(server.Get(), timeout, {}, value.Get()));
     EXPECT_EQ(90, value.Get()->lVal);
     EXPECT_EQ(S_OK, Put(server.Get(), timeout, {}, Long(600)));

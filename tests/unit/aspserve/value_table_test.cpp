@@ -1,6 +1,6 @@
 #include "tools/aspserve/value_table.h"
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 
 #include <gtest/gtest.h>
 
@@ -19,7 +19,7 @@ VARIANT Long(LONG value)
 
 LONG LongOf(const CValueTable& table, const OLECHAR* name)
 {
-    frame::Variant v;
+    com::Variant v;
     EXPECT_EQ(S_OK, table.Get(name, v.Get()));
     return v.Type() == VT_I4 ? v.Get()->lVal : -1;
 }
@@ -35,10 +35,10 @@ TEST(ValueTable, NamesIgnoreCaseAndKeepTheirFirstPlace)
     EXPECT_EQ(WideString(OLESTR("Count")), table.NameAt(0));
     EXPECT_EQ(WideString(OLESTR("other")), table.NameAt(1));
     EXPECT_EQ(std::nullopt, table.NameAt(2));
-    frame::Variant missing;
+    com::Variant missing;
     EXPECT_EQ(S_OK, table.Get(OLESTR("none"), missing.Get()));
     EXPECT_EQ(VT_EMPTY, missing.Type());
-    frame::Variant at;
+    com::Variant at;
     EXPECT_EQ(DISP_E_BADINDEX, table.GetAt(2, at.Get()));
     EXPECT_EQ(S_OK, table.GetAt(1, at.Receive()));
     EXPECT_EQ(2, at.Get()->lVal);
@@ -47,7 +47,7 @@ TEST(ValueTable, NamesIgnoreCaseAndKeepTheirFirstPlace)
 TEST(ValueTable, StoredValuesAreCopiesOfWhatTheScriptHeld)
 {
     CValueTable table;
-    frame::Variant text;
+    com::Variant text;
     text.Get()->vt = VT_BSTR;
     text.Get()->bstrVal = ::SysAllocString(OLESTR("abc"));
     VARIANT reference; // a script variable arrives as a reference to it
@@ -57,10 +57,10 @@ TEST(ValueTable, StoredValuesAreCopiesOfWhatTheScriptHeld)
     EXPECT_EQ(S_OK, table.Put(OLESTR("t"), reference));
     ::SysFreeString(text.Get()->bstrVal);
     text.Get()->bstrVal = ::SysAllocString(OLESTR("changed"));
-    frame::Variant stored;
+    com::Variant stored;
     ASSERT_EQ(S_OK, table.Get(OLESTR("t"), stored.Get()));
     ASSERT_EQ(VT_BSTR, stored.Type());
-    EXPECT_EQ(WideString(OLESTR("abc")), frame::Bstr::ToWide(stored.Get()->bstrVal));
+    EXPECT_EQ(WideString(OLESTR("abc")), com::Bstr::ToWide(stored.Get()->bstrVal));
 }
 
 TEST(ValueTable, ObjectsAndArraysHoldingThemAreRefused)
@@ -69,7 +69,7 @@ TEST(ValueTable, ObjectsAndArraysHoldingThemAreRefused)
     SAFEARRAYBOUND bound = {2, 0};
     SAFEARRAY* array = ::SafeArrayCreate(VT_VARIANT, 1, &bound);
     ASSERT_NE(nullptr, array);
-    frame::Variant holder;
+    com::Variant holder;
     holder.Get()->vt = VT_ARRAY | VT_VARIANT;
     holder.Get()->parray = array;
     EXPECT_EQ(S_OK, table.Put(OLESTR("plain"), *holder.Get())); // an array of numbers is fine

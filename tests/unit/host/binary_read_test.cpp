@@ -13,8 +13,8 @@ namespace {
 using host_test::BinaryRead;
 using host_test::PatternBody;
 
-frame::ComPtr<host::CScriptingContext> PageOver(std::unique_ptr<host::CMemoryBodySource> source,
-                                                std::size_t contentLength)
+com::ComPtr<host::CScriptingContext> PageOver(std::unique_ptr<host::CMemoryBodySource> source,
+                                              std::size_t contentLength)
 {
     return host::CreatePage(host::MakeRequestHead("POST", {}, contentLength), std::move(source));
 }
@@ -135,8 +135,8 @@ TEST(BinaryRead, BadCountsAndFailingSourcesLeaveBothVariantsAndTheBodyAlone)
     auto page = PageOver(std::move(source), body.size());
     auto request = host_test::RequestOf(page.Get());
 
-    frame::Variant count;
-    frame::Variant data;
+    com::Variant count;
+    com::Variant data;
     count.Get()->vt = VT_I4;
     count.Get()->lVal = -1;
     EXPECT_EQ(E_INVALIDARG, request->BinaryRead(count.Get(), data.Get()));

@@ -2,9 +2,9 @@
 // the component does, and reading the answers back.
 #pragma once
 
-#include "frame/bstr.h"
-#include "frame/com_ptr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_ptr.h"
+#include "com/variant.h"
 #include "platform/win.h"
 
 #include <asptlb.h>
@@ -42,7 +42,7 @@ inline std::string BytesOf(const VARIANT& v)
 /// BinaryRead with a count of the given type, as the component (VT_UI4) or a script would.
 inline TRead BinaryRead(IRequest* request, LONGLONG wanted, VARTYPE type = VT_UI4)
 {
-    frame::Variant count;
+    com::Variant count;
     count.Get()->vt = type;
     switch (type) {
     case VT_I2: count.Get()->iVal = static_cast<SHORT>(wanted); break;
@@ -50,7 +50,7 @@ inline TRead BinaryRead(IRequest* request, LONGLONG wanted, VARTYPE type = VT_UI
     case VT_I8: count.Get()->llVal = wanted; break;
     default: count.Get()->ulVal = static_cast<ULONG>(wanted); break;
     }
-    frame::Variant data;
+    com::Variant data;
     TRead read;
     read.hr = request->BinaryRead(count.Get(), data.Get());
     read.countType = count.Type();
@@ -65,22 +65,22 @@ inline TRead BinaryRead(IRequest* request, LONGLONG wanted, VARTYPE type = VT_UI
 /// converted to a string in place.
 inline WideString ServerVariable(IRequest* request, const OLECHAR* name)
 {
-    frame::ComPtr<IRequestDictionary> variables;
+    com::ComPtr<IRequestDictionary> variables;
     EXPECT_EQ(S_OK, request->get_ServerVariables(variables.Receive()));
-    frame::Variant key;
+    com::Variant key;
     key.Get()->vt = VT_BSTR;
     key.Get()->bstrVal = ::SysAllocString(name);
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, variables->get_Item(*key.Get(), value.Receive()));
     EXPECT_EQ(VT_DISPATCH, value.Type());
     EXPECT_EQ(S_OK, ::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
-    return frame::Bstr::ToWide(value.Get()->bstrVal);
+    return com::Bstr::ToWide(value.Get()->bstrVal);
 }
 
 /// The Request of a scripting context.
-inline frame::ComPtr<IRequest> RequestOf(IScriptingContext* context)
+inline com::ComPtr<IRequest> RequestOf(IScriptingContext* context)
 {
-    frame::ComPtr<IRequest> request;
+    com::ComPtr<IRequest> request;
     EXPECT_EQ(S_OK, context->get_Request(request.Receive()));
     return request;
 }

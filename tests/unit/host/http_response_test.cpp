@@ -2,8 +2,8 @@
 // page may still make once the head went out.
 #include "host/response.h"
 
-#include "frame/bstr.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/variant.h"
 #include "host_test_support.h"
 
 #include <gtest/gtest.h>
@@ -82,7 +82,7 @@ protected:
     }
 
     CRecordingChannel channel_;
-    frame::ComPtr<host::CResponse> response_ = host::CResponse::CreateHttp(channel_, CP_UTF8);
+    com::ComPtr<host::CResponse> response_ = host::CResponse::CreateHttp(channel_, CP_UTF8);
 };
 
 TEST_F(HttpResponse, ABufferedPageGoesOutWholeWithItsLengthAndHeaders)
@@ -90,7 +90,7 @@ TEST_F(HttpResponse, ABufferedPageGoesOutWholeWithItsLengthAndHeaders)
     ASSERT_EQ(S_OK, Put(response_.Get(), OLESTR("ContentType"), Text(W("application/json"))));
     ASSERT_EQ(S_OK, Put(response_.Get(), OLESTR("Charset"), Text(W("utf-8"))));
     ASSERT_EQ(S_OK, Put(response_.Get(), OLESTR("Status"), Text(W("201 Created"))));
-    frame::Bstr name(W("X-Upload")), value(W("yes"));
+    com::Bstr name(W("X-Upload")), value(W("yes"));
     ASSERT_EQ(S_OK, response_->AddHeader(name.Get(), value.Get()));
     ASSERT_EQ(S_OK, Write(W("{\"a\":")));
     ASSERT_EQ(S_OK, Write(WideString{OLECHAR(0xE9)}));
@@ -146,7 +146,7 @@ TEST_F(HttpResponse, EndStopsThePageAndLaterWritesAreRefused)
 TEST_F(HttpResponse, RedirectAnswers302WithTheLocationAndEndsThePage)
 {
     ASSERT_EQ(S_OK, Write(W("discarded")));
-    frame::Bstr url(W("/done.asp?x=1"));
+    com::Bstr url(W("/done.asp?x=1"));
     EXPECT_EQ(host::CResponse::kPageEnded, response_->Redirect(url.Get()));
     response_->Finish();
     EXPECT_EQ("302 Object moved", channel_.status);
@@ -156,7 +156,7 @@ TEST_F(HttpResponse, RedirectAnswers302WithTheLocationAndEndsThePage)
 
 TEST_F(HttpResponse, HeaderInjectionAndBadStatusesAreRefused)
 {
-    frame::Bstr badName(W("X Bad")), crlfValue(W("a\r\nSet-Cookie: x")), name(W("X-Ok")), value(W("v"));
+    com::Bstr badName(W("X Bad")), crlfValue(W("a\r\nSet-Cookie: x")), name(W("X-Ok")), value(W("v"));
     EXPECT_EQ(E_INVALIDARG, response_->AddHeader(badName.Get(), value.Get()));
     EXPECT_EQ(E_INVALIDARG, response_->AddHeader(name.Get(), crlfValue.Get()));
     for (const char* status : {"20 OK", "abc", "2000 x", "200\r\nX: y", ""})

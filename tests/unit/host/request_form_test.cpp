@@ -14,16 +14,16 @@ using host_test::W;
 
 WideString ItemOf(IRequestDictionary* collection, const char* name)
 {
-    frame::Variant key;
+    com::Variant key;
     key.Get()->vt = VT_BSTR;
     key.Get()->bstrVal = ::SysAllocString(W(name).c_str());
-    frame::Variant value;
+    com::Variant value;
     EXPECT_EQ(S_OK, collection->get_Item(*key.Get(), value.Receive()));
     EXPECT_EQ(S_OK, ::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
-    return frame::Bstr::ToWide(value.Get()->bstrVal);
+    return com::Bstr::ToWide(value.Get()->bstrVal);
 }
 
-frame::ComPtr<host::CRequest> RequestWith(const std::string& target, const std::string& type, const std::string& body)
+com::ComPtr<host::CRequest> RequestWith(const std::string& target, const std::string& type, const std::string& body)
 {
     host::THttpRequestHead head = host::MakeRequestHead("POST", {{"Content-Type", type}}, body.size());
     head.target = target;
@@ -35,7 +35,7 @@ TEST(RequestForm, QueryStringAndFormDecodeInTheTextCodePage)
     auto request = RequestWith("/p.asp?id=%7Bx%7D&n=%C3%A9&n=2", "application/x-www-form-urlencoded; charset=utf-8",
                                "name=J%C3%BCrg+K&empty=");
     request->SetTextCodePage([] { return static_cast<UINT>(CP_UTF8); });
-    frame::ComPtr<IRequestDictionary> query, form;
+    com::ComPtr<IRequestDictionary> query, form;
     ASSERT_EQ(S_OK, request->get_QueryString(query.Receive()));
     EXPECT_EQ(W("{x}"), ItemOf(query.Get(), "ID"));
     EXPECT_EQ((WideString{OLECHAR(0xE9), ',', ' ', '2'}), ItemOf(query.Get(), "n"));
@@ -49,13 +49,13 @@ TEST(RequestForm, QueryStringAndFormDecodeInTheTextCodePage)
 TEST(RequestForm, AfterFormBinaryReadFailsAndTheOtherWayRound)
 {
     auto first = RequestWith("/", "application/x-www-form-urlencoded", "a=1");
-    frame::ComPtr<IRequestDictionary> form;
+    com::ComPtr<IRequestDictionary> form;
     ASSERT_EQ(S_OK, first->get_Form(form.Receive()));
     EXPECT_EQ(E_FAIL, host_test::BinaryRead(first.Get(), 1).hr);
 
     auto second = RequestWith("/", "multipart/form-data; boundary=b", "--b--");
     EXPECT_EQ(S_OK, host_test::BinaryRead(second.Get(), 2).hr);
-    frame::ComPtr<IRequestDictionary> none;
+    com::ComPtr<IRequestDictionary> none;
     EXPECT_EQ(E_FAIL, second->get_Form(none.Receive()));
     EXPECT_FALSE(none);
     EXPECT_EQ("b--", host_test::BinaryRead(second.Get(), 10).bytes); // the body was left alone
@@ -64,7 +64,7 @@ TEST(RequestForm, AfterFormBinaryReadFailsAndTheOtherWayRound)
 TEST(RequestForm, AMultipartBodyIsNotReadByFormOrByRequestLookups)
 {
     auto request = RequestWith("/u.asp?id=7", "multipart/form-data; boundary=b", "--b--");
-    frame::Variant result;
+    com::Variant result;
     VARIANT name;
     ::VariantInit(&name);
     name.vt = VT_BSTR;
@@ -74,7 +74,7 @@ TEST(RequestForm, AMultipartBodyIsNotReadByFormOrByRequestLookups)
                                     result.Get(), nullptr, nullptr));
     ::VariantClear(&name);
     ASSERT_EQ(VT_BSTR, result.Type());
-    EXPECT_EQ(W("7"), frame::Bstr::ToWide(result.Get()->bstrVal));
+    EXPECT_EQ(W("7"), com::Bstr::ToWide(result.Get()->bstrVal));
     EXPECT_EQ(0, request->BytesDelivered());
     EXPECT_EQ("--b--", host_test::BinaryRead(request.Get(), 100).bytes);
 }
@@ -88,11 +88,11 @@ TEST(RequestForm, RequestLookupFallsBackToFormThenServerVariables)
         name.vt = VT_BSTR;
         name.bstrVal = ::SysAllocString(W(key).c_str());
         DISPPARAMS params = {&name, nullptr, 1, 0};
-        frame::Variant result;
+        com::Variant result;
         EXPECT_EQ(S_OK,
                   request->Invoke(DISPID_VALUE, IID_NULL, 0, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr));
         ::VariantClear(&name);
-        return frame::Bstr::ToWide(result.Get()->bstrVal);
+        return com::Bstr::ToWide(result.Get()->bstrVal);
     };
     EXPECT_EQ(W("1"), lookUp("q"));
     EXPECT_EQ(W("2"), lookUp("f"));

@@ -50,9 +50,9 @@ VARIANT Short(SHORT n)
 
 WideString AsString(VARIANT* v)
 {
-    frame::Variant text;
+    com::Variant text;
     EXPECT_EQ(S_OK, ::VariantChangeType(text.Get(), v, 0, VT_BSTR));
-    return frame::Bstr::ToWide(text.Get()->bstrVal);
+    return com::Bstr::ToWide(text.Get()->bstrVal);
 }
 
 class ScriptDispatch : public ::testing::Test {
@@ -61,24 +61,24 @@ protected:
         : page_(host::CreateMemoryPage("POST", {{"Content-Type", "text/plain"}}, "0123456789",
                                        [this](const WideString& text) { written_ += text; }))
     {
-        frame::Variant request;
+        com::Variant request;
         EXPECT_EQ(S_OK, Call(page_.Get(), OLESTR("request"), {}, request.Get(), DISPATCH_PROPERTYGET));
         EXPECT_EQ(VT_DISPATCH, request.Type());
-        request_ = frame::ComPtr<IDispatch>(request.Get()->pdispVal);
-        frame::Variant response;
+        request_ = com::ComPtr<IDispatch>(request.Get()->pdispVal);
+        com::Variant response;
         EXPECT_EQ(S_OK, Call(page_.Get(), OLESTR("Response"), {}, response.Get()));
-        response_ = frame::ComPtr<IDispatch>(response.Get()->pdispVal);
+        response_ = com::ComPtr<IDispatch>(response.Get()->pdispVal);
     }
 
-    frame::ComPtr<host::CScriptingContext> page_;
-    frame::ComPtr<IDispatch> request_;
-    frame::ComPtr<IDispatch> response_;
+    com::ComPtr<host::CScriptingContext> page_;
+    com::ComPtr<IDispatch> request_;
+    com::ComPtr<IDispatch> response_;
     WideString written_;
 };
 
 TEST_F(ScriptDispatch, ServerVariablesWithAnArgumentReachTheDefaultMemberAndConvertToText)
 {
-    frame::Variant method;
+    com::Variant method;
     VARIANT name = Text(OLESTR("request_method"));
     EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("ServerVariables"), {name}, method.Get()));
     ::VariantClear(&name);
@@ -86,7 +86,7 @@ TEST_F(ScriptDispatch, ServerVariablesWithAnArgumentReachTheDefaultMemberAndConv
     EXPECT_EQ(W("POST"), AsString(method.Get()));
 
     // Request.ServerVariables first, then ("CONTENT_TYPE") on the collection.
-    frame::Variant collection, type;
+    com::Variant collection, type;
     EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("SERVERVARIABLES"), {}, collection.Get(), DISPATCH_PROPERTYGET));
     name = Text(OLESTR("CONTENT_TYPE"));
     DISPPARAMS params = {&name, nullptr, 1, 0};
@@ -102,7 +102,7 @@ TEST_F(ScriptDispatch, ServerVariablesWithAnArgumentReachTheDefaultMemberAndConv
 
 TEST_F(ScriptDispatch, BinaryReadWritesTheCountBackIntoTheScriptVariable)
 {
-    frame::Variant total;
+    com::Variant total;
     EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("TotalBytes"), {}, total.Get()));
     EXPECT_EQ(VT_I4, total.Type());
     EXPECT_EQ(10, total.Get()->lVal);
@@ -112,7 +112,7 @@ TEST_F(ScriptDispatch, BinaryReadWritesTheCountBackIntoTheScriptVariable)
     ::VariantInit(&byRef);
     byRef.vt = VT_BYREF | VT_VARIANT;
     byRef.pvarVal = &variable;
-    frame::Variant data;
+    com::Variant data;
     EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("BinaryRead"), {byRef}, data.Get()));
     EXPECT_EQ("0123", host_test::BytesOf(*data.Get()));
     EXPECT_EQ(VT_I4, variable.vt);
@@ -154,7 +154,7 @@ TEST_F(ScriptDispatch, CallsThatCannotBeServedGiveTheErrorsAScriptEngineExpects)
     EXPECT_EQ(DISP_E_UNKNOWNNAME, request_->GetIDsOfNames(IID_NULL, unknown, 1, 0, &id));
     EXPECT_EQ(DISPID_UNKNOWN, id);
 
-    frame::Variant result;
+    com::Variant result;
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     EXPECT_EQ(DISP_E_MEMBERNOTFOUND,
               request_->Invoke(777, IID_NULL, 0, DISPATCH_METHOD, &none, result.Get(), nullptr, nullptr));
@@ -179,14 +179,14 @@ TEST_F(ScriptDispatch, CallsThatCannotBeServedGiveTheErrorsAScriptEngineExpects)
 
 TEST_F(ScriptDispatch, TheContextHandsOutCountedReferencesThatOutliveIt)
 {
-    frame::ComPtr<IUnknown> unknown(static_cast<IScriptingContext*>(page_.Get()));
-    frame::ComPtr<IScriptingContext> context;
-    ASSERT_EQ(S_OK, frame::QueryInterfaceTo(unknown.Get(), IID_IScriptingContext, context));
-    frame::ComPtr<IRequest> notHere;
-    EXPECT_EQ(E_NOINTERFACE, frame::QueryInterfaceTo(unknown.Get(), IID_IRequest, notHere));
+    com::ComPtr<IUnknown> unknown(static_cast<IScriptingContext*>(page_.Get()));
+    com::ComPtr<IScriptingContext> context;
+    ASSERT_EQ(S_OK, com::QueryInterfaceTo(unknown.Get(), IID_IScriptingContext, context));
+    com::ComPtr<IRequest> notHere;
+    EXPECT_EQ(E_NOINTERFACE, com::QueryInterfaceTo(unknown.Get(), IID_IRequest, notHere));
 
-    frame::ComPtr<IRequest> request;
-    frame::ComPtr<IResponse> response;
+    com::ComPtr<IRequest> request;
+    com::ComPtr<IResponse> response;
     ASSERT_EQ(S_OK, context->get_Request(request.Receive()));
     ASSERT_EQ(S_OK, context->get_Response(response.Receive()));
     EXPECT_EQ(E_POINTER, context->get_Request(nullptr));
@@ -208,47 +208,47 @@ TEST_F(ScriptDispatch, TheContextHandsOutCountedReferencesThatOutliveIt)
 
 TEST_F(ScriptDispatch, ForEachOverServerVariablesEnumeratesTheirNames)
 {
-    frame::Variant collection, enumResult;
+    com::Variant collection, enumResult;
     ASSERT_EQ(S_OK, Call(request_.Get(), OLESTR("ServerVariables"), {}, collection.Get()));
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     ASSERT_EQ(S_OK,
               collection.Get()->pdispVal->Invoke(DISPID_NEWENUM, IID_NULL, 0, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
                                                  &none, enumResult.Get(), nullptr, nullptr));
     ASSERT_EQ(VT_UNKNOWN, enumResult.Type());
-    frame::ComPtr<IEnumVARIANT> names;
-    ASSERT_EQ(S_OK, frame::QueryInterfaceTo(enumResult.Get()->punkVal, IID_IEnumVARIANT, names));
+    com::ComPtr<IEnumVARIANT> names;
+    ASSERT_EQ(S_OK, com::QueryInterfaceTo(enumResult.Get()->punkVal, IID_IEnumVARIANT, names));
 
     VARIANT items[2];
     ULONG fetched = 0;
     ASSERT_EQ(S_OK, names->Next(2, items, &fetched));
     ASSERT_EQ(2u, fetched);
-    EXPECT_EQ(W("REQUEST_METHOD"), frame::Bstr::ToWide(items[0].bstrVal));
-    EXPECT_EQ(W("CONTENT_TYPE"), frame::Bstr::ToWide(items[1].bstrVal));
+    EXPECT_EQ(W("REQUEST_METHOD"), com::Bstr::ToWide(items[0].bstrVal));
+    EXPECT_EQ(W("CONTENT_TYPE"), com::Bstr::ToWide(items[1].bstrVal));
     ::VariantClear(&items[0]);
     ::VariantClear(&items[1]);
 
-    frame::ComPtr<IEnumVARIANT> copy;
+    com::ComPtr<IEnumVARIANT> copy;
     ASSERT_EQ(S_OK, names->Clone(copy.Receive()));
     EXPECT_EQ(S_FALSE, names->Skip(1000));
     EXPECT_EQ(S_FALSE, names->Next(2, items, &fetched));
     EXPECT_EQ(0u, fetched);
     ASSERT_EQ(S_OK, copy->Next(1, items, nullptr)); // the clone kept the position
-    EXPECT_EQ(W("CONTENT_LENGTH"), frame::Bstr::ToWide(items[0].bstrVal));
+    EXPECT_EQ(W("CONTENT_LENGTH"), com::Bstr::ToWide(items[0].bstrVal));
     ::VariantClear(&items[0]);
     EXPECT_EQ(E_POINTER, copy->Next(2, items, nullptr));
     ASSERT_EQ(S_OK, names->Reset());
     ASSERT_EQ(S_OK, names->Next(1, items, nullptr));
-    EXPECT_EQ(W("REQUEST_METHOD"), frame::Bstr::ToWide(items[0].bstrVal));
+    EXPECT_EQ(W("REQUEST_METHOD"), com::Bstr::ToWide(items[0].bstrVal));
     ::VariantClear(&items[0]);
 
     // The last name is that of the last header: "HTTP_CONTENT_LENGTH" (added by the page).
     int count = 0;
-    frame::ComPtr<IRequestDictionary> dictionary;
-    ASSERT_EQ(S_OK, frame::QueryInterfaceTo(collection.Get()->pdispVal, IID_IRequestDictionary, dictionary));
+    com::ComPtr<IRequestDictionary> dictionary;
+    ASSERT_EQ(S_OK, com::QueryInterfaceTo(collection.Get()->pdispVal, IID_IRequestDictionary, dictionary));
     ASSERT_EQ(S_OK, dictionary->get_Count(&count));
     ASSERT_EQ(S_OK, names->Skip(static_cast<ULONG>(count - 2)));
     ASSERT_EQ(S_OK, names->Next(1, items, nullptr));
-    EXPECT_EQ(W("HTTP_CONTENT_LENGTH"), frame::Bstr::ToWide(items[0].bstrVal));
+    EXPECT_EQ(W("HTTP_CONTENT_LENGTH"), com::Bstr::ToWide(items[0].bstrVal));
     ::VariantClear(&items[0]);
     EXPECT_EQ(S_FALSE, names->Next(1, items, nullptr));
 }
@@ -257,7 +257,7 @@ TEST_F(ScriptDispatch, ACallCheckRefusesScriptCallsButNotTheComponentsVtable)
 {
     HRESULT verdict = S_OK;
     page_->Request().SetCallCheck([&] { return verdict; });
-    frame::Variant total;
+    com::Variant total;
     EXPECT_EQ(S_OK, Call(request_.Get(), OLESTR("TotalBytes"), {}, total.Get()));
     verdict = E_FAIL;
     EXPECT_EQ(E_FAIL, Call(request_.Get(), OLESTR("TotalBytes"), {}, total.Receive()));
@@ -284,7 +284,7 @@ private:
         ++puts;
         if (index.Count() != 1 || index[0].vt != VT_BSTR || v.vt != VT_I2)
             return DISP_E_TYPEMISMATCH;
-        name = frame::Bstr::ToWide(index[0].bstrVal);
+        name = com::Bstr::ToWide(index[0].bstrVal);
         value = v.iVal;
         return S_OK;
     }
@@ -292,11 +292,11 @@ private:
 
 TEST(HostObject, APutWithAnArgumentReachesPutIndexedMember)
 {
-    frame::ComPtr<CIndexedProbe> probe(new CIndexedProbe());
+    com::ComPtr<CIndexedProbe> probe(new CIndexedProbe());
     // obj("count") = 7 as a script engine sends it: the value first and named, then the index.
-    frame::Variant name;
+    com::Variant name;
     *name.Get() = Text(OLESTR("count"));
-    frame::Variant seven;
+    com::Variant seven;
     *seven.Get() = Short(7);
     VARIANT args[2] = {*seven.Get(), *name.Get()};
     DISPID named = DISPID_PROPERTYPUT;
@@ -320,14 +320,14 @@ TEST(StringList, DefaultValueJoinsAndIndexesCountFromOne)
     int count = 0;
     ASSERT_EQ(S_OK, list->get_Count(&count));
     EXPECT_EQ(3, count);
-    frame::Variant value;
+    com::Variant value;
     VARIANT missing;
     ::VariantInit(&missing);
     ASSERT_EQ(S_OK, list->get_Item(missing, value.Receive()));
-    EXPECT_EQ(W("a, b c, "), frame::Bstr::ToWide(value.Get()->bstrVal));
+    EXPECT_EQ(W("a, b c, "), com::Bstr::ToWide(value.Get()->bstrVal));
     VARIANT index = Short(2);
     ASSERT_EQ(S_OK, list->get_Item(index, value.Receive()));
-    EXPECT_EQ(W("b c"), frame::Bstr::ToWide(value.Get()->bstrVal));
+    EXPECT_EQ(W("b c"), com::Bstr::ToWide(value.Get()->bstrVal));
     index.iVal = 4;
     EXPECT_EQ(DISP_E_BADINDEX, list->get_Item(index, value.Receive()));
     VARIANT word = Text(OLESTR("two"));

@@ -10,8 +10,8 @@ namespace {
 using host_test::ServerVariable;
 using host_test::W;
 
-frame::ComPtr<IRequest> RequestWith(std::string method, std::vector<host::THttpRequestHead::THeader> headers,
-                                    std::string body = "")
+com::ComPtr<IRequest> RequestWith(std::string method, std::vector<host::THttpRequestHead::THeader> headers,
+                                  std::string body = "")
 {
     auto page = host::CreateMemoryPage(std::move(method), std::move(headers), std::move(body));
     return host_test::RequestOf(page.Get());
@@ -71,20 +71,20 @@ TEST(ServerVariables, CollectionCountKeyAndNumericItem)
     ASSERT_EQ(S_OK, variables->get_Count(&count));
     ASSERT_EQ(static_cast<int>(variables->Variables().size()), count);
 
-    frame::Variant index;
+    com::Variant index;
     index.Get()->vt = VT_I4;
-    frame::Variant key;
+    com::Variant key;
     for (LONG i = 1; i <= count; ++i) {
         index.Get()->lVal = i;
         ASSERT_EQ(S_OK, variables->get_Key(*index.Get(), key.Receive()));
         ASSERT_EQ(VT_BSTR, key.Type());
-        EXPECT_EQ(variables->Variables()[i - 1].name, frame::Bstr::ToWide(key.Get()->bstrVal));
+        EXPECT_EQ(variables->Variables()[i - 1].name, com::Bstr::ToWide(key.Get()->bstrVal));
     }
     index.Get()->lVal = count;
-    frame::Variant value;
+    com::Variant value;
     ASSERT_EQ(S_OK, variables->get_Item(*index.Get(), value.Receive()));
     ASSERT_EQ(S_OK, ::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
-    EXPECT_EQ(variables->Variables().back().value, frame::Bstr::ToWide(value.Get()->bstrVal));
+    EXPECT_EQ(variables->Variables().back().value, com::Bstr::ToWide(value.Get()->bstrVal));
 
     for (const LONG bad : {LONG(0), LONG(count + 1)}) {
         index.Get()->lVal = bad;
@@ -97,19 +97,19 @@ TEST(ServerVariables, CollectionCountKeyAndNumericItem)
 TEST(ServerVariables, TheRequestHandsOutOneCollectionWithCountedReferences)
 {
     auto request = RequestWith("GET", {});
-    frame::ComPtr<IRequestDictionary> first, second;
+    com::ComPtr<IRequestDictionary> first, second;
     ASSERT_EQ(S_OK, request->get_ServerVariables(first.Receive()));
     ASSERT_EQ(S_OK, request->get_ServerVariables(second.Receive()));
     EXPECT_EQ(first.Get(), second.Get());
     EXPECT_EQ(E_POINTER, request->get_ServerVariables(nullptr));
     request.Reset();
     // The collection outlives the request that gave it.
-    frame::Variant key, value;
+    com::Variant key, value;
     key.Get()->vt = VT_BSTR;
     key.Get()->bstrVal = ::SysAllocString(OLESTR("REQUEST_METHOD"));
     EXPECT_EQ(S_OK, first->get_Item(*key.Get(), value.Receive()));
     EXPECT_EQ(S_OK, ::VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR));
-    EXPECT_EQ(W("GET"), frame::Bstr::ToWide(value.Get()->bstrVal));
+    EXPECT_EQ(W("GET"), com::Bstr::ToWide(value.Get()->bstrVal));
 }
 
 } // namespace

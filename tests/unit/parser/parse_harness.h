@@ -120,7 +120,7 @@ public:
         TField field;
         field.name = Narrow(text.GetName());
         field.contentType = Narrow(text.GetContentType());
-        const frame::Bstr value = text.TakeValue();
+        const com::Bstr value = text.TakeValue();
         field.wideValue = WideString(value.Get(), value.Length());
         field.value = Narrow(field.wideValue);
         field.data.assign(text.GetData().begin(), text.GetData().end());

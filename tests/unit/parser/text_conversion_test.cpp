@@ -23,7 +23,7 @@ WideString Convert(const std::string& text, std::int32_t codePage, std::int32_t 
     options.charRefsMode = mode;
     const CPostTextCvrt converter(&options);
     WideString wide = converter.Convert(text);
-    const frame::Bstr value = converter.ConvertToBstr(text);
+    const com::Bstr value = converter.ConvertToBstr(text);
     EXPECT_EQ(::SysStringByteLen(value.Get()), wide.size() * sizeof(OLECHAR)) << testing::PrintToString(text);
     EXPECT_EQ(WideString(value.Get(), value.Length()), wide) << testing::PrintToString(text);
     return wide;

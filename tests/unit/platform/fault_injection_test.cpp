@@ -2,10 +2,10 @@
 // failing call leaves behind. (POSIX only: on Windows the real platform answers.)
 #ifndef _WIN32
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "platform/posix/fault_injection.h"
 #include "platform/win.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -131,9 +131,9 @@ TEST(FaultInjection, AllocationsFailOnTheArmedThreadOnly)
 TEST(FaultInjection, AFailedShrinkLeavesTheStringAsItWas)
 {
     faults::Scope scope;
-    frame::Bstr b(WideString(OLESTR("abcdef")));
+    com::Bstr b(WideString(OLESTR("abcdef")));
     faults::FailCall(faults::Point::BstrAlloc, 0);
-    EXPECT_THROW(b.Truncate(2), frame::ComError);
+    EXPECT_THROW(b.Truncate(2), com::ComError);
     EXPECT_EQ(WideString(b.Get(), b.Length()), WideString(OLESTR("abcdef")));
     b.Truncate(2);
     EXPECT_EQ(WideString(b.Get(), b.Length()), WideString(OLESTR("ab")));

@@ -1,8 +1,8 @@
 // The Progress object as a progress page uses it.
 #include "progress/progress.h"
 
-#include "frame/bstr.h"
-#include "frame/instance_creators.h"
+#include "com/bstr.h"
+#include "server/instance_creators.h"
 #include "progress_test_support.h"
 
 #include <gtest/gtest.h>
@@ -16,11 +16,11 @@ protected:
     MtaScope apartment_;
 };
 
-frame::ComPtr<IUploadStatisticsControl> RegisterStatistics(WideString id)
+com::ComPtr<IUploadStatisticsControl> RegisterStatistics(WideString id)
 {
     auto stats = NewStatistics();
-    frame::ComPtr<IUploadMetadata> m;
-    EXPECT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, m), S_OK);
+    com::ComPtr<IUploadMetadata> m;
+    EXPECT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, m), S_OK);
     IUploadMetadata* raw = m.Get();
     Manager().Register(id, raw);
     return stats;
@@ -35,7 +35,7 @@ UploadState Status(IProgress* p)
 
 WideString StatusString(IProgress* p)
 {
-    frame::Bstr text;
+    com::Bstr text;
     EXPECT_EQ(p->get_UploadStatusString(text.Receive()), S_OK);
     return text.ToWide();
 }
@@ -60,7 +60,7 @@ TEST_F(ProgressTest, WithoutAnIdEveryFigureFails)
     EXPECT_EQ(p->CancelUpload(), E_FAIL);
     EXPECT_EQ(p->get_PercentDone(nullptr), E_INVALIDARG);
 
-    frame::Bstr id;
+    com::Bstr id;
     ASSERT_EQ(p->get_ID(id.Receive()), S_OK);
     ASSERT_NE(id.Get(), nullptr); // an empty string, not a null one
     EXPECT_EQ(id.Length(), 0u);
@@ -92,7 +92,7 @@ TEST_F(ProgressTest, FollowsARegisteredUploadByIdExactly)
     auto stats = RegisterStatistics(OLESTR("prog-live"));
     ASSERT_EQ(stats->put_TotalBytes(4000), S_OK);
     ASSERT_EQ(stats->AddUploadedBytes(1000), S_OK);
-    frame::Bstr file(OLESTR("C:\\Users\\me\\big.iso"));
+    com::Bstr file(OLESTR("C:\\Users\\me\\big.iso"));
     ASSERT_EQ(stats->put_CurrentlyProcessedFileName(file.Get()), S_OK);
 
     EXPECT_EQ(Status(p.Get()), Uploading);
@@ -100,7 +100,7 @@ TEST_F(ProgressTest, FollowsARegisteredUploadByIdExactly)
     DOUBLE percent = 0;
     EXPECT_EQ(p->get_PercentDone(&percent), S_OK);
     EXPECT_DOUBLE_EQ(percent, 25.0);
-    frame::Bstr name;
+    com::Bstr name;
     EXPECT_EQ(p->get_CurrentFileName(name.Receive()), S_OK);
     EXPECT_EQ(name.ToWide(), OLESTR("C:\\Users\\me\\big.iso"));
     EXPECT_EQ(Status(other.Get()), Waiting); // case matters
@@ -147,17 +147,17 @@ TEST_F(ProgressTest, DoesNotKeepTheStatisticsAlive)
 TEST_F(ProgressTest, CreatableAloneOrAggregated)
 {
     auto outer = NewProgress(WideString()); // any object can stand in as the outer object
-    frame::ComPtr<IUnknown> inner;
-    EXPECT_EQ(frame::CreateProgressInstance(outer.Get(), IID_IProgress, inner.ReceiveVoid()), CLASS_E_NOAGGREGATION);
-    ASSERT_EQ(frame::CreateProgressInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()), S_OK);
-    frame::ComPtr<IProgress> aggregated;
-    ASSERT_EQ(frame::QueryInterfaceTo(inner.Get(), IID_IProgress, aggregated), S_OK);
-    frame::Bstr id(OLESTR("prog-aggregated"));
+    com::ComPtr<IUnknown> inner;
+    EXPECT_EQ(com::CreateProgressInstance(outer.Get(), IID_IProgress, inner.ReceiveVoid()), CLASS_E_NOAGGREGATION);
+    ASSERT_EQ(com::CreateProgressInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()), S_OK);
+    com::ComPtr<IProgress> aggregated;
+    ASSERT_EQ(com::QueryInterfaceTo(inner.Get(), IID_IProgress, aggregated), S_OK);
+    com::Bstr id(OLESTR("prog-aggregated"));
     EXPECT_EQ(aggregated->put_ID(id.Get()), S_OK);
     EXPECT_EQ(Status(aggregated.Get()), Waiting);
 
-    frame::ComPtr<ISupportErrorInfo> errorInfo;
-    ASSERT_EQ(frame::QueryInterfaceTo(outer.Get(), IID_ISupportErrorInfo, errorInfo), S_OK);
+    com::ComPtr<ISupportErrorInfo> errorInfo;
+    ASSERT_EQ(com::QueryInterfaceTo(outer.Get(), IID_ISupportErrorInfo, errorInfo), S_OK);
     EXPECT_EQ(errorInfo->InterfaceSupportsErrorInfo(IID_IProgress), S_OK);
 }
 

@@ -1,7 +1,7 @@
 #include "progress_test_support.h"
 
-#include "frame/bstr.h"
-#include "frame/instance_creators.h"
+#include "com/bstr.h"
+#include "server/instance_creators.h"
 
 #include <gtest/gtest.h>
 
@@ -14,25 +14,25 @@ namespace progress_test {
 Subscriber NewSubscriber(HRESULT answer)
 {
     Subscriber s;
-    EXPECT_EQ(frame::CreateComObject(s), S_OK);
+    EXPECT_EQ(com::CreateComObject(s), S_OK);
     if (s)
         s->answer = answer;
     return s;
 }
 
-frame::ComPtr<IUploadStatisticsControl> NewStatistics()
+com::ComPtr<IUploadStatisticsControl> NewStatistics()
 {
-    frame::ComPtr<IUploadStatisticsControl> stats;
-    EXPECT_EQ(frame::CreateUploadMetadataInstance(nullptr, IID_IUploadStatisticsControl, stats.ReceiveVoid()), S_OK);
+    com::ComPtr<IUploadStatisticsControl> stats;
+    EXPECT_EQ(com::CreateUploadMetadataInstance(nullptr, IID_IUploadStatisticsControl, stats.ReceiveVoid()), S_OK);
     return stats;
 }
 
-frame::ComPtr<IProgress> NewProgress(const WideString& id)
+com::ComPtr<IProgress> NewProgress(const WideString& id)
 {
-    frame::ComPtr<IProgress> progress;
-    EXPECT_EQ(frame::CreateProgressInstance(nullptr, IID_IProgress, progress.ReceiveVoid()), S_OK);
+    com::ComPtr<IProgress> progress;
+    EXPECT_EQ(com::CreateProgressInstance(nullptr, IID_IProgress, progress.ReceiveVoid()), S_OK);
     if (progress && !id.empty()) {
-        frame::Bstr text(id);
+        com::Bstr text(id);
         EXPECT_EQ(progress->put_ID(text.Get()), S_OK);
     }
     return progress;
@@ -107,7 +107,7 @@ public:
     {
 #ifdef _WIN32
         ::CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        frame::ComPtr<IUnknown> factory;
+        com::ComPtr<IUnknown> factory;
         if (SUCCEEDED(
                 CKestruneModule::Instance().GetClassObject(CLSID_UploadMetadata, IID_IUnknown, factory.ReceiveVoid())))
             ::CoRegisterClassObject(CLSID_UploadMetadata, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,

@@ -3,9 +3,9 @@
 // statistics and Progress objects through their class objects.
 #pragma once
 
-#include "frame/com_object.h"
-#include "frame/com_ptr.h"
-#include "frame/module.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
+#include "server/module.h"
 #include "platform/win.h"
 
 #include "kestrune_idl.h"
@@ -82,7 +82,7 @@ public:
 
 /// A timer subscriber that counts its runs and answers `answer`. Like the product's statistics it
 /// aggregates the free-threaded marshaler, so the GIT hands the timer's thread the object itself.
-class CCountingSubscriber : public frame::ComObjectRoot, public ITimerSubscriber {
+class CCountingSubscriber : public com::ComObjectRoot, public ITimerSubscriber {
 public:
     KESTRUNE_INTERFACE_TABLE(CCountingSubscriber, KESTRUNE_INTERFACE(CCountingSubscriber, ITimerSubscriber),
                              KESTRUNE_INTERFACE_AGGREGATE(CCountingSubscriber, IMarshal, marshaler_))
@@ -100,17 +100,17 @@ protected:
     HRESULT FinalConstruct() { return ::CoCreateFreeThreadedMarshaler(ControllingUnknown(), marshaler_.Receive()); }
 
 private:
-    frame::ComPtr<IUnknown> marshaler_;
+    com::ComPtr<IUnknown> marshaler_;
 };
 
-using Subscriber = frame::ComPtr<frame::ComObject<CCountingSubscriber>>;
+using Subscriber = com::ComPtr<com::ComObject<CCountingSubscriber>>;
 
 /// A new subscriber answering `answer` from Run.
 Subscriber NewSubscriber(HRESULT answer = S_OK);
 
 /// A new statistics object, created the way the updater creates it.
-frame::ComPtr<IUploadStatisticsControl> NewStatistics();
+com::ComPtr<IUploadStatisticsControl> NewStatistics();
 /// A new Progress object (plain) following id.
-frame::ComPtr<IProgress> NewProgress(const WideString& id);
+com::ComPtr<IProgress> NewProgress(const WideString& id);
 
 } // namespace progress_test

@@ -1,7 +1,7 @@
 // Many uploads at once, each followed by progress readers on other threads, some cancelled from
 // a reader mid-body. Each upload is an Upload object's Save over a page-host request.
-#include "frame/bstr.h"
-#include "frame/com_object.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
 #include "host/page_host.h"
 #include "progress_test_support.h"
 #include "upload/upload.h"
@@ -100,14 +100,14 @@ void SaveWithProgress(TUploadRun& run, const std::string& body, const WideString
                               body.size()),
         std::make_unique<CGatedSource>(body, body.size() / 2, cancelled));
 
-    frame::ComPtr<frame::ComObject<CUpload>> upload;
-    ASSERT_EQ(frame::CreateComObject(upload), S_OK);
+    com::ComPtr<com::ComObject<CUpload>> upload;
+    ASSERT_EQ(com::CreateComObject(upload), S_OK);
     ASSERT_EQ(upload->OnStartPage(page.Get()), S_OK);
-    ASSERT_EQ(upload->put_ID(frame::Bstr(run.id).Get()), S_OK);
-    run.saved = upload->Save(frame::Bstr(tempDir).Get());
+    ASSERT_EQ(upload->put_ID(com::Bstr(run.id).Get()), S_OK);
+    run.saved = upload->Save(com::Bstr(tempDir).Get());
 
-    frame::ComPtr<IUploadedFileCollection> files;
-    frame::ComPtr<ITextFieldCollection> texts;
+    com::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<ITextFieldCollection> texts;
     ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
     ASSERT_EQ(upload->get_Form(texts.Receive()), S_OK);
     EXPECT_EQ(files->get_Count(&run.files), S_OK);
@@ -127,7 +127,7 @@ void ReadProgress(const WideString& id, bool cancel, std::atomic<int>& failures)
         LONG l;
         VARIANT_BOOL b;
         UploadState s = Waiting;
-        frame::Bstr text, name;
+        com::Bstr text, name;
         const HRESULT results[] = {p->get_BytesPerSecondAverage(&d),
                                    p->get_BytesPerSecondCurrent(&d),
                                    p->get_PercentDone(&d),

@@ -1,7 +1,7 @@
 // The progress timer: subscriptions, ticks reaching subscribers, and its worker's life.
 #include "progress/progress_timer.h"
 
-#include "frame/com_object.h"
+#include "com/com_object.h"
 #include "progress_test_support.h"
 
 #include <gtest/gtest.h>

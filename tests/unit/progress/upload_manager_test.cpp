@@ -1,9 +1,9 @@
 // The upload manager: registration by ID, lookups, delayed removal and its worker's life.
 #include "progress/upload_manager.h"
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "progress_test_support.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 
 #include <gtest/gtest.h>
 
@@ -15,23 +15,23 @@ namespace {
 
 using namespace progress_test;
 
-frame::ComPtr<IUploadMetadata> NewMetadata()
+com::ComPtr<IUploadMetadata> NewMetadata()
 {
     auto stats = NewStatistics();
-    frame::ComPtr<IUploadMetadata> m;
-    EXPECT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, m), S_OK);
+    com::ComPtr<IUploadMetadata> m;
+    EXPECT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, m), S_OK);
     return m;
 }
 
-void Register(WideString& id, const frame::ComPtr<IUploadMetadata>& m)
+void Register(WideString& id, const com::ComPtr<IUploadMetadata>& m)
 {
     IUploadMetadata* raw = m.Get();
     Manager().Register(id, raw);
 }
 
-WideString IdOf(const frame::ComPtr<IUploadMetadata>& m)
+WideString IdOf(const com::ComPtr<IUploadMetadata>& m)
 {
-    frame::Bstr id;
+    com::Bstr id;
     EXPECT_EQ(m->get_ID(id.Receive()), S_OK);
     return id.ToWide();
 }
@@ -187,8 +187,8 @@ TEST_F(UploadManagerTest, EachWorkerHoldsTheModuleFromItsStartToItsEnd)
     ASSERT_TRUE(Manager().IsRunning());
     EXPECT_EQ(platform::ModuleReferencesTaken(), base + 1);
 
-    frame::ComPtr<ITimerSubscriber> subscriber;
-    ASSERT_EQ(frame::QueryInterfaceTo(m.Get(), IID_ITimerSubscriber, subscriber), S_OK);
+    com::ComPtr<ITimerSubscriber> subscriber;
+    ASSERT_EQ(com::QueryInterfaceTo(m.Get(), IID_ITimerSubscriber, subscriber), S_OK);
     ITimerSubscriber* raw = subscriber.Get();
     Timer().Subscribe(id, raw);
     EXPECT_EQ(platform::ModuleReferencesTaken(), base + 2);

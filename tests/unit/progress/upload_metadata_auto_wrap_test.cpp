@@ -1,8 +1,8 @@
 // The statistics updater: what Save's registration, reports and teardown leave behind.
 #include "progress/upload_metadata_auto_wrap.h"
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
 #include "progress_test_support.h"
 
 #include <gtest/gtest.h>
@@ -29,7 +29,7 @@ T Read(IProgress* p, HRESULT (STDMETHODCALLTYPE IProgress::*getter)(T*))
 TEST_F(StatisticsUpdaterTest, TracksOneUploadFromRegistrationToRetention)
 {
     WideString id; // empty: the manager names the upload
-    frame::ComPtr<IProgress> p;
+    com::ComPtr<IProgress> p;
     {
         CUploadMetadataAutoWrap updater(id, 30000);
         ASSERT_EQ(id.size(), 38u);
@@ -48,7 +48,7 @@ TEST_F(StatisticsUpdaterTest, TracksOneUploadFromRegistrationToRetention)
 
         EXPECT_EQ(Read(p.Get(), &IProgress::get_UploadedBytes), 8192);
         EXPECT_EQ(Read(p.Get(), &IProgress::get_UploadedFilesCount), 1);
-        frame::Bstr name;
+        com::Bstr name;
         ASSERT_EQ(p->get_CurrentFileName(name.Receive()), S_OK);
         EXPECT_EQ(name.ToWide(), OLESTR("C:\\a.txt"));
 

@@ -1,7 +1,7 @@
 // The statistics object as its three kinds of callers see it.
 #include "progress/upload_metadata.h"
 
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "progress/git_registration.h"
 #include "progress_test_support.h"
 
@@ -20,10 +20,10 @@ using progress_test::NewStatistics;
 constexpr double UnknownSeconds = 4294967.295;
 
 struct Reader {
-    frame::ComPtr<IUploadMetadata> m;
-    explicit Reader(const frame::ComPtr<IUploadStatisticsControl>& stats)
+    com::ComPtr<IUploadMetadata> m;
+    explicit Reader(const com::ComPtr<IUploadStatisticsControl>& stats)
     {
-        EXPECT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, m), S_OK);
+        EXPECT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, m), S_OK);
     }
     double Get(HRESULT (STDMETHODCALLTYPE IUploadMetadata::*getter)(DOUBLE*)) const
     {
@@ -61,7 +61,7 @@ TEST(UploadMetadata, FreshObjectReadsAsARunningUploadWithNothingMeasured)
     EXPECT_EQ(r.Get(&IUploadMetadata::get_PercentDone), 0.0);
     EXPECT_EQ(r.Status(), Uploading);
     EXPECT_EQ(r.Complete(), VARIANT_FALSE);
-    frame::Bstr name, id;
+    com::Bstr name, id;
     EXPECT_EQ(r.m->get_CurrentFileName(name.Receive()), S_OK);
     EXPECT_EQ(name.Get(), nullptr); // null until the first file part starts
     EXPECT_EQ(r.m->get_ID(id.Receive()), S_OK);
@@ -76,8 +76,8 @@ TEST(UploadMetadata, ThreadsInOtherApartmentsGetTheObjectItselfFromTheGlobalInte
 {
     progress_test::MtaScope apartment;
     auto stats = NewStatistics();
-    frame::ComPtr<IUnknown> identity;
-    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUnknown, identity), S_OK);
+    com::ComPtr<IUnknown> identity;
+    ASSERT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUnknown, identity), S_OK);
 
     for (REFIID iid : {IID_IUploadMetadata, IID_IUploadStatisticsControl, IID_ITimerSubscriber}) {
         CGitRegistration registration = CGitRegistration::Register(stats.Get(), iid);
@@ -86,10 +86,10 @@ TEST(UploadMetadata, ThreadsInOtherApartmentsGetTheObjectItselfFromTheGlobalInte
         std::thread([&] {
             // A single-threaded apartment, as an ASP page's thread is.
             const HRESULT init = ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-            frame::ComPtr<IUnknown> there;
+            com::ComPtr<IUnknown> there;
             got = registration.Get(iid, there.ReceiveVoid());
-            frame::ComPtr<IUnknown> thereIdentity;
-            if (SUCCEEDED(got) && SUCCEEDED(frame::QueryInterfaceTo(there.Get(), IID_IUnknown, thereIdentity)))
+            com::ComPtr<IUnknown> thereIdentity;
+            if (SUCCEEDED(got) && SUCCEEDED(com::QueryInterfaceTo(there.Get(), IID_IUnknown, thereIdentity)))
                 seen = thereIdentity.Get();
             thereIdentity.Reset();
             there.Reset();
@@ -144,13 +144,13 @@ TEST(UploadMetadata, StringsAreCopiedUpToTheFirstNulAndHandedOutExactly)
     BSTR given = ::SysAllocStringLen(withNul, 6);
     ASSERT_EQ(stats->put_CurrentlyProcessedFileName(given), S_OK);
     ::SysFreeString(given);
-    frame::Bstr back;
+    com::Bstr back;
     ASSERT_EQ(stats->get_CurrentlyProcessedFileName(back.Receive()), S_OK);
     EXPECT_EQ(back.Length(), 4u);
     EXPECT_EQ(back.ToWide(), WideString(OLESTR("a:\\x")));
 
     // Putting the stored string itself changes nothing; null clears.
-    frame::Bstr again;
+    com::Bstr again;
     ASSERT_EQ(stats->get_CurrentlyProcessedFileName(again.Receive()), S_OK);
     EXPECT_EQ(stats->put_CurrentlyProcessedFileName(nullptr), S_OK);
     ASSERT_EQ(stats->get_CurrentlyProcessedFileName(again.Receive()), S_OK);
@@ -163,18 +163,18 @@ TEST(UploadMetadata, ARejectionEndsTheUploadAndItsReasonIsReadOnlyOnceItEnded)
 {
     auto stats = NewStatistics();
     Reader r(stats);
-    frame::ComPtr<IUploadStatisticsControl2> control;
-    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadStatisticsControl2, control), S_OK);
-    frame::ComPtr<IUploadMetadata2> reasons;
-    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata2, reasons), S_OK);
+    com::ComPtr<IUploadStatisticsControl2> control;
+    ASSERT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUploadStatisticsControl2, control), S_OK);
+    com::ComPtr<IUploadMetadata2> reasons;
+    ASSERT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata2, reasons), S_OK);
     const auto reason = [&] {
-        frame::Bstr text;
+        com::Bstr text;
         EXPECT_EQ(reasons->get_StatusReason(text.Receive()), S_OK);
         EXPECT_NE(text.Get(), nullptr);
         return text.ToWide();
     };
 
-    ASSERT_EQ(control->put_StatusReason(frame::Bstr(OLESTR("over MaxFiles (3)")).Get()), S_OK);
+    ASSERT_EQ(control->put_StatusReason(com::Bstr(OLESTR("over MaxFiles (3)")).Get()), S_OK);
     EXPECT_EQ(reason(), WideString()); // still running
     ASSERT_EQ(stats->put_UploadResult(uprReject), S_OK);
     EXPECT_EQ(r.Status(), Rejected);
@@ -195,7 +195,7 @@ TEST(UploadMetadata, TheResultEndsTheUploadAndFreezesTheLiveFigures)
     Reader r(stats);
     ASSERT_EQ(stats->put_TotalBytes(1000), S_OK);
     ASSERT_EQ(stats->AddUploadedBytes(400), S_OK);
-    frame::Bstr name(OLESTR("C:\\photos\\a.jpg"));
+    com::Bstr name(OLESTR("C:\\photos\\a.jpg"));
     ASSERT_EQ(stats->put_CurrentlyProcessedFileName(name.Get()), S_OK);
 
     EXPECT_EQ(stats->put_UploadResult(static_cast<TUploadResult>(7)), S_OK); // ignored
@@ -207,7 +207,7 @@ TEST(UploadMetadata, TheResultEndsTheUploadAndFreezesTheLiveFigures)
     EXPECT_EQ(r.Get(&IUploadMetadata::get_SecondsLeftAverage), 0.0);
     EXPECT_EQ(r.Get(&IUploadMetadata::get_BytesPerSecondCurrent), 0.0);
     EXPECT_DOUBLE_EQ(r.Get(&IUploadMetadata::get_PercentDone), 40.0);
-    frame::Bstr shown;
+    com::Bstr shown;
     ASSERT_EQ(r.m->get_CurrentFileName(shown.Receive()), S_OK);
     ASSERT_NE(shown.Get(), nullptr); // empty, not null
     EXPECT_EQ(shown.Length(), 0u);
@@ -237,9 +237,8 @@ TEST(UploadMetadata, CancelFlagStoresAnyValue)
 TEST(UploadMetadata, IsNotAggregatable)
 {
     auto outer = NewStatistics(); // any object will do as the would-be outer object
-    frame::ComPtr<IUnknown> inner;
-    EXPECT_EQ(frame::CreateUploadMetadataInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()),
-              CLASS_E_NOAGGREGATION);
+    com::ComPtr<IUnknown> inner;
+    EXPECT_EQ(com::CreateUploadMetadataInstance(outer.Get(), IID_IUnknown, inner.ReceiveVoid()), CLASS_E_NOAGGREGATION);
     EXPECT_FALSE(inner);
 }
 

@@ -5,7 +5,7 @@
 
 #include "results/image_facts.h"
 #include "results/image_file_facts.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/variant.h"
 #include "results/text_field_collection.h"
 #include "results/uploaded_file_collection.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/upload/recording_updater.h"
 #include "upload/com_field_receiver.h"
 
@@ -24,7 +24,7 @@ public:
     WideString GetContentType() const override { return OLESTR("text/plain"); }
     WideString GetContentTransferEncoding() const override { return {}; }
     std::string_view GetData() const override { return {data_.data(), data_.size()}; }
-    frame::Bstr TakeValue() override { return frame::Bstr(value_); }
+    com::Bstr TakeValue() override { return com::Bstr(value_); }
 
 private:
     WideString name_;
@@ -52,8 +52,8 @@ private:
 struct Collections {
     Collections()
     {
-        EXPECT_EQ(frame::CreateComObject(files), S_OK);
-        EXPECT_EQ(frame::CreateComObject(texts), S_OK);
+        EXPECT_EQ(com::CreateComObject(files), S_OK);
+        EXPECT_EQ(com::CreateComObject(texts), S_OK);
     }
     LONG FileCount()
     {
@@ -67,21 +67,21 @@ struct Collections {
         EXPECT_EQ(texts->get_Count(&n), S_OK);
         return n;
     }
-    frame::ComPtr<frame::ComObject<CUploadedFileCollection>> files;
-    frame::ComPtr<frame::ComObject<CTextFieldCollection>> texts;
+    com::ComPtr<com::ComObject<CUploadedFileCollection>> files;
+    com::ComPtr<com::ComObject<CTextFieldCollection>> texts;
 };
 
 WideString ValueOf(CTextFieldCollection& texts, const WideString& name)
 {
-    frame::Variant key;
+    com::Variant key;
     key.Get()->vt = VT_BSTR;
-    key.Get()->bstrVal = frame::Bstr(name).Detach();
-    frame::Variant item;
+    key.Get()->bstrVal = com::Bstr(name).Detach();
+    com::Variant item;
     EXPECT_EQ(texts.Item(*key.Get(), item.Get()), S_OK);
     EXPECT_EQ(item.Type(), VT_DISPATCH);
-    frame::ComPtr<ITextField> field;
-    EXPECT_EQ(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_ITextField, field), S_OK);
-    frame::Bstr value;
+    com::ComPtr<ITextField> field;
+    EXPECT_EQ(com::QueryInterfaceTo(item.Get()->pdispVal, IID_ITextField, field), S_OK);
+    com::Bstr value;
     EXPECT_EQ(field->get_Value(value.Receive()), S_OK);
     return WideString(value.Get() ? value.Get() : OLESTR(""), value.Length());
 }

@@ -1,12 +1,12 @@
 // What a failure leaves besides its HRESULT: no stale error object on the thread (scripts would see
 // its description), and one line naming the cause on the debugger's output.
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/variant.h"
 #include "host/memory_body_source.h"
 #include "host/page_host.h"
 #include "results/text_field.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/platform/test_objects.h"
 #include "tests/unit/progress/progress_test_support.h"
 #include "progress/upload_manager.h"
@@ -27,12 +27,12 @@
 namespace {
 
 using testing_support::TestTempDir;
-using UploadPtr = frame::ComPtr<frame::ComObject<CUpload>>;
+using UploadPtr = com::ComPtr<com::ComObject<CUpload>>;
 
-UploadPtr Bound(const frame::ComPtr<host::CScriptingContext>& page)
+UploadPtr Bound(const com::ComPtr<host::CScriptingContext>& page)
 {
     UploadPtr upload;
-    EXPECT_EQ(frame::CreateComObject(upload), S_OK);
+    EXPECT_EQ(com::CreateComObject(upload), S_OK);
     if (page) {
         EXPECT_EQ(upload->OnStartPage(page.Get()), S_OK);
     }
@@ -41,7 +41,7 @@ UploadPtr Bound(const frame::ComPtr<host::CScriptingContext>& page)
 
 HRESULT Save(CUpload& upload, const WideString& dir)
 {
-    return upload.Save(frame::Bstr(dir).Get());
+    return upload.Save(com::Bstr(dir).Get());
 }
 
 class FailureReport : public ::testing::Test {
@@ -72,12 +72,12 @@ struct StaleErrorInfoProbe {
     {
         EXPECT_EQ(::SetErrorInfo(0, &stale), S_OK);
         EXPECT_EQ(call(), expected);
-        frame::ComPtr<IErrorInfo> info;
+        com::ComPtr<IErrorInfo> info;
         if (::GetErrorInfo(0, info.Receive()) != S_OK || !info)
             return {"none", ""};
         if (info.Get() == &stale)
             return {"stale", ""};
-        frame::Bstr source, description;
+        com::Bstr source, description;
         EXPECT_EQ(info->GetSource(source.Receive()), S_OK);
         EXPECT_EQ(info->GetDescription(description.Receive()), S_OK);
         EXPECT_EQ(stale.References(), 1u);
@@ -99,7 +99,7 @@ TEST_F(FailureReport, EveryFailingMemberLeavesAnErrorObjectThatSaysWhatHappened)
         EXPECT_EQ(seen.description, description);
     };
     auto upload = Bound({});
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<IUploadedFileCollection> files;
     expect([&] { return upload->get_Files(files.Receive()); }, E_FAIL, "Kestrune.Upload",
            "Files: there are no files before Save has run");
     expect([&] { return upload->get_CodePage(nullptr); }, E_INVALIDARG, "Kestrune.Upload",
@@ -114,10 +114,10 @@ TEST_F(FailureReport, EveryFailingMemberLeavesAnErrorObjectThatSaysWhatHappened)
     EXPECT_EQ(probe.After([&] { return upload->put_CodePage(65001); }, S_OK).source, "stale");
 
     ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
-    frame::Variant index;
+    com::Variant index;
     index.Get()->vt = VT_I4;
     index.Get()->lVal = 3;
-    frame::Variant item;
+    com::Variant item;
     expect([&] { return files->Item(*index.Get(), item.Get()); }, E_INVALIDARG, "Kestrune.UploadedFileCollection",
            "Item: there is no item 3 in a collection of 0 items");
     index.Get()->vt = VT_R8;
@@ -131,14 +131,14 @@ TEST_F(FailureReport, EveryFailingMemberLeavesAnErrorObjectThatSaysWhatHappened)
            "Progress: no ID has been set, so there is no upload to follow");
     expect([&] { return progress->CancelUpload(); }, E_FAIL, "Kestrune.Progress",
            "CancelUpload: no ID has been set, so there is no upload to follow");
-    ASSERT_EQ(progress->put_ID(frame::Bstr(OLESTR("nobody")).Get()), S_OK);
+    ASSERT_EQ(progress->put_ID(com::Bstr(OLESTR("nobody")).Get()), S_OK);
     expect([&] { return progress->CancelUpload(); }, E_FAIL, "Kestrune.Progress",
            "CancelUpload: no upload is registered under the ID \"nobody\" (it has not started, or it ended more "
            "than 10 minutes ago)");
 
-    frame::ComPtr<frame::ComObject<CTextField>> field;
-    ASSERT_EQ(frame::CreateComObject(field), S_OK);
-    field->Init(nullptr, nullptr, frame::Bstr(OLESTR("n")).Detach());
+    com::ComPtr<com::ComObject<CTextField>> field;
+    ASSERT_EQ(com::CreateComObject(field), S_OK);
+    field->Init(nullptr, nullptr, com::Bstr(OLESTR("n")).Detach());
     expect([&] { return field->get_Value(nullptr); }, E_INVALIDARG, "Kestrune.TextField",
            "An argument of the call is not valid.");
 }
@@ -148,8 +148,8 @@ const std::string kBody = "--AaB03x\r\nContent-Disposition: form-data; name=\"a\
                           "--AaB03x\r\nContent-Disposition: form-data; name=\"f\"; filename=\"f.bin\"\r\n\r\n" +
                           std::string(20000, 'y') + "\r\n--AaB03x--\r\n";
 
-frame::ComPtr<host::CScriptingContext> Page(const std::string& method, const std::string& contentType,
-                                            const std::string& body, ULONGLONG failAt = ~0ull)
+com::ComPtr<host::CScriptingContext> Page(const std::string& method, const std::string& contentType,
+                                          const std::string& body, ULONGLONG failAt = ~0ull)
 {
     auto source = std::make_unique<host::CMemoryBodySource>(body);
     if (failAt != ~0ull)
@@ -253,14 +253,14 @@ TEST_F(FailureReport, ATakenIdIsNamedAndASuccessSaysNothing)
     CapturedReasons reasons;
     const std::string multipart = "multipart/form-data; boundary=AaB03x";
     auto first = Bound(Page("POST", multipart, kBody));
-    ASSERT_EQ(first->put_ID(frame::Bstr(OLESTR("reason-taken-id")).Get()), S_OK);
+    ASSERT_EQ(first->put_ID(com::Bstr(OLESTR("reason-taken-id")).Get()), S_OK);
     EXPECT_EQ(Save(*first.Get(), dir.Wide()), S_OK);
     auto empty = Bound(Page("POST", multipart, ""));
     EXPECT_EQ(Save(*empty.Get(), dir.Wide()), S_OK);
     EXPECT_TRUE(reasons.Take().empty());
 
     auto second = Bound(Page("POST", multipart, kBody));
-    ASSERT_EQ(second->put_ID(frame::Bstr(OLESTR("reason-taken-id")).Get()), S_OK);
+    ASSERT_EQ(second->put_ID(com::Bstr(OLESTR("reason-taken-id")).Get()), S_OK);
     EXPECT_EQ(Save(*second.Get(), dir.Wide()), E_FAIL);
     EXPECT_EQ(reasons.Take(), One("Save: the upload ID \"reason-taken-id\" is already registered (an upload under it "
                                   "runs, or ended less than 10 minutes ago)"));
@@ -276,13 +276,13 @@ TEST_F(FailureReport, TheUploadRegistryRefusesLongIdsAndASaveThatFindsItFull)
 
     auto longId = Bound(Page("POST", multipart, kBody));
     const WideString tooLong(CUploadManager::MaxIdLength + 1, OLECHAR('i'));
-    ASSERT_EQ(longId->put_ID(frame::Bstr(tooLong).Get()), S_OK);
+    ASSERT_EQ(longId->put_ID(com::Bstr(tooLong).Get()), S_OK);
     EXPECT_EQ(Save(*longId.Get(), dir.Wide()), E_INVALIDARG);
     EXPECT_EQ(reasons.Take(), One("Save: the upload ID is 1025 characters long; at most 1024 are allowed"));
     VARIANT_BOOL known = VARIANT_TRUE;
-    ASSERT_EQ(longId->IsUploadInitialized(frame::Bstr(tooLong).Get(), &known), S_OK);
+    ASSERT_EQ(longId->IsUploadInitialized(com::Bstr(tooLong).Get(), &known), S_OK);
     EXPECT_EQ(known, VARIANT_FALSE);
-    frame::ComPtr<ITextFieldCollection> form;
+    com::ComPtr<ITextFieldCollection> form;
     ASSERT_EQ(longId->get_Form(form.Receive()), S_OK);
     LONG count = -1;
     ASSERT_EQ(form->get_Count(&count), S_OK);
@@ -290,8 +290,8 @@ TEST_F(FailureReport, TheUploadRegistryRefusesLongIdsAndASaveThatFindsItFull)
 
     // Fill the registry with running uploads.
     auto stats = progress_test::NewStatistics();
-    frame::ComPtr<IUploadMetadata> metadata;
-    ASSERT_EQ(frame::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, metadata), S_OK);
+    com::ComPtr<IUploadMetadata> metadata;
+    ASSERT_EQ(com::QueryInterfaceTo(stats.Get(), IID_IUploadMetadata, metadata), S_OK);
     std::vector<WideString> running;
     for (std::size_t i = 0; i < CUploadManager::MaxEntries; ++i) {
         WideString id = testing_support::ToWide("running-" + std::to_string(i));
@@ -318,18 +318,18 @@ TEST_F(FailureReport, AFailedSaveAsNamesTheWin32Error)
     CapturedReasons reasons;
     auto upload = Bound(Page("POST", "multipart/form-data; boundary=AaB03x", kBody));
     ASSERT_EQ(Save(*upload.Get(), dir.Wide()), S_OK);
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<IUploadedFileCollection> files;
     ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
-    frame::Variant index;
+    com::Variant index;
     index.Get()->vt = VT_I4;
     index.Get()->lVal = 1;
-    frame::Variant item;
+    com::Variant item;
     ASSERT_EQ(files->Item(*index.Get(), item.Get()), S_OK);
-    frame::ComPtr<IUploadedFile> file;
-    ASSERT_EQ(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_IUploadedFile, file), S_OK);
+    com::ComPtr<IUploadedFile> file;
+    ASSERT_EQ(com::QueryInterfaceTo(item.Get()->pdispVal, IID_IUploadedFile, file), S_OK);
 
     const WideString taken = dir.Write("taken.bin", "already here");
-    EXPECT_EQ(file->SaveAs(frame::Bstr(taken).Get(), VARIANT_FALSE), E_FAIL);
+    EXPECT_EQ(file->SaveAs(com::Bstr(taken).Get(), VARIANT_FALSE), E_FAIL);
     const auto lines = reasons.Take();
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_TRUE(lines[0].starts_with("Kestrune: MoveFileExW from \"")) << lines[0];

@@ -4,11 +4,11 @@
 // upload reaches, and check how Save and the file operations end, that no temporary file stays
 // behind and that every object is released. Native only: the switches live in the POSIX stand-in.
 
-#include "frame/module_lock.h"
+#include "com/module_lock.h"
 #include "host/memory_body_source.h"
 #include "platform/posix/fault_injection.h"
 #include "tests/support/save_run.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/progress/progress_test_support.h"
 
 #include <gtest/gtest.h>
@@ -93,10 +93,10 @@ protected:
         TOutcome out;
         TestTempDir temp, dest;
         const WideString targets[] = {dest.Wide("one.bin"), dest.Wide("two.bin"), dest.Wide("three.bin")};
-        const frame::Bstr targetArgs[] = {frame::Bstr(targets[0]), frame::Bstr(targets[1]), frame::Bstr(targets[2])};
-        const frame::Bstr tempArg(temp.Wide()); // every string the script passes exists before the faults
+        const com::Bstr targetArgs[] = {com::Bstr(targets[0]), com::Bstr(targets[1]), com::Bstr(targets[2])};
+        const com::Bstr tempArg(temp.Wide()); // every string the script passes exists before the faults
 
-        const LONG base = frame::ModuleLockCount();
+        const LONG base = com::ModuleLockCount();
         {
             auto source = std::make_unique<host::CMemoryBodySource>(Body());
             if (!pieces.empty())
@@ -123,7 +123,7 @@ protected:
             out.calls[static_cast<faults::Point>(p)] = faults::Count(static_cast<faults::Point>(p));
         faults::Disarm();
         progress_test::Manager().Remove(id); // an ended upload is kept for minutes by design
-        out.lockDelta = frame::ModuleLockCount() - base;
+        out.lockDelta = com::ModuleLockCount() - base;
         out.tempLeft = temp.Files();
         out.stored = dest.Files();
         std::sort(out.stored.begin(), out.stored.end());

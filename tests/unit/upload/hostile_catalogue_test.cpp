@@ -5,7 +5,7 @@
 
 #include "results/name_hash.h"
 #include "tests/support/hostile_run.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/progress/progress_test_support.h"
 
 #include <gtest/gtest.h>

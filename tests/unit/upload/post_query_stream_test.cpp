@@ -36,7 +36,7 @@ struct RequestFixture {
     }
     IRequest* Request() const { return &page->Request(); }
 
-    frame::ComPtr<host::CScriptingContext> page;
+    com::ComPtr<host::CScriptingContext> page;
     std::vector<std::pair<LONGLONG, LONG>> reads;
 };
 

@@ -1,11 +1,11 @@
 // Requests captured from real HTTP clients, each told to post the same form (see
 // tests/capture/capture_clients.sh): Save must hand back exactly what the client was given.
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "com/variant.h"
 #include "host/page_host.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/progress/progress_test_support.h"
 #include "upload/upload.h"
 
@@ -24,32 +24,32 @@ std::string ReadFile(const std::string& path)
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-frame::ComPtr<IDispatch> Item(IDispatch* collection, const WideString& name)
+com::ComPtr<IDispatch> Item(IDispatch* collection, const WideString& name)
 {
-    frame::Variant key;
+    com::Variant key;
     key.Get()->vt = VT_BSTR;
-    key.Get()->bstrVal = frame::Bstr(name).Detach();
-    frame::Variant item;
-    frame::ComPtr<ITextFieldCollection> form;
-    frame::ComPtr<IUploadedFileCollection> files;
-    if (SUCCEEDED(frame::QueryInterfaceTo(collection, IID_ITextFieldCollection, form))) {
+    key.Get()->bstrVal = com::Bstr(name).Detach();
+    com::Variant item;
+    com::ComPtr<ITextFieldCollection> form;
+    com::ComPtr<IUploadedFileCollection> files;
+    if (SUCCEEDED(com::QueryInterfaceTo(collection, IID_ITextFieldCollection, form))) {
         EXPECT_EQ(form->Item(*key.Get(), item.Get()), S_OK);
-    } else if (SUCCEEDED(frame::QueryInterfaceTo(collection, IID_IUploadedFileCollection, files))) {
+    } else if (SUCCEEDED(com::QueryInterfaceTo(collection, IID_IUploadedFileCollection, files))) {
         EXPECT_EQ(files->Item(*key.Get(), item.Get()), S_OK);
     } else {
         ADD_FAILURE() << "neither a field collection nor a file collection";
     }
     if (item.Type() != VT_DISPATCH)
         return {};
-    return frame::ComPtr<IDispatch>(item.Get()->pdispVal);
+    return com::ComPtr<IDispatch>(item.Get()->pdispVal);
 }
 
 WideString TextValue(ITextFieldCollection* form, const WideString& name)
 {
-    frame::ComPtr<ITextField> field;
-    if (FAILED(frame::QueryInterfaceTo(Item(form, name).Get(), IID_ITextField, field)))
+    com::ComPtr<ITextField> field;
+    if (FAILED(com::QueryInterfaceTo(Item(form, name).Get(), IID_ITextField, field)))
         return OLESTR("<missing>");
-    frame::Bstr value;
+    com::Bstr value;
     field->get_Value(value.Receive());
     return WideString(value.Get() ? value.Get() : OLESTR(""), value.Length());
 }
@@ -62,10 +62,10 @@ struct TFile {
 
 TFile FileValue(IUploadedFileCollection* files, const WideString& name)
 {
-    frame::ComPtr<IUploadedFile> file;
-    if (FAILED(frame::QueryInterfaceTo(Item(files, name).Get(), IID_IUploadedFile, file)))
+    com::ComPtr<IUploadedFile> file;
+    if (FAILED(com::QueryInterfaceTo(Item(files, name).Get(), IID_IUploadedFile, file)))
         return {"<missing>", {}, {}};
-    frame::Bstr temp, path, type;
+    com::Bstr temp, path, type;
     file->get_TempFileName(temp.Receive());
     file->get_ClientFilePath(path.Receive());
     file->get_ContentType(type.Receive());
@@ -79,13 +79,13 @@ class RealClient : public ::testing::TestWithParam<const char*> {
 TEST_P(RealClient, DeliversWhatTheClientWasToldToSend)
 {
     testing_support::TestTempDir dir;
-    frame::ComPtr<frame::ComObject<CUpload>> upload;
-    ASSERT_EQ(frame::CreateComObject(upload), S_OK);
+    com::ComPtr<com::ComObject<CUpload>> upload;
+    ASSERT_EQ(com::CreateComObject(upload), S_OK);
     ASSERT_EQ(upload->OnStartPage(host::OpenCapturedPage(kClients + GetParam() + ".http").Get()), S_OK);
-    ASSERT_EQ(upload->Save(frame::Bstr(dir.Wide()).Get()), S_OK);
+    ASSERT_EQ(upload->Save(com::Bstr(dir.Wide()).Get()), S_OK);
 
-    frame::ComPtr<ITextFieldCollection> form;
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<ITextFieldCollection> form;
+    com::ComPtr<IUploadedFileCollection> files;
     ASSERT_EQ(upload->get_Form(form.Receive()), S_OK);
     ASSERT_EQ(upload->get_Files(files.Receive()), S_OK);
     LONG count = 0;

@@ -1,10 +1,10 @@
 // The limits a page sets before Save: each rejects the request that goes over it with its own
 // error, stops reading at once, keeps nothing (no field, no temporary file) and tells a progress
 // page why; a request just under every limit is received as without limits.
-#include "frame/bstr.h"
+#include "com/bstr.h"
 #include "host/memory_body_source.h"
 #include "tests/support/save_run.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/progress/progress_test_support.h"
 
 #include <gtest/gtest.h>
@@ -72,9 +72,9 @@ protected:
         out.left = temp.Files();
         auto progress = progress_test::NewProgress(id);
         EXPECT_EQ(progress->get_UploadStatus(&out.status), S_OK);
-        frame::ComPtr<IProgress2> progress2;
-        EXPECT_EQ(frame::QueryInterfaceTo(progress.Get(), IID_IProgress2, progress2), S_OK);
-        frame::Bstr reason;
+        com::ComPtr<IProgress2> progress2;
+        EXPECT_EQ(com::QueryInterfaceTo(progress.Get(), IID_IProgress2, progress2), S_OK);
+        com::Bstr reason;
         EXPECT_EQ(progress2->get_StatusReason(reason.Receive()), S_OK);
         for (const OLECHAR c : reason.ToWide())
             out.reason.push_back(c < 0x80 ? static_cast<char>(c) : '?');
@@ -122,8 +122,8 @@ TEST_F(UploadLimits, DefaultsBoundMemoryAndPartsAndNegativeValuesAreRefused)
     ASSERT_EQ(upload.get_RequireCompleteBody(&strict), S_OK);
     EXPECT_EQ(strict, VARIANT_FALSE);
     // Every interface of the object answers through error information.
-    frame::ComPtr<ISupportErrorInfo> support;
-    ASSERT_EQ(frame::QueryInterfaceTo(&upload, IID_ISupportErrorInfo, support), S_OK);
+    com::ComPtr<ISupportErrorInfo> support;
+    ASSERT_EQ(com::QueryInterfaceTo(&upload, IID_ISupportErrorInfo, support), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IUpload2), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IUpload), S_OK);
     EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID_IDispatch), S_FALSE);
@@ -216,9 +216,9 @@ TEST_F(UploadLimits, ACancelledUploadGivesItsReason)
     UploadState status = Waiting;
     ASSERT_EQ(progress->get_UploadStatus(&status), S_OK);
     EXPECT_EQ(status, Cancelled);
-    frame::ComPtr<IProgress2> progress2;
-    ASSERT_EQ(frame::QueryInterfaceTo(progress.Get(), IID_IProgress2, progress2), S_OK);
-    frame::Bstr reason;
+    com::ComPtr<IProgress2> progress2;
+    ASSERT_EQ(com::QueryInterfaceTo(progress.Get(), IID_IProgress2, progress2), S_OK);
+    com::Bstr reason;
     ASSERT_EQ(progress2->get_StatusReason(reason.Receive()), S_OK);
     const WideString expected =
         testing_support::ToWide("Save: the upload was cancelled (Progress.CancelUpload) after 8192 of " +

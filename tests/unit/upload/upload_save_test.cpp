@@ -1,13 +1,13 @@
 // Save end to end over the page host: the request checks, the boundary lookup, what each failure
 // leaves behind (collections, save state, temporary files) and the page binding.
 
-#include "frame/bstr.h"
-#include "frame/com_object.h"
-#include "frame/instance_creators.h"
-#include "frame/variant.h"
+#include "com/bstr.h"
+#include "com/com_object.h"
+#include "server/instance_creators.h"
+#include "com/variant.h"
 #include "host/memory_body_source.h"
 #include "host/page_host.h"
-#include "tests/unit/objects/test_temp_dir.h"
+#include "tests/unit/test_temp_dir.h"
 #include "tests/unit/progress/progress_test_support.h"
 #include "tests/unit/upload/recording_updater.h"
 #include "upload/process_post_query.h"
@@ -25,7 +25,7 @@
 namespace {
 
 using testing_support::TestTempDir;
-using UploadPtr = frame::ComPtr<frame::ComObject<CUpload>>;
+using UploadPtr = com::ComPtr<com::ComObject<CUpload>>;
 
 const std::string kData = KESTRUNE_TEST_DATA_DIR "/requests/upload/";
 
@@ -48,20 +48,20 @@ std::string Multipart(const std::string& boundary, const std::vector<std::string
 UploadPtr MakeUpload()
 {
     UploadPtr upload;
-    EXPECT_EQ(frame::CreateComObject(upload), S_OK);
+    EXPECT_EQ(com::CreateComObject(upload), S_OK);
     return upload;
 }
 
 // An Upload bound to a page over the given request.
-UploadPtr BoundUpload(const frame::ComPtr<host::CScriptingContext>& page)
+UploadPtr BoundUpload(const com::ComPtr<host::CScriptingContext>& page)
 {
     UploadPtr upload = MakeUpload();
     EXPECT_EQ(upload->OnStartPage(page.Get()), S_OK);
     return upload;
 }
 
-frame::ComPtr<host::CScriptingContext> PostPage(const std::string& contentType, const std::string& body,
-                                                std::vector<ULONG> pieces = {}, ULONGLONG failAt = ~0ull)
+com::ComPtr<host::CScriptingContext> PostPage(const std::string& contentType, const std::string& body,
+                                              std::vector<ULONG> pieces = {}, ULONGLONG failAt = ~0ull)
 {
     auto source = std::make_unique<host::CMemoryBodySource>(body);
     if (!pieces.empty())
@@ -83,7 +83,7 @@ __attribute__((no_sanitize("undefined"))) HRESULT PutRawDetectCharRefs(CUpload& 
 
 HRESULT Save(CUpload& upload, const WideString& dir)
 {
-    return upload.Save(frame::Bstr(dir).Get());
+    return upload.Save(com::Bstr(dir).Get());
 }
 
 // name -> value of every text field, and name -> content of every file, in Item(1..Count) order.
@@ -100,37 +100,37 @@ std::string Narrow(const WideString& w)
 Outcome Read(CUpload& upload)
 {
     Outcome out;
-    frame::ComPtr<ITextFieldCollection> form;
+    com::ComPtr<ITextFieldCollection> form;
     EXPECT_EQ(upload.get_Form(form.Receive()), S_OK);
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<IUploadedFileCollection> files;
     EXPECT_EQ(upload.get_Files(files.Receive()), S_OK);
     if (!form || !files)
         return out;
     LONG count = 0;
     form->get_Count(&count);
     for (LONG i = 1; i <= count; ++i) {
-        frame::Variant index;
+        com::Variant index;
         index.Get()->vt = VT_I4;
         index.Get()->lVal = i;
-        frame::Variant item;
+        com::Variant item;
         EXPECT_EQ(form->Item(*index.Get(), item.Get()), S_OK);
-        frame::ComPtr<ITextField> field;
-        EXPECT_EQ(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_ITextField, field), S_OK);
-        frame::Bstr name, value;
+        com::ComPtr<ITextField> field;
+        EXPECT_EQ(com::QueryInterfaceTo(item.Get()->pdispVal, IID_ITextField, field), S_OK);
+        com::Bstr name, value;
         field->get_FieldName(name.Receive());
         field->get_Value(value.Receive());
         out.form.emplace_back(Narrow(name.ToWide()), Narrow(value.ToWide()));
     }
     files->get_Count(&count);
     for (LONG i = 1; i <= count; ++i) {
-        frame::Variant index;
+        com::Variant index;
         index.Get()->vt = VT_I4;
         index.Get()->lVal = i;
-        frame::Variant item;
+        com::Variant item;
         EXPECT_EQ(files->Item(*index.Get(), item.Get()), S_OK);
-        frame::ComPtr<IUploadedFile> file;
-        EXPECT_EQ(frame::QueryInterfaceTo(item.Get()->pdispVal, IID_IUploadedFile, file), S_OK);
-        frame::Bstr name, temp;
+        com::ComPtr<IUploadedFile> file;
+        EXPECT_EQ(com::QueryInterfaceTo(item.Get()->pdispVal, IID_IUploadedFile, file), S_OK);
+        com::Bstr name, temp;
         file->get_FieldName(name.Receive());
         file->get_TempFileName(temp.Receive());
         out.files.emplace_back(Narrow(name.ToWide()), testing_support::ReadWithPlatform(temp.ToWide()));
@@ -162,7 +162,7 @@ TEST_F(UploadSave, ReceivesTextAndFilesAndItsTemporaryFilesGoWithTheObjects)
     EXPECT_EQ(dir.Files().size(), 1u);
 
     VARIANT_BOOL known = VARIANT_TRUE;
-    ASSERT_EQ(upload->IsUploadInitialized(frame::Bstr(OLESTR("")).Get(), &known), S_OK);
+    ASSERT_EQ(upload->IsUploadInitialized(com::Bstr(OLESTR("")).Get(), &known), S_OK);
     EXPECT_EQ(known, VARIANT_FALSE);
 
     upload.Reset();
@@ -188,7 +188,7 @@ TEST_F(UploadSave, RejectedRequestsFailButLeaveEmptyCollectionsReadable)
 {
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("a", "1")});
-    std::vector<frame::ComPtr<host::CScriptingContext>> pages = {
+    std::vector<com::ComPtr<host::CScriptingContext>> pages = {
         host::OpenCapturedPage(kData + "urlencoded_form.http"),
         host::CreateMemoryPage("PUT", {{"Content-Type", "multipart/form-data; boundary=AaB03x"}}, body),
         host::CreateMemoryPage("POST ", {{"Content-Type", "multipart/form-data; boundary=AaB03x"}}, body),
@@ -330,7 +330,7 @@ TEST_F(UploadSave, AnEmptyTempDirServesTextFieldsButFailsOnTheFirstFile)
 
     const std::string withFile = Multipart("AaB03x", {Part("a", "1"), Part("f", "data", "f.bin")});
     auto failed = BoundUpload(PostPage("multipart/form-data; boundary=AaB03x", withFile));
-    EXPECT_EQ(failed->Save(frame::Bstr(OLESTR("")).Get()), E_FAIL);
+    EXPECT_EQ(failed->Save(com::Bstr(OLESTR("")).Get()), E_FAIL);
     EXPECT_TRUE(Read(*failed.Get()).form.empty());
 }
 
@@ -363,11 +363,11 @@ TEST_F(UploadSave, SettingsAreStoredAsGivenAndAnUnknownCharRefModeFailsSave)
 TEST_F(UploadSave, IdIsStoredUpToItsFirstNul)
 {
     auto upload = MakeUpload();
-    frame::Bstr id;
+    com::Bstr id;
     ASSERT_EQ(upload->get_ID(id.Receive()), S_OK);
     ASSERT_NE(id.Get(), nullptr);
     EXPECT_EQ(id.Length(), 0u);
-    ASSERT_EQ(upload->put_ID(frame::Bstr(WideString(OLESTR("ab\0cd"), 5)).Get()), S_OK);
+    ASSERT_EQ(upload->put_ID(com::Bstr(WideString(OLESTR("ab\0cd"), 5)).Get()), S_OK);
     ASSERT_EQ(upload->get_ID(id.Receive()), S_OK);
     EXPECT_EQ(id.ToWide(), OLESTR("ab"));
     ASSERT_EQ(upload->put_ID(nullptr), S_OK);
@@ -379,9 +379,9 @@ TEST_F(UploadPage, CollectionsAreUnavailableBeforeSaveAndSaveNeedsAPage)
 {
     TestTempDir dir;
     auto upload = MakeUpload();
-    frame::ComPtr<IUploadedFileCollection> files;
+    com::ComPtr<IUploadedFileCollection> files;
     EXPECT_EQ(upload->get_Files(files.Receive()), E_FAIL);
-    frame::ComPtr<ITextFieldCollection> form;
+    com::ComPtr<ITextFieldCollection> form;
     EXPECT_EQ(upload->get_Form(form.Receive()), E_FAIL);
     EXPECT_EQ(form.Get(), nullptr);
 
@@ -411,10 +411,10 @@ TEST_F(UploadPage, BindingAndUnbinding)
 
 TEST_F(UploadPage, ClassObjectCreatesPlainAndAggregatedObjects)
 {
-    frame::ComPtr<IUpload> plain;
-    ASSERT_EQ(frame::CreateUploadInstance(nullptr, IID_IUpload, plain.ReceiveVoid()), S_OK);
-    frame::ComPtr<ISupportErrorInfo> info;
-    ASSERT_EQ(frame::QueryInterfaceTo(plain.Get(), IID_ISupportErrorInfo, info), S_OK);
+    com::ComPtr<IUpload> plain;
+    ASSERT_EQ(com::CreateUploadInstance(nullptr, IID_IUpload, plain.ReceiveVoid()), S_OK);
+    com::ComPtr<ISupportErrorInfo> info;
+    ASSERT_EQ(com::QueryInterfaceTo(plain.Get(), IID_ISupportErrorInfo, info), S_OK);
     EXPECT_EQ(info->InterfaceSupportsErrorInfo(IID_IUpload), S_OK);
     EXPECT_EQ(info->InterfaceSupportsErrorInfo(IID_IProgress), S_FALSE);
 
@@ -424,7 +424,7 @@ TEST_F(UploadPage, ClassObjectCreatesPlainAndAggregatedObjects)
         LONG refs = 1;
         STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override
         {
-            if (frame::SameGuid(iid, IID_IUnknown)) {
+            if (com::SameGuid(iid, IID_IUnknown)) {
                 *ppv = this;
                 AddRef();
                 return S_OK;
@@ -435,14 +435,14 @@ TEST_F(UploadPage, ClassObjectCreatesPlainAndAggregatedObjects)
         STDMETHODIMP_(ULONG) Release() override { return --refs; }
     } outer;
     void* bad = &outer;
-    EXPECT_EQ(frame::CreateUploadInstance(&outer, IID_IUpload, &bad), CLASS_E_NOAGGREGATION);
+    EXPECT_EQ(com::CreateUploadInstance(&outer, IID_IUpload, &bad), CLASS_E_NOAGGREGATION);
     EXPECT_EQ(bad, nullptr);
-    ASSERT_EQ(frame::CreateUploadInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
-    frame::ComPtr<IUpload> viaOuter;
-    ASSERT_EQ(frame::QueryInterfaceTo(static_cast<IUnknown*>(&outer), IID_IUpload, viaOuter), S_OK);
+    ASSERT_EQ(com::CreateUploadInstance(&outer, IID_IUnknown, reinterpret_cast<void**>(&outer.inner)), S_OK);
+    com::ComPtr<IUpload> viaOuter;
+    ASSERT_EQ(com::QueryInterfaceTo(static_cast<IUnknown*>(&outer), IID_IUpload, viaOuter), S_OK);
     // The aggregated object's IUnknown is the outer one.
-    frame::ComPtr<IUnknown> identity;
-    ASSERT_EQ(frame::QueryInterfaceTo(viaOuter.Get(), IID_IUnknown, identity), S_OK);
+    com::ComPtr<IUnknown> identity;
+    ASSERT_EQ(com::QueryInterfaceTo(viaOuter.Get(), IID_IUnknown, identity), S_OK);
     EXPECT_EQ(identity.Get(), static_cast<IUnknown*>(&outer));
     LONG codePage = -1;
     EXPECT_EQ(viaOuter->get_CodePage(&codePage), S_OK);
@@ -456,16 +456,16 @@ TEST(ProcessPostQueryTest, ACancelLeavesAsTheUploadsOwnCancellation)
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("f", std::string(40000, 'z'), "f.bin")});
     auto page = PostPage("multipart/form-data; boundary=AaB03x", body);
-    frame::ComPtr<frame::ComObject<CUploadedFileCollection>> files;
-    frame::ComPtr<frame::ComObject<CTextFieldCollection>> texts;
-    ASSERT_EQ(frame::CreateComObject(files), S_OK);
-    ASSERT_EQ(frame::CreateComObject(texts), S_OK);
+    com::ComPtr<com::ComObject<CUploadedFileCollection>> files;
+    com::ComPtr<com::ComObject<CTextFieldCollection>> texts;
+    ASSERT_EQ(com::CreateComObject(files), S_OK);
+    ASSERT_EQ(com::CreateComObject(texts), S_OK);
     testing_support::RecordingUpdater updater;
     updater.cancelAfterBytes = 10000;
     TParserOptions options;
     options.boundary = "AaB03x";
     options.tempDir = dir.Wide();
-    frame::ComPtr<IRequest> request;
+    com::ComPtr<IRequest> request;
     ASSERT_EQ(page->get_Request(request.Receive()), S_OK);
     EXPECT_THROW(ProcessPostQuery(options, request.Detach(), &updater, files.Get(), texts.Get()), EUserCancelledUpload);
     EXPECT_EQ(updater.bytes, 16384);
