@@ -6,7 +6,7 @@
 # the same bytes, installing it under Wine), then aspserve.exe serving the sample pages to curl
 # (concurrent uploads), to hostile requests and the session and timeout pages (both
 # architectures), and to chromium.
-# Usage: scripts/test.sh [--quick]   (--quick: the style check and the native ASan/UBSan suite only)
+# Usage: scripts/test.sh [--quick]   (--quick: the style and layering checks and the native ASan/UBSan suite only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -43,6 +43,7 @@ build() {  # build PRESET [TARGET...]
 
 # Cheap, so first: every tracked C/C++ file follows .clang-format.
 stage "code style (clang-format)" bash scripts/check-format.sh
+stage "folders depend only downward" python3 scripts/check_layers.py
 
 native_suite() {
   build native-debug || return 1
