@@ -1,6 +1,7 @@
 #include "host/request.h"
 
 #include "com/bstr.h"
+#include "com/safe_array.h"
 #include "com/variant.h"
 #include "host/url_encoding.h"
 
@@ -34,54 +35,6 @@ const TDispMember kMembers[] = {
     {OLESTR("Cookies"), kCookies},
     {OLESTR("TotalBytes"), kTotalBytes},
     {OLESTR("BinaryRead"), kBinaryRead},
-};
-
-// Owner of one SAFEARRAY.
-class CSafeArrayOwner {
-public:
-    explicit CSafeArrayOwner(SAFEARRAY* array) noexcept : array_(array) {}
-    ~CSafeArrayOwner()
-    {
-        if (array_)
-            ::SafeArrayDestroy(array_);
-    }
-    CSafeArrayOwner(const CSafeArrayOwner&) = delete;
-    CSafeArrayOwner& operator=(const CSafeArrayOwner&) = delete;
-
-    SAFEARRAY* Get() const noexcept { return array_; }
-    SAFEARRAY* Detach() noexcept { return std::exchange(array_, nullptr); }
-    void Reset(SAFEARRAY* array) noexcept
-    {
-        if (array_)
-            ::SafeArrayDestroy(array_);
-        array_ = array;
-    }
-
-private:
-    SAFEARRAY* array_;
-};
-
-// Holds a SAFEARRAY's data locked for a scope.
-class CSafeArrayData {
-public:
-    explicit CSafeArrayData(SAFEARRAY* array) noexcept : array_(array)
-    {
-        if (FAILED(::SafeArrayAccessData(array_, &data_)))
-            data_ = nullptr;
-    }
-    ~CSafeArrayData()
-    {
-        if (data_)
-            ::SafeArrayUnaccessData(array_);
-    }
-    CSafeArrayData(const CSafeArrayData&) = delete;
-    CSafeArrayData& operator=(const CSafeArrayData&) = delete;
-
-    BYTE* Bytes() const noexcept { return static_cast<BYTE*>(data_); }
-
-private:
-    SAFEARRAY* array_;
-    void* data_ = nullptr;
 };
 
 // The number of bytes asked for: any integer VARIANT, or a reference to one.
@@ -310,13 +263,13 @@ HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
         ended_ = true;
     wanted = std::min(wanted, body_->Available());
 
-    CSafeArrayOwner array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(wanted)));
-    if (!array.Get())
+    com::SafeArray array = com::SafeArray::Attach(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(wanted)));
+    if (!array)
         return E_OUTOFMEMORY;
     ULONG got = 0;
     if (wanted > 0) {
-        CSafeArrayData bytes(array.Get());
-        if (!bytes.Bytes())
+        const com::SafeArrayData bytes(array.Get());
+        if (!bytes)
             return E_FAIL;
         const HRESULT hr = body_->Read(bytes.Bytes(), static_cast<ULONG>(wanted), &got);
         if (FAILED(hr))
@@ -328,17 +281,17 @@ HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
     }
     if (got < wanted) {
         // A short read: hand out an array of exactly the bytes that came.
-        CSafeArrayOwner exact(::SafeArrayCreateVector(VT_UI1, 0, got));
-        if (!exact.Get())
+        com::SafeArray exact = com::SafeArray::Attach(::SafeArrayCreateVector(VT_UI1, 0, got));
+        if (!exact)
             return E_OUTOFMEMORY;
         if (got > 0) {
-            CSafeArrayData from(array.Get());
-            CSafeArrayData to(exact.Get());
-            if (!from.Bytes() || !to.Bytes())
+            const com::SafeArrayData from(array.Get());
+            const com::SafeArrayData to(exact.Get());
+            if (!from || !to)
                 return E_FAIL;
             std::memcpy(to.Bytes(), from.Bytes(), got);
         }
-        array.Reset(exact.Detach());
+        array = std::move(exact);
     }
     delivered_ += static_cast<LONG>(got);
     *delivered = got;
@@ -377,7 +330,7 @@ STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
             hr = ReadBody(asked, &array, &delivered);
             if (FAILED(hr))
                 return hr;
-            CSafeArrayOwner owner(array);
+            com::SafeArray owner = com::SafeArray::Attach(array);
             if (observer_)
                 observer_(static_cast<LONGLONG>(asked), static_cast<LONG>(delivered));
             owner.Detach();

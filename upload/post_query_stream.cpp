@@ -1,43 +1,27 @@
 #include "upload/post_query_stream.h"
 
 #include "com/failure_reason.h"
+#include "com/safe_array.h"
 #include "com/variant.h"
 
 #include <cstring>
 
 namespace {
 
-// Unlocks a safe array's data on every exit.
-class SafeArrayDataAccess {
-public:
-    // Also checks that the array holds at least `needed` bytes, so that a Request object that
-    // answers a larger count than it delivers cannot make the copy read past the array.
-    SafeArrayDataAccess(SAFEARRAY* array, std::uint32_t needed) : array_(array)
-    {
-        LONG lower = 0;
-        LONG upper = -1;
-        if (!array_ || ::SafeArrayGetDim(array_) != 1 || ::SafeArrayGetElemsize(array_) != 1 ||
-            FAILED(::SafeArrayGetLBound(array_, 1, &lower)) || FAILED(::SafeArrayGetUBound(array_, 1, &upper)) ||
-            static_cast<long long>(upper) - lower + 1 < static_cast<long long>(needed)) {
-            com::ReportFailure("Save: Request.BinaryRead answered an array that does not hold the ", needed,
-                               " bytes it counted");
-            throw parser::CDataSourceBase::EInternalError();
-        }
-        if (FAILED(::SafeArrayAccessData(array_, &data_))) {
-            com::ReportFailure("Save: the array from Request.BinaryRead cannot be read");
-            throw parser::CDataSourceBase::EInternalError();
-        }
+// Checks that a safe array from BinaryRead holds at least `needed` bytes, so that a Request object
+// that answers a larger count than it delivers cannot make the copy read past the array.
+void CheckHoldsBytes(SAFEARRAY* array, std::uint32_t needed)
+{
+    LONG lower = 0;
+    LONG upper = -1;
+    if (!array || ::SafeArrayGetDim(array) != 1 || ::SafeArrayGetElemsize(array) != 1 ||
+        FAILED(::SafeArrayGetLBound(array, 1, &lower)) || FAILED(::SafeArrayGetUBound(array, 1, &upper)) ||
+        static_cast<long long>(upper) - lower + 1 < static_cast<long long>(needed)) {
+        com::ReportFailure("Save: Request.BinaryRead answered an array that does not hold the ", needed,
+                           " bytes it counted");
+        throw parser::CDataSourceBase::EInternalError();
     }
-    ~SafeArrayDataAccess() { ::SafeArrayUnaccessData(array_); }
-    SafeArrayDataAccess(const SafeArrayDataAccess&) = delete;
-    SafeArrayDataAccess& operator=(const SafeArrayDataAccess&) = delete;
-
-    const void* Data() const noexcept { return data_; }
-
-private:
-    SAFEARRAY* array_;
-    void* data_ = nullptr;
-};
+}
 
 } // namespace
 
@@ -85,8 +69,13 @@ std::uint32_t CPostQueryStream::ReadInto(std::uint32_t at, OnDelivered&& onDeliv
     onDelivered(n);
     if (n == 0)
         return 0;
+    CheckHoldsBytes(data.Get()->parray, n);
     {
-        SafeArrayDataAccess access(data.Get()->parray, n);
+        const com::SafeArrayData access(data.Get()->parray);
+        if (!access) {
+            com::ReportFailure("Save: the array from Request.BinaryRead cannot be read");
+            throw EInternalError();
+        }
         std::memcpy(buffer + at, access.Data(), n);
     }
     if (updater_) {

@@ -1,6 +1,7 @@
 #include "com/bstr.h"
 #include "com/com_boundary.h"
 #include "com/com_ptr.h"
+#include "com/safe_array.h"
 #include "com/variant.h"
 #include "platform/win.h"
 
@@ -156,6 +157,37 @@ TEST(ComPtr, CountsReferencesThroughCopyMoveAndRelease)
         EXPECT_EQ(object.refs, 1) << "Receive releases the old reference";
     }
     EXPECT_EQ(object.refs, 0);
+}
+
+TEST(SafeArray, DataIsLockedForItsScopeAndTheOwnerHandsTheArrayOn)
+{
+    com::SafeArray array = com::SafeArray::Attach(::SafeArrayCreateVector(VT_UI1, 0, 4));
+    ASSERT_TRUE(array);
+    {
+        const com::SafeArrayData outer(array.Get());
+        ASSERT_TRUE(outer);
+        EXPECT_EQ(array.Get()->cLocks, 1u);
+        outer.Bytes()[3] = 0x5A;
+        const com::SafeArrayData inner(array.Get());
+        EXPECT_EQ(inner.Data(), outer.Data());
+        EXPECT_EQ(array.Get()->cLocks, 2u);
+        EXPECT_EQ(::SafeArrayDestroy(array.Get()), DISP_E_ARRAYISLOCKED);
+    }
+    EXPECT_EQ(array.Get()->cLocks, 0u) << "every lock ends with its scope";
+
+    const com::SafeArrayData none(nullptr);
+    EXPECT_FALSE(none);
+    EXPECT_EQ(none.Bytes(), nullptr);
+
+    com::SafeArray moved = std::move(array);
+    EXPECT_FALSE(array);
+    SAFEARRAY* handedOn = moved.Detach();
+    EXPECT_FALSE(moved);
+    BYTE last = 0;
+    LONG index = 3;
+    ASSERT_EQ(::SafeArrayGetElement(handedOn, &index, &last), S_OK) << "still alive after its owners have gone";
+    EXPECT_EQ(last, 0x5A);
+    moved = com::SafeArray::Attach(handedOn); // destroyed with `moved`; LeakSanitizer checks it
 }
 
 } // namespace
