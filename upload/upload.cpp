@@ -396,8 +396,7 @@ HRESULT CUpload::RunSave(BSTR tempDir)
 
     const std::uint32_t reasonsBefore = com::FailureReasonsOnThisThread();
     try {
-        const bool closed = ProcessPostQuery(options, com::ComPtr<IRequest>(request_).Detach(), &updater,
-                                             &files.Object(), &texts.Object());
+        const bool closed = ProcessPostQuery(options, request_, &updater, &files.Object(), &texts.Object());
         if (!closed && requireCompleteBody_) {
             com::ReportFailure("Save: the body ended before its close delimiter, and RequireCompleteBody is set");
             throw EUpload();

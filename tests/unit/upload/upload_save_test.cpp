@@ -451,7 +451,14 @@ TEST_F(UploadPage, ClassObjectCreatesPlainAndAggregatedObjects)
     outer.inner->Release();
 }
 
-TEST(ProcessPostQueryTest, ACancelLeavesAsTheUploadsOwnCancellation)
+// The reference count of an object, read through AddRef and Release.
+ULONG References(IUnknown* object)
+{
+    object->AddRef();
+    return object->Release();
+}
+
+TEST(ProcessPostQueryTest, ACancelLeavesAsTheUploadsOwnCancellationAndGivesTheRequestBack)
 {
     TestTempDir dir;
     const std::string body = Multipart("AaB03x", {Part("f", std::string(40000, 'z'), "f.bin")});
@@ -467,8 +474,31 @@ TEST(ProcessPostQueryTest, ACancelLeavesAsTheUploadsOwnCancellation)
     options.tempDir = dir.Wide();
     com::ComPtr<IRequest> request;
     ASSERT_EQ(page->get_Request(request.Receive()), S_OK);
-    EXPECT_THROW(ProcessPostQuery(options, request.Detach(), &updater, files.Get(), texts.Get()), EUserCancelledUpload);
+    const ULONG before = References(request.Get());
+    EXPECT_THROW(ProcessPostQuery(options, request, &updater, files.Get(), texts.Get()), EUserCancelledUpload);
+    EXPECT_EQ(References(request.Get()), before) << "the reference it was given is released, no other";
     EXPECT_EQ(updater.bytes, 16384);
+    EXPECT_TRUE(dir.Files().empty());
+}
+
+TEST_F(UploadSave, GivesBackTheRequestReferenceOfTheReadWhateverTheOutcome)
+{
+    TestTempDir dir;
+    const std::string body = Multipart("AaB03x", {Part("t", "text"), Part("f", std::string(20000, 'z'), "f.bin")});
+    // A whole body, one whose read fails in the middle, one over a limit.
+    for (const ULONGLONG failAt : {ULONGLONG{~0ull}, ULONGLONG{9000}}) {
+        for (const LONG maxFileBytes : {0L, 100L}) {
+            auto page = PostPage("multipart/form-data; boundary=AaB03x", body, {}, failAt);
+            com::ComPtr<IRequest> request;
+            ASSERT_EQ(page->get_Request(request.Receive()), S_OK);
+            UploadPtr upload = BoundUpload(page);
+            ASSERT_EQ(upload->put_MaxFileBytes(maxFileBytes), S_OK);
+            const ULONG before = References(request.Get());
+            const HRESULT saved = Save(*upload, dir.Wide());
+            EXPECT_EQ(SUCCEEDED(saved), failAt == ~0ull && maxFileBytes == 0) << std::hex << saved;
+            EXPECT_EQ(References(request.Get()), before) << "fail at " << failAt << ", limit " << maxFileBytes;
+        }
+    }
     EXPECT_TRUE(dir.Files().empty());
 }
 
