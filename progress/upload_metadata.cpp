@@ -18,13 +18,6 @@ HRESULT CUploadMetadata::FinalConstruct()
     return ::CoCreateFreeThreadedMarshaler(ControllingUnknown(), marshaler_.Receive());
 }
 
-CUploadMetadata::~CUploadMetadata()
-{
-    ::SysFreeString(id_);
-    ::SysFreeString(currentFileName_);
-    ::SysFreeString(statusReason_);
-}
-
 // Every getter: E_INVALIDARG for a null out pointer, else the value computed under the lock.
 template <class T, class F>
 HRESULT CUploadMetadata::Read(T* pVal, F&& compute) noexcept
@@ -45,16 +38,15 @@ BSTR CUploadMetadata::Copy(BSTR field) noexcept
     return ::SysAllocStringByteLen(reinterpret_cast<const char*>(field), ::SysStringByteLen(field));
 }
 
-HRESULT CUploadMetadata::StoreCopy(BSTR& field, BSTR newVal) noexcept
+HRESULT CUploadMetadata::StoreCopy(com::Bstr& field, BSTR newVal) noexcept
 {
-    if (newVal == field)
+    if (newVal == field.Get())
         return S_OK;
-    ::SysFreeString(field);
-    field = nullptr;
+    field.Reset();
     if (!newVal)
         return S_OK;
-    field = ::SysAllocString(newVal); // up to the first NUL
-    return field ? S_OK : E_FAIL;
+    field = com::Bstr::Attach(::SysAllocString(newVal)); // up to the first NUL
+    return field.Get() ? S_OK : E_FAIL;
 }
 
 // --- IUploadMetadata ---
@@ -76,7 +68,7 @@ STDMETHODIMP CUploadMetadata::get_CurrentFileName(BSTR* pVal)
     return com::ComBoundary([&]() -> HRESULT {
         com::ObjectLockGuard lock(*this);
         if (IsRunning(result_)) {
-            *pVal = Copy(currentFileName_);
+            *pVal = Copy(currentFileName_.Get());
             return S_OK;
         }
         // Once the upload has ended the name reads as an empty string, not a null one.
@@ -90,7 +82,7 @@ STDMETHODIMP CUploadMetadata::get_CurrentFileName(BSTR* pVal)
 
 STDMETHODIMP CUploadMetadata::get_ID(BSTR* pVal)
 {
-    return Read(pVal, [&] { return Copy(id_); });
+    return Read(pVal, [&] { return Copy(id_.Get()); });
 }
 
 STDMETHODIMP CUploadMetadata::get_PercentDone(DOUBLE* pVal)
@@ -171,7 +163,7 @@ STDMETHODIMP CUploadMetadata::get_StatusReason(BSTR* pVal)
     return com::ComBoundary([&]() -> HRESULT {
         com::ObjectLockGuard lock(*this);
         const bool explained = result_ == ResultFailed || result_ == ResultRejected || result_ == ResultCancelled;
-        *pVal = ::SysAllocString(explained && statusReason_ ? statusReason_ : OLESTR(""));
+        *pVal = ::SysAllocString(explained && statusReason_.Get() ? statusReason_.Get() : OLESTR(""));
         return *pVal ? S_OK : E_OUTOFMEMORY;
     });
 }
@@ -196,7 +188,7 @@ STDMETHODIMP CUploadMetadata::IncNumberOfUploadedFiles()
 
 STDMETHODIMP CUploadMetadata::get_CurrentlyProcessedFileName(BSTR* pVal)
 {
-    return Read(pVal, [&] { return Copy(currentFileName_); });
+    return Read(pVal, [&] { return Copy(currentFileName_.Get()); });
 }
 
 STDMETHODIMP CUploadMetadata::put_CurrentlyProcessedFileName(BSTR newVal)

@@ -10,6 +10,7 @@
 // Table and every other apartment get the object itself, never a proxy.
 #pragma once
 
+#include "com/bstr.h"
 #include "com/com_object.h"
 #include "com/com_ptr.h"
 #include "platform/win.h"
@@ -40,7 +41,6 @@ public:
                              KESTRUNE_INTERFACE_AGGREGATE(CUploadMetadata, IMarshal, marshaler_))
 
     CUploadMetadata() noexcept;
-    ~CUploadMetadata();
 
     // IUploadMetadata
     STDMETHODIMP get_BytesPerSecondAverage(DOUBLE* pVal) override;
@@ -87,15 +87,15 @@ protected:
 private:
     template <class T, class F>
     HRESULT Read(T* pVal, F&& compute) noexcept;
-    static HRESULT StoreCopy(BSTR& field, BSTR newVal) noexcept;
+    static HRESULT StoreCopy(com::Bstr& field, BSTR newVal) noexcept;
     static BSTR Copy(BSTR field) noexcept;
 
     VARIANT_BOOL cancelled_ = VARIANT_FALSE;
     LONG result_ = ResultRunning;
     TUploadProgress progress_;
-    BSTR id_ = nullptr;
-    BSTR currentFileName_ = nullptr;
-    BSTR statusReason_ = nullptr;
+    com::Bstr id_;
+    com::Bstr currentFileName_;
+    com::Bstr statusReason_;
     LONG uploadedFilesCount_ = 0;
     com::ComPtr<IUnknown> marshaler_;
 };

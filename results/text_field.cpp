@@ -3,16 +3,13 @@
 #include "com/com_boundary.h"
 #include "results/exact_bstr.h"
 
-void CTextField::Init(BSTR value, BSTR contentType, BSTR fieldName)
+void CTextField::Init(com::Bstr value, com::Bstr contentType, com::Bstr fieldName)
 {
-    com::Bstr ownedValue = com::Bstr::Attach(value);
-    com::Bstr ownedType = com::Bstr::Attach(contentType);
-    com::Bstr ownedName = com::Bstr::Attach(fieldName);
     com::ObjectLockGuard lock(*this);
     // Keeping a string that is already exact saves a second copy of a value of many megabytes.
-    value_ = utils::ExactBstrAdopt(std::move(ownedValue));
-    contentType_ = utils::ExactBstrAdopt(std::move(ownedType));
-    fieldName_ = utils::ExactBstrAdopt(std::move(ownedName));
+    value_ = utils::ExactBstrAdopt(std::move(value));
+    contentType_ = utils::ExactBstrAdopt(std::move(contentType));
+    fieldName_ = utils::ExactBstrAdopt(std::move(fieldName));
 }
 
 STDMETHODIMP CTextField::get_Value(BSTR* pVal)

@@ -19,10 +19,10 @@ public:
                              KESTRUNE_INTERFACE_AS(CTextField, IDispatch, ITextField),
                              KESTRUNE_INTERFACE(CTextField, ISupportErrorInfo))
 
-    /// Stores exact copies of the three strings (keeping a string that already is one). Takes ownership of them: they are freed when Init
-    /// returns, on success and on failure. A failed copy throws com::ComError(E_OUTOFMEMORY); the
-    /// strings copied before it keep their new values.
-    void Init(BSTR value, BSTR contentType, BSTR fieldName);
+    /// Stores exact copies of the three strings, keeping a string that already is one (a null one
+    /// stays null). A failed copy throws com::ComError(E_OUTOFMEMORY); the strings copied before it
+    /// keep their new values.
+    void Init(com::Bstr value, com::Bstr contentType, com::Bstr fieldName);
 
     STDMETHODIMP get_Value(BSTR* pVal) override;
     STDMETHODIMP get_Length(LONG* pVal) override;

@@ -25,18 +25,14 @@ HRESULT AllocateResult(const WideString& text, BSTR* out) noexcept
 
 } // namespace
 
-void CUploadedFile::Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, BSTR tempFileName)
+void CUploadedFile::Init(com::Bstr clientFilePath, com::Bstr contentType, com::Bstr fieldName, com::Bstr tempFileName)
 {
-    com::Bstr ownedPath = com::Bstr::Attach(clientFilePath);
-    com::Bstr ownedType = com::Bstr::Attach(contentType);
-    com::Bstr ownedName = com::Bstr::Attach(fieldName);
-    com::Bstr ownedTemp = com::Bstr::Attach(tempFileName);
     com::ObjectLockGuard lock(*this);
     try {
-        clientFilePath_ = utils::ExactBstrCopy(ownedPath.Get());
-        contentType_ = utils::ExactBstrCopy(ownedType.Get());
-        fieldName_ = utils::ExactBstrCopy(ownedName.Get());
-        tempFileName_ = utils::ExactBstrCopy(ownedTemp.Get());
+        clientFilePath_ = utils::ExactBstrAdopt(std::move(clientFilePath));
+        contentType_ = utils::ExactBstrAdopt(std::move(contentType));
+        fieldName_ = utils::ExactBstrAdopt(std::move(fieldName));
+        tempFileName_ = utils::ExactBstrAdopt(std::move(tempFileName));
         ownsFile_ = true;
         const WideString path = com::Bstr::ToWide(tempFileName_.Get());
         contentLength_ = utils::GetFileLength(path);

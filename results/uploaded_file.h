@@ -22,12 +22,12 @@ public:
                              KESTRUNE_INTERFACE_AS(CUploadedFile, IDispatch, IUploadedFile),
                              KESTRUNE_INTERFACE(CUploadedFile, ISupportErrorInfo))
 
-    /// Stores exact copies of the strings, takes ownership of the file at `tempFileName`, measures
-    /// it and reads its image facts (IsImage, ImageWidth, ImageHeight) from its headers: a file
-    /// that is no image, or whose bytes cannot be read, reads False / 0, and Init goes on. Takes
-    /// ownership of the four strings (freed when Init returns). On failure the object lets go of
-    /// the file again (the caller still owns it) and the error propagates.
-    void Init(BSTR clientFilePath, BSTR contentType, BSTR fieldName, BSTR tempFileName);
+    /// Stores exact copies of the strings (keeping a string that already is one), takes ownership
+    /// of the file at `tempFileName`, measures it and reads its image facts (IsImage, ImageWidth,
+    /// ImageHeight) from its headers: a file that is no image, or whose bytes cannot be read, reads
+    /// False / 0, and Init goes on. On failure the object lets go of the file again (the caller
+    /// still owns it) and the error propagates.
+    void Init(com::Bstr clientFilePath, com::Bstr contentType, com::Bstr fieldName, com::Bstr tempFileName);
 
     /// Deletes the file if the object still owns it; a failed deletion is ignored.
     void FinalRelease() noexcept;

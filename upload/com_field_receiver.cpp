@@ -1,6 +1,7 @@
 #include "upload/com_field_receiver.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "com/bstr.h"
 #include "files/detached_temp_file.h"
@@ -37,7 +38,7 @@ void CComFieldReceiver::ReceiveTextField(parser::CTextFieldData& text)
     com::Bstr value = UpToFirstNul(text.TakeValue());
     com::Bstr contentType = UpToFirstNul(text.GetContentType());
     com::Bstr name = UpToFirstNul(text.GetName());
-    field->Init(value.Detach(), contentType.Detach(), name.Detach());
+    field->Init(std::move(value), std::move(contentType), std::move(name));
     com::ComPtr<ITextField> item = field.Query<ITextField>(IID_ITextField);
     texts_->Add(item.Get());
 }
@@ -50,7 +51,7 @@ void CComFieldReceiver::ReceiveFileField(parser::CFileFieldData& file)
     com::Bstr contentType = UpToFirstNul(file.GetContentType());
     com::Bstr name = UpToFirstNul(file.GetName());
     com::Bstr tempName = UpToFirstNul(tempFile.GetName());
-    uploaded->Init(clientPath.Detach(), contentType.Detach(), name.Detach(), tempName.Detach());
+    uploaded->Init(std::move(clientPath), std::move(contentType), std::move(name), std::move(tempName));
     // From here the UploadedFile object alone deletes the file.
     tempFile.Release();
     com::ComPtr<IUploadedFile> item = uploaded.Query<IUploadedFile>(IID_IUploadedFile);

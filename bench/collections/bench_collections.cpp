@@ -117,7 +117,7 @@ void Run(const char* label, const std::vector<Name>& names)
     std::vector<com::ComPtr<com::ComObject<CTextField>>> fields(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         com::CreateComObject(fields[i]);
-        fields[i]->Init(nullptr, nullptr, com::Bstr(WideString(names[i].begin(), names[i].end())).Detach());
+        fields[i]->Init({}, {}, com::Bstr(WideString(names[i].begin(), names[i].end())));
     }
     auto start = std::chrono::steady_clock::now();
     for (auto& field : fields)

@@ -32,10 +32,10 @@ TEST(DispatchSurface, UnusedDispidsAreNotMembers)
     testing_support::TestTempDir dir;
     com::ComPtr<com::ComObject<CUploadedFile>> file;
     ASSERT_EQ(com::CreateComObject(file), S_OK);
-    file->Init(nullptr, nullptr, com::Bstr(OLESTR("f")).Detach(), com::Bstr(dir.Write("tmp", "abc")).Detach());
+    file->Init({}, {}, com::Bstr(OLESTR("f")), com::Bstr(dir.Write("tmp", "abc")));
     com::ComPtr<com::ComObject<CTextField>> text;
     ASSERT_EQ(com::CreateComObject(text), S_OK);
-    text->Init(com::Bstr(OLESTR("value")).Detach(), nullptr, com::Bstr(OLESTR("t")).Detach());
+    text->Init(com::Bstr(OLESTR("value")), {}, com::Bstr(OLESTR("t")));
     IDispatch* fileDispatch = static_cast<IUploadedFile*>(file.Get());
     IDispatch* textDispatch = static_cast<ITextField*>(text.Get());
     if (!LibraryRegistered(fileDispatch))
@@ -61,7 +61,7 @@ TEST(DispatchSurface, CollectionItemIsTheDefaultMemberAndItsFailuresReachTheCall
     ASSERT_EQ(com::CreateComObject(form), S_OK);
     com::ComPtr<com::ComObject<CTextField>> text;
     ASSERT_EQ(com::CreateComObject(text), S_OK);
-    text->Init(com::Bstr(OLESTR("v")).Detach(), nullptr, com::Bstr(OLESTR("name")).Detach());
+    text->Init(com::Bstr(OLESTR("v")), {}, com::Bstr(OLESTR("name")));
     form->Add(static_cast<ITextField*>(text.Get()));
     IDispatch* dispatch = static_cast<ITextFieldCollection*>(form.Get());
     if (!LibraryRegistered(dispatch))

@@ -27,7 +27,7 @@ com::ComPtr<ITextField> MakeField(const WideString& name, const WideString& valu
 {
     com::ComPtr<com::ComObject<CTextField>> field;
     EXPECT_EQ(com::CreateComObject(field), S_OK);
-    field->Init(com::Bstr(value).Detach(), nullptr, com::Bstr(name).Detach());
+    field->Init(com::Bstr(value), {}, com::Bstr(name));
     com::ComPtr<ITextField> itf;
     EXPECT_EQ(com::QueryInterfaceTo(field.Get(), IID_ITextField, itf), S_OK);
     return itf;
@@ -309,7 +309,7 @@ TEST(FieldCollection, ClearReleasesFilesAndStartsOver)
         com::ComPtr<com::ComObject<CUploadedFile>> file;
         ASSERT_EQ(com::CreateComObject(file), S_OK);
         const WideString temp = dir.Write(std::string("tmp-") + name, name);
-        file->Init(nullptr, nullptr, com::Bstr(testing_support::ToWide(name)).Detach(), com::Bstr(temp).Detach());
+        file->Init({}, {}, com::Bstr(testing_support::ToWide(name)), com::Bstr(temp));
         com::ComPtr<IUploadedFile> itf;
         ASSERT_EQ(com::QueryInterfaceTo(file.Get(), IID_IUploadedFile, itf), S_OK);
         files->Add(itf.Get());

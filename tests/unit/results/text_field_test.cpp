@@ -4,19 +4,21 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
-com::ComPtr<com::ComObject<CTextField>> MakeField(BSTR value, BSTR contentType, BSTR name)
+com::ComPtr<com::ComObject<CTextField>> MakeField(com::Bstr value, com::Bstr contentType, com::Bstr name)
 {
     com::ComPtr<com::ComObject<CTextField>> field;
     EXPECT_EQ(com::CreateComObject(field), S_OK);
-    field->Init(value, contentType, name);
+    field->Init(std::move(value), std::move(contentType), std::move(name));
     return field;
 }
 
-BSTR Owned(const WideString& text)
+com::Bstr Owned(const WideString& text)
 {
-    return com::Bstr(text).Detach();
+    return com::Bstr(text);
 }
 
 TEST(TextField, ReturnsExactCopiesOfWhatInitWasGiven)
@@ -40,8 +42,8 @@ TEST(TextField, ReturnsExactCopiesOfWhatInitWasGiven)
 
 TEST(TextField, NullStringsReadAsNullAndEmptyValueHasLengthZero)
 {
-    auto field = MakeField(nullptr, nullptr, Owned(OLESTR("n")));
-    BSTR value = Owned(OLESTR("stale"));
+    auto field = MakeField({}, {}, Owned(OLESTR("n")));
+    BSTR value = Owned(OLESTR("stale")).Detach();
     BSTR keep = value;
     ASSERT_EQ(field->get_Value(&value), S_OK);
     EXPECT_EQ(value, nullptr);
@@ -50,7 +52,7 @@ TEST(TextField, NullStringsReadAsNullAndEmptyValueHasLengthZero)
     ASSERT_EQ(field->get_Length(&length), S_OK);
     EXPECT_EQ(length, 0);
 
-    auto empty = MakeField(Owned(WideString()), nullptr, Owned(OLESTR("e")));
+    auto empty = MakeField(Owned(WideString()), {}, Owned(OLESTR("e")));
     com::Bstr got;
     ASSERT_EQ(empty->get_Value(got.Receive()), S_OK);
     ASSERT_NE(got.Get(), nullptr);
@@ -59,7 +61,7 @@ TEST(TextField, NullStringsReadAsNullAndEmptyValueHasLengthZero)
 
 TEST(TextField, NullOutPointersAreInvalidArguments)
 {
-    auto field = MakeField(Owned(OLESTR("v")), nullptr, Owned(OLESTR("n")));
+    auto field = MakeField(Owned(OLESTR("v")), {}, Owned(OLESTR("n")));
     EXPECT_EQ(field->get_Value(nullptr), E_INVALIDARG);
     EXPECT_EQ(field->get_Length(nullptr), E_INVALIDARG);
     EXPECT_EQ(field->get_ContentType(nullptr), E_INVALIDARG);
@@ -68,7 +70,7 @@ TEST(TextField, NullOutPointersAreInvalidArguments)
 
 TEST(TextField, AnswersItsInterfacesAndErrorInfoForItsOwnOnly)
 {
-    auto field = MakeField(nullptr, nullptr, nullptr);
+    auto field = MakeField({}, {}, {});
     com::ComPtr<ISupportErrorInfo> info;
     ASSERT_EQ(com::QueryInterfaceTo(field.Get(), IID_ISupportErrorInfo, info), S_OK);
     EXPECT_EQ(info->InterfaceSupportsErrorInfo(IID_ITextField), S_OK);

@@ -15,9 +15,9 @@ using testing_support::TestTempDir;
 using testing_support::ToPath;
 using FilePtr = com::ComPtr<com::ComObject<CUploadedFile>>;
 
-BSTR Owned(const WideString& text)
+com::Bstr Owned(const WideString& text)
 {
-    return com::Bstr(text).Detach();
+    return com::Bstr(text);
 }
 
 FilePtr MakeFile(const WideString& clientPath, const WideString& tempPath)
@@ -290,7 +290,7 @@ TEST(UploadedFile, FailedInitLetsGoOfTheFile)
     FilePtr file;
     ASSERT_EQ(com::CreateComObject(file), S_OK);
     // The file cannot be measured: Init fails and the object must not claim it.
-    EXPECT_ANY_THROW(file->Init(Owned(OLESTR("a")), nullptr, Owned(OLESTR("f")), Owned(dir.Wide("absent"))));
+    EXPECT_ANY_THROW(file->Init(Owned(OLESTR("a")), {}, Owned(OLESTR("f")), Owned(dir.Wide("absent"))));
     com::Bstr name;
     ASSERT_EQ(file->get_TempFileName(name.Receive()), S_OK);
     EXPECT_EQ(name.Get(), nullptr);

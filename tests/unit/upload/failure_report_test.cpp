@@ -138,7 +138,7 @@ TEST_F(FailureReport, EveryFailingMemberLeavesAnErrorObjectThatSaysWhatHappened)
 
     com::ComPtr<com::ComObject<CTextField>> field;
     ASSERT_EQ(com::CreateComObject(field), S_OK);
-    field->Init(nullptr, nullptr, com::Bstr(OLESTR("n")).Detach());
+    field->Init({}, {}, com::Bstr(OLESTR("n")));
     expect([&] { return field->get_Value(nullptr); }, E_INVALIDARG, "Kestrune.TextField",
            "An argument of the call is not valid.");
 }
