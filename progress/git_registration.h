@@ -43,3 +43,16 @@ public:
 private:
     DWORD cookie_ = 0;
 };
+
+/// Empties a table whose values hold registrations (`registrationOf(value)` gives each one), at
+/// module unload. With mayCallCom every registration is revoked; without it (under the loader
+/// lock, where revoking could deadlock) each is abandoned first, and no COM call is made.
+template <class Table, class RegistrationOf>
+void ClearRegistrations(Table& table, bool mayCallCom, RegistrationOf registrationOf) noexcept
+{
+    if (!mayCallCom) {
+        for (auto& entry : table)
+            registrationOf(entry.second).Abandon();
+    }
+    table.clear();
+}

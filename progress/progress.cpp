@@ -4,6 +4,7 @@
 #include "com/com_boundary.h"
 #include "com/failure_reason.h"
 #include "progress/progress_services.h"
+#include "progress/upload_manager.h"
 
 #include <asptlb.h>
 
@@ -161,7 +162,8 @@ STDMETHODIMP CProgress::CancelUpload()
         const com::ComPtr<IUploadMetadata> stats = FindStatistics("CancelUpload");
         if (!stats) {
             com::ReportFailure("CancelUpload: no upload is registered under the ID ", com::Quoted(id_),
-                               " (it has not started, or it ended more than 10 minutes ago)");
+                               " (it has not started, or it ended more than ", CUploadManager::RetentionMinutes,
+                               " minutes ago)");
             throw EProgress();
         }
         VARIANT_BOOL cancelled = VARIANT_FALSE;

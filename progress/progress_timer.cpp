@@ -7,11 +7,8 @@
 void CProgressTimer::Term(bool mayCallCom) noexcept
 {
     com::CriticalSectionLock hold(lock_);
-    if (!mayCallCom) {
-        for (auto& entry : subscribers_)
-            entry.second.Abandon();
-    }
-    subscribers_.clear();
+    ClearRegistrations(subscribers_, mayCallCom,
+                       [](CGitRegistration& registration) -> CGitRegistration& { return registration; });
     worker_.Term();
 }
 

@@ -25,9 +25,9 @@ public:
 
     static constexpr DWORD TickMs = 500;
     static constexpr DWORD IdleLifeMs = 60000;
-    // The worker's private thread messages (the upload manager's are the other way round).
-    static constexpr UINT QuitMessage = WM_USER + 1;
-    static constexpr UINT SubscribersChangedMessage = WM_USER + 2;
+    // The worker's private thread messages.
+    static constexpr UINT QuitMessage = CWorkerThread::QuitMessage;
+    static constexpr UINT SubscribersChangedMessage = CWorkerThread::ChangedMessage;
 
     /// Prepares the timer at process attach; E_FAIL when the ready event cannot be created.
     HRESULT Init() noexcept { return worker_.Init(); }
@@ -55,5 +55,5 @@ private:
 
     com::CriticalSection lock_;
     std::unordered_map<WideString, CGitRegistration> subscribers_;
-    CWorkerThread worker_{lock_, *this, SubscribersChangedMessage, QuitMessage};
+    CWorkerThread worker_{lock_, *this};
 };

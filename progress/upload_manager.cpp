@@ -10,12 +10,8 @@
 void CUploadManager::Term(bool mayCallCom) noexcept
 {
     com::CriticalSectionLock hold(lock_);
-    if (!mayCallCom) {
-        for (auto& entry : registry_)
-            entry.second.registration.Abandon();
-    }
     expiryList_.clear();
-    registry_.clear();
+    ClearRegistrations(registry_, mayCallCom, [](TEntry& entry) -> CGitRegistration& { return entry.registration; });
     worker_.Term();
 }
 
@@ -31,7 +27,8 @@ void CUploadManager::Register(WideString& id, IUploadMetadata*& metadata)
     com::CriticalSectionLock hold(lock_);
     if (!id.empty() && registry_.contains(id)) {
         com::ReportFailure("Save: the upload ID ", com::Quoted(id),
-                           " is already registered (an upload under it runs, or ended less than 10 minutes ago)");
+                           " is already registered (an upload under it runs, or ended less than ", RetentionMinutes,
+                           " minutes ago)");
         throw EUploadManager();
     }
     while (registry_.size() >= MaxEntries && !expiryList_.empty())

@@ -2,7 +2,7 @@
 // upload ID (exact, case-sensitive). Statistics objects are kept as Global Interface Table
 // registrations, so every Find hands back a pointer valid on the caller's thread.
 //
-// An entry lives from Register until 10 minutes after Unregister; a worker thread, started on
+// An entry lives from Register until RetentionMinutes after Unregister; a worker thread, started on
 // demand and ending 60 seconds after its last expiry, carries out the delayed removals.
 // The one instance belongs to the module (Init at process attach, Term at process detach).
 //
@@ -35,14 +35,15 @@ public:
     /// Leaves the worker's loop (idle time-out).
     class EUploadManagerInt : public CWorkerThread::ELeaveLoop {};
 
-    static constexpr DWORD RetentionMs = 600000;     // an ended upload stays findable this long
-    static constexpr std::size_t MaxEntries = 10000; // running and ended uploads together
-    static constexpr std::size_t MaxIdLength = 1024; // characters of an upload ID
-    static constexpr DWORD IdleLifeMs = 60000;       // the worker ends after this long without work
-    static constexpr DWORD MinRearmMs = 500;         // shortest delay of the worker's timer
-    // The worker's private thread messages (the progress timer's are the other way round).
-    static constexpr UINT ScheduleChangedMessage = WM_USER + 1;
-    static constexpr UINT QuitMessage = WM_USER + 2;
+    static constexpr DWORD RetentionMinutes = 10;                  // an ended upload stays findable this long
+    static constexpr DWORD RetentionMs = RetentionMinutes * 60000; // the same in milliseconds
+    static constexpr std::size_t MaxEntries = 10000;               // running and ended uploads together
+    static constexpr std::size_t MaxIdLength = 1024;               // characters of an upload ID
+    static constexpr DWORD IdleLifeMs = 60000;                     // the worker ends after this long without work
+    static constexpr DWORD MinRearmMs = 500;                       // shortest delay of the worker's timer
+    // The worker's private thread messages.
+    static constexpr UINT ScheduleChangedMessage = CWorkerThread::ChangedMessage;
+    static constexpr UINT QuitMessage = CWorkerThread::QuitMessage;
 
     /// Prepares the manager at process attach; E_FAIL when the ready event cannot be created.
     HRESULT Init() noexcept { return worker_.Init(); }
@@ -89,5 +90,5 @@ private:
     com::CriticalSection lock_;
     std::unordered_map<WideString, TEntry> registry_;
     TExpiryList expiryList_;
-    CWorkerThread worker_{lock_, *this, ScheduleChangedMessage, QuitMessage};
+    CWorkerThread worker_{lock_, *this};
 };

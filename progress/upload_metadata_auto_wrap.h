@@ -1,7 +1,7 @@
 // CUploadMetadataAutoWrap: the statistics updater of one Save. Its constructor creates a fresh
 // statistics object, announces the expected size, registers it with the upload manager under
 // the upload's ID (generating one into `id` when it is empty) and subscribes it to the progress
-// timer; its destructor unsubscribes it and schedules its removal 10 minutes later.
+// timer; its destructor unsubscribes it and schedules its removal CUploadManager::RetentionMs later.
 //
 //   CUploadMetadataAutoWrap stats(id_, totalBytes);     // throws when it cannot register
 //   ... ProcessPostQuery(options, request, &stats, ...);  // the stream, parser and receiver report

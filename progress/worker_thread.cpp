@@ -12,6 +12,9 @@ class EWorkerFailed {};
 /// An address inside this module, to find the module by.
 const char kModuleAnchor = 0;
 
+/// How long Stop waits before it asks again when its quit message could not be posted.
+constexpr DWORD kQuitRetryMs = 10;
+
 } // namespace
 
 HRESULT CWorkerThread::Init() noexcept
@@ -106,20 +109,32 @@ bool CWorkerThread::Start()
 
 void CWorkerThread::PostChanged() const noexcept
 {
-    ::PostThreadMessageW(threadId_, changedMessage_, 0, 0);
+    ::PostThreadMessageW(threadId_, ChangedMessage, 0, 0);
 }
 
 void CWorkerThread::Stop() noexcept
 {
     for (;;) {
+        HANDLE thread = nullptr;
+        DWORD waitMs = INFINITE;
         {
             com::CriticalSectionLock hold(lock_);
-            if (!IsRunning())
+            PruneEnded();
+            if (thread_) {
+                // The recorded worker leaves at its next wake, which needs the lock released.
+                thread = thread_;
+                if (!::PostThreadMessageW(threadId_, QuitMessage, 0, 0))
+                    waitMs = kQuitRetryMs;
+            } else if (!ended_.empty()) {
+                thread = ended_.front(); // forgotten, still returning
+            } else {
                 return;
-            if (threadId_)
-                ::PostThreadMessageW(threadId_, quitMessage_, 0, 0);
+            }
+            ++stopsWaiting_;
         }
-        ::Sleep(1);
+        ::WaitForSingleObject(thread, waitMs);
+        com::CriticalSectionLock hold(lock_);
+        --stopsWaiting_;
     }
 }
 
@@ -203,11 +218,11 @@ void CWorkerThread::Loop(TRun& run)
                 // worker was busy lead to one pass, not several.
                 bool quit = false, timerFired = false, changed = false;
                 do {
-                    if (msg.message == WM_QUIT || msg.message == quitMessage_) {
+                    if (msg.message == WM_QUIT || msg.message == QuitMessage) {
                         quit = true;
                     } else if (msg.message == WM_TIMER) {
                         timerFired = true;
-                    } else if (msg.message == changedMessage_) {
+                    } else if (msg.message == ChangedMessage) {
                         changed = true;
                     } else {
                         ::TranslateMessage(&msg);
@@ -259,6 +274,8 @@ void CWorkerThread::Forget() noexcept
 
 void CWorkerThread::PruneEnded() noexcept
 {
+    if (stopsWaiting_ > 0)
+        return;
     std::erase_if(ended_, [](HANDLE h) {
         if (::WaitForSingleObject(h, 0) != WAIT_OBJECT_0)
             return false;

@@ -5,7 +5,7 @@
 // thread: its start-up, its message loop and its end. The owner (its IJob) adds what it does on
 // start-up and on each wake, and decides when it is idle.
 //
-//   CWorkerThread worker_{lock_, *this, ChangedMessage, QuitMessage};   // member of the owner
+//   CWorkerThread worker_{lock_, *this};   // member of the owner
 //   if (!worker_.Start()) throw EOwner();   // owner's lock held
 //   worker_.PostChanged();
 //
@@ -13,7 +13,8 @@
 // IsRunning and Stop take it themselves. The worker takes that lock for each wake and calls the
 // owner under it. When the worker leaves, it stops being recorded (under the lock), but IsRunning
 // stays true until its thread has really ended, so the module is not unloaded under a thread that
-// is still returning.
+// is still returning. Term runs at FreeLibrary, under the loader lock, and never waits; Stop
+// waits on the workers' thread handles and is only for callers outside the loader lock.
 //
 // A worker also holds a reference to the module that contains its code, taken by Start and given
 // back as the thread ends (FreeLibraryAndExitThread, after CoUninitialize): a host that frees the
@@ -56,10 +57,13 @@ public:
         ~IJob() = default;
     };
 
-    /// lock: the owner's lock; changedMessage and quitMessage: the owner's private thread messages.
-    CWorkerThread(com::CriticalSection& lock, IJob& job, UINT changedMessage, UINT quitMessage) noexcept
-        : lock_(lock), job_(job), changedMessage_(changedMessage), quitMessage_(quitMessage)
-    {}
+    /// The worker's private thread messages: its owner's state changed (a wake for IJob::WorkerWake),
+    /// and leave the loop (Stop).
+    static constexpr UINT ChangedMessage = WM_USER + 1;
+    static constexpr UINT QuitMessage = WM_USER + 2;
+
+    /// lock: the owner's lock.
+    CWorkerThread(com::CriticalSection& lock, IJob& job) noexcept : lock_(lock), job_(job) {}
     CWorkerThread(const CWorkerThread&) = delete;
     CWorkerThread& operator=(const CWorkerThread&) = delete;
 
@@ -79,7 +83,8 @@ public:
     /// fails, which is fine: a new worker looks at its owner's state anyway).
     void PostChanged() const noexcept;
 
-    /// Asks the worker to quit and waits until it has ended. Owner's lock not held; not for use at
+    /// Asks the worker to quit and waits on its thread handle until it has ended, and on the handle
+    /// of every forgotten worker that is still returning. Owner's lock not held; not for use at
     /// loader time.
     void Stop() noexcept;
 
@@ -93,12 +98,13 @@ private:
 
     com::CriticalSection& lock_;
     IJob& job_;
-    const UINT changedMessage_;
-    const UINT quitMessage_;
     HANDLE thread_ = nullptr;
     DWORD threadId_ = 0;
     HMODULE startingModule_ = nullptr; // the reference Start took for the worker it starts
     HANDLE readyEvent_ = nullptr;
     std::atomic<bool> startupOk_{false};
     std::vector<HANDLE> ended_; // forgotten workers whose threads may still be returning
+    // Stop calls waiting, without the lock, on a handle of thread_ or ended_: while there is one,
+    // PruneEnded closes no handle.
+    unsigned stopsWaiting_ = 0;
 };

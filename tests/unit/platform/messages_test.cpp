@@ -24,6 +24,20 @@ unsigned __stdcall ReturnArgumentLater(void* arg)
     return *static_cast<unsigned*>(arg);
 }
 
+/// An address inside this program.
+const char kAnchor = 0;
+
+/// Takes a reference to the module that holds its code and ends by giving it back, as the
+/// product's worker threads do.
+unsigned __stdcall LeaveThroughFreeLibraryLater(void* arg)
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&kAnchor), &module))
+        return 1;
+    Sleep(20);
+    FreeLibraryAndExitThread(module, *static_cast<unsigned*>(arg));
+}
+
 } // namespace
 
 TEST(ThreadMessages, PostingNeedsAQueue)
@@ -125,6 +139,20 @@ TEST(Threads, ExitCodeAndHandleSignalledAtExit)
     EXPECT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
     ASSERT_TRUE(GetExitCodeThread(thread, &exitCode));
     EXPECT_EQ(exitCode, 1234u);
+    EXPECT_TRUE(CloseHandle(thread));
+}
+
+TEST(Threads, EndingThroughFreeLibraryAndExitThreadSignalsTheHandleWithTheExitCode)
+{
+    unsigned code = 77;
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, LeaveThroughFreeLibraryLater, &code, 0, nullptr));
+    ASSERT_NE(thread, nullptr);
+    ASSERT_EQ(WaitForSingleObject(thread, 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(WaitForSingleObject(thread, 0), WAIT_OBJECT_0) << "stays signalled";
+    DWORD exitCode = 0;
+    ASSERT_TRUE(GetExitCodeThread(thread, &exitCode));
+    EXPECT_EQ(exitCode, 77u);
     EXPECT_TRUE(CloseHandle(thread));
 }
 
