@@ -1,7 +1,6 @@
 #include "parser/field_header_impl.h"
 
 #include "parser/data_source_base.h"
-#include "parser/header_lexer.h"
 #include "parser/text_conversion.h"
 
 namespace parser {
@@ -10,14 +9,14 @@ namespace {
 using ECancelled = CDataSourceBase::EUserCancelledUpload;
 }
 
-CFieldHeaderImpl::CFieldHeaderImpl(const std::string& name, const std::string& value, const CPostTextCvrt* converter)
+CFieldHeaderImpl::CFieldHeaderImpl(THeaderKind kind, const std::string& value, const CPostTextCvrt* converter)
     : converter_(converter)
 {
     try {
         std::string lowerValue = value;
         textconv::AsciiToLower(lowerValue);
         value_ = textconv::AsciiToWide(value);
-        switch (CHeaderLexer::ClassifyHeaderName(name)) {
+        switch (kind) {
         case kContentDisposition:
             kind_ = kContentDisposition;
             if (lowerValue != "form-data")

@@ -17,9 +17,10 @@ public:
     /// One parameter is unusable (empty or repeated name/filename).
     class EFieldHeaderBaseErrorRecoverable {};
 
-    /// Validates a header as read by the lexer: Content-Disposition must be of type form-data,
-    /// Content-Type must not be empty; values must be ASCII.
-    CFieldHeaderImpl(const std::string& name, const std::string& value, const CPostTextCvrt* converter);
+    /// Validates a header as the lexer read and classified it (`kind` as ReadHeaderStart answered
+    /// it, `value` its value): Content-Disposition must be of type form-data, Content-Type must not
+    /// be empty; values must be ASCII. Any other kind is unusable.
+    CFieldHeaderImpl(THeaderKind kind, const std::string& value, const CPostTextCvrt* converter);
 
     /// Records one Content-Disposition parameter (`name` and `filename`; others are ignored).
     void SetParameter(const std::string& name, const std::string& value);

@@ -1,8 +1,8 @@
 #pragma once
 // THeaderKind: what one part header line is, the one classification of header names
-// in the parser. CHeaderLexer::ReadHeaderStart answers any of the four; a header's name, as
-// CHeaderLexer::ClassifyHeaderName sees it and as CFieldHeaderImpl keeps it, is one of the two
-// recognised kinds or kOtherHeader.
+// in the parser. CHeaderLexer::ReadHeaderStart answers any of the four (classifying the name once,
+// with CHeaderLexer::ClassifyHeaderName); the parser hands that answer on to CFieldHeaderImpl,
+// which keeps one of the two recognised kinds.
 
 #include <cstdint>
 

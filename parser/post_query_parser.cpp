@@ -150,7 +150,7 @@ std::int32_t CPostQueryParser::ParseHeaderLine(CFieldImpl& field)
     const bool disposition = kind == kContentDisposition;
     std::optional<CFieldHeaderImpl> header;
     try {
-        header.emplace(name, value, &converter_);
+        header.emplace(kind, value, &converter_);
     } catch (const CFieldHeaderImpl::EFieldHeaderBaseError&) {
         if (disposition)
             SkipLine();
