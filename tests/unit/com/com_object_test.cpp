@@ -3,6 +3,7 @@
 #include "com/support_error_info_impl.h"
 #include "platform/win.h"
 #include "kestrune_idl.h"
+#include "tests/unit/bounded_thread.h"
 
 #include <gtest/gtest.h>
 
@@ -298,9 +299,18 @@ TEST_F(ComObjectTest, ObjectLockIsRecursive)
 {
     com::ComPtr<com::ComObject<CWidget>> widget;
     ASSERT_EQ(com::CreateComObject(widget), S_OK);
-    com::ObjectLockGuard outer(*widget);
-    com::ObjectLockGuard inner(*widget);
-    SUCCEED();
+    // On threads of their own, so that a lock that is not recursive, or not released, deadlocks
+    // there and fails the bounded wait here instead of hanging the run.
+    std::atomic<bool> nested{false};
+    testing_support::BoundedThread twice([widget, &nested] {
+        com::ObjectLockGuard outer(*widget);
+        com::ObjectLockGuard inner(*widget);
+        nested = true;
+    });
+    ASSERT_TRUE(twice.EndsWithin(10000)) << "a second lock on the same thread deadlocks";
+    EXPECT_TRUE(nested);
+    testing_support::BoundedThread other([widget] { com::ObjectLockGuard again(*widget); });
+    EXPECT_TRUE(other.EndsWithin(10000)) << "the lock is still held after both guards have ended";
 }
 
 TEST_F(ComObjectTest, DispatchChecksItsArgumentsBeforeTheTypeLibrary)
