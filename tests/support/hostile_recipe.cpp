@@ -1,5 +1,7 @@
 #include "tests/support/hostile_recipe.h"
 
+#include "tests/support/quoted_literal.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -100,56 +102,6 @@ constexpr std::size_t kNameBytes = kBlocks * kUnits * 3;
 [[noreturn]] void Mistake(const std::filesystem::path& file, int line, const std::string& what)
 {
     throw std::runtime_error(file.string() + ":" + std::to_string(line) + ": " + what);
-}
-
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
-
-// Reads one quoted literal at text[at]; returns the position after it, or npos on a mistake.
-std::size_t ReadLiteral(const std::string& text, std::size_t at, std::string& out)
-{
-    while (at < text.size() && text[at] == ' ')
-        ++at;
-    if (at >= text.size() || text[at] != '"')
-        return std::string::npos;
-    for (++at; at < text.size(); ++at) {
-        char c = text[at];
-        if (c == '"')
-            return at + 1;
-        if (c != '\\') {
-            out += c;
-            continue;
-        }
-        if (++at >= text.size())
-            return std::string::npos;
-        switch (text[at]) {
-        case 'r': out += '\r'; break;
-        case 'n': out += '\n'; break;
-        case 't': out += '\t'; break;
-        case '0': out += '\0'; break;
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        case 'x': {
-            const int hi = at + 1 < text.size() ? HexDigit(text[at + 1]) : -1;
-            const int lo = at + 2 < text.size() ? HexDigit(text[at + 2]) : -1;
-            if (hi < 0 || lo < 0)
-                return std::string::npos;
-            out += static_cast<char>(hi * 16 + lo);
-            at += 2;
-            break;
-        }
-        default: return std::string::npos;
-        }
-    }
-    return std::string::npos;
 }
 
 std::uint64_t ReadCount(const std::string& text, std::size_t& at)
@@ -323,13 +275,13 @@ THostileRecipe THostileRecipe::Load(const std::filesystem::path& file)
             const bool collide = line[0] == 'c';
             at = line.find(' ');
             s.times = ReadCount(line, at);
-            at = ReadLiteral(line, at, s.text);
+            at = testing_support::ReadQuotedLiteral(line, at, s.text);
             if (collide && at != std::string::npos) {
                 s.kind = TSegment::Kind::Collide;
-                at = ReadLiteral(line, at, s.after);
+                at = testing_support::ReadQuotedLiteral(line, at, s.after);
             }
         } else {
-            at = ReadLiteral(line, 0, s.text);
+            at = testing_support::ReadQuotedLiteral(line, 0, s.text);
         }
         if (at == std::string::npos || !Trimmed(line.substr(at)).empty())
             Mistake(file, number, "bad segment");

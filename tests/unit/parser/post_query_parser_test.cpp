@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <stdexcept>
 
 #include "parser/parse_post_query.h"
+#include "tests/unit/parser/parse_case.h"
 #include "tests/unit/parser/parse_harness.h"
+#include "tests/unit/test_temp_dir.h"
 
 namespace {
 
@@ -35,49 +40,59 @@ std::string Part(const std::string& name, const std::string& content, const std:
 
 const std::string kClose = "--XyZzy42--\r\n";
 
-TEST(ParseBodies, TextAndFileFields)
+const std::filesystem::path kCases = KESTRUNE_TEST_DATA_DIR "/parser";
+
+// Every case of tests/data/parser, under every split: the fields written beside its body, nothing
+// left behind, and the client path of each file part told to the statistics once per parse.
+TEST(ParseBodies, EveryCaseDeliversTheFieldsWrittenBesideItsBody)
 {
-    CRecordingUpdater updater;
-    TParseSetup setup;
-    setup.updater = &updater;
-    ExpectFields(DataFile("text_and_file.txt"),
-                 {Text("title", "Holiday"),
-                  File("photo", "C:\\Users\\ann\\beach.jpg", std::string("\xff\xd8\r\n--XyZzy4\r\n\0binary\r\n", 23),
-                       "image/jpeg"),
-                  Text("empty", ""), File("nofile", "none.txt", "")},
-                 setup);
-    // Once per file part and parse, with the whole client path.
-    ASSERT_GE(updater.fileNames.size(), 2u);
-    EXPECT_EQ(updater.fileNames[0], "C:\\Users\\ann\\beach.jpg");
-    EXPECT_EQ(updater.fileNames[1], "none.txt");
-    EXPECT_EQ(updater.fileNames.size(), 2 * EverySplit().size());
+    const auto files = ParseCaseFiles(kCases);
+    ASSERT_GE(files.size(), 10u);
+    for (const auto& file : files) {
+        const TParseCase c = TParseCase::Load(file);
+        SCOPED_TRACE(c.name);
+        CRecordingUpdater updater;
+        TParseSetup setup;
+        setup.boundary = c.boundary;
+        setup.updater = &updater;
+        ExpectFields(c.body, c.fields, setup);
+        std::vector<std::string> announced;
+        for (std::size_t parse = 0; parse < EverySplit().size(); ++parse) {
+            for (const TField& field : c.fields) {
+                if (field.isFile)
+                    announced.push_back(field.fileName);
+            }
+        }
+        EXPECT_EQ(updater.fileNames, announced);
+    }
 }
 
-TEST(ParseBodies, DelimiterQuirks)
+TEST(ParseBodies, BodiesWithoutADelimiterHoldNoField)
 {
-    ExpectFields(DataFile("preamble_and_epilogue.txt"), {Text("a", "1")});
-    ExpectFields(DataFile("delimiter_line_trailing_bytes.txt"), {Text("a", "1"), Text("b", "2")});
-    ExpectFields(DataFile("content_holds_boundary_then_other_bytes.txt"), {Text("a", "before"), Text("b", "2")});
-    ExpectFields(DataFile("content_holds_boundary_then_dashes.txt"), {Text("a", "1"), Text("b", "before")});
-    ExpectFields(DataFile("close_delimiter_missing.txt"), {Text("a", "1")});
-    ExpectFields(DataFile("duplicate_names.txt"), {Text("a", "1"), Text("a", "2")});
     ExpectFields("", {});
     ExpectFields("no delimiter anywhere", {});
 }
 
-TEST(ParseBodies, HeaderSyntax)
+TEST(ParseCase, ReadsFieldsAndBodyAndNamesTheLineOfAMistake)
 {
-    ExpectFields(DataFile("header_names_and_parameters_in_capitals.txt"),
-                 {File("Up", "A.TXT", "X", "text/plain; charset=UTF-8"), Text("token_name", "t")});
-    ExpectFields(DataFile("quoted_value_backslash_quote.txt"), {File("a\\", "f.txt", "q"), Text("multi\r\nline", "m")});
-}
+    testing_support::TestTempDir dir;
+    const auto path = dir.Path() / "sample.case";
+    std::ofstream(path) << "# comment\nboundary: b\ntext: \"n\" \"v\\0\" type \"t/x\"\nfile: \"f\" \"a.txt\" \"\"\n"
+                           "body:\n\"--b\\r\\n\"\n# between body lines\n\"\\xFF\"\n";
+    const TParseCase c = TParseCase::Load(path);
+    EXPECT_EQ(c.boundary, "b");
+    EXPECT_EQ(c.fields, (std::vector<TField>{Text("n", std::string("v\0", 2), "t/x"), File("f", "a.txt", "")}));
+    EXPECT_EQ(c.body, "--b\r\n\xFF");
 
-TEST(ParseBodies, EveryRowOfTheHeaderLinePolicy)
-{
-    ExpectFields(DataFile("header_line_policy.txt"),
-                 {Text("unknown_headers", "aGVsbG8="), Text("second_disposition_used", "2"), Text("empty_type", "3"),
-                  Text("high_byte_type", "4"), Text("first_wins", "5", "text/a"),
-                  Text("bare_lf_type", "6", "text/plain\nX: y"), Text("last", "7")});
+    std::ofstream(path) << "boundary: b\ntext: \"n\" \"v\" tipe \"t\"\nbody:\n";
+    try {
+        TParseCase::Load(path);
+        ADD_FAILURE() << "a mistake was read as a case";
+    } catch (const std::runtime_error& e) {
+        EXPECT_NE(std::string(e.what()).find("sample.case:2: "), std::string::npos) << e.what();
+    }
+    std::ofstream(path) << "boundary: b\n";
+    EXPECT_THROW(TParseCase::Load(path), std::runtime_error) << "a case without a body";
 }
 
 TEST(ParseBodies, NamesAndValuesAreConverted)
