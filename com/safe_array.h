@@ -1,66 +1,32 @@
 // SafeArray: owner of one SAFEARRAY (destroyed with SafeArrayDestroy). SafeArrayData: a
 // SAFEARRAY's data locked (SafeArrayAccessData) for a scope, unlocked on every exit.
 //
-//   com::SafeArray bytes = com::SafeArray::Attach(::SafeArrayCreateVector(VT_UI1, 0, n));
+//   com::SafeArray bytes(::SafeArrayCreateVector(VT_UI1, 0, n));
 //   if (!bytes) return E_OUTOFMEMORY;
 //   {
-//       com::SafeArrayData data(bytes.Get());
+//       com::SafeArrayData data(bytes.get());
 //       if (!data) return E_FAIL;                  // the data could not be locked
 //       std::memcpy(data.Bytes(), source, n);
 //   }
-//   *out = bytes.Detach();                         // hand it to the caller
+//   *out = bytes.release();                        // hand it to the caller
 //
 // Neither owner throws.
 #pragma once
 
 #include "platform/win.h"
 
-#include <utility>
+#include <memory>
 
 namespace com {
 
-class SafeArray {
-public:
-    SafeArray() noexcept = default;
-    ~SafeArray() { Reset(); }
-
-    SafeArray(SafeArray&& other) noexcept : array_(std::exchange(other.array_, nullptr)) {}
-    SafeArray& operator=(SafeArray&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            array_ = std::exchange(other.array_, nullptr);
-        }
-        return *this;
-    }
-    SafeArray(const SafeArray&) = delete;
-    SafeArray& operator=(const SafeArray&) = delete;
-
-    /// Takes ownership of an existing array (null gives an empty owner).
-    static SafeArray Attach(SAFEARRAY* owned) noexcept
-    {
-        SafeArray a;
-        a.array_ = owned;
-        return a;
-    }
-
-    /// Gives up ownership; the caller destroys the result.
-    SAFEARRAY* Detach() noexcept { return std::exchange(array_, nullptr); }
-
-    SAFEARRAY* Get() const noexcept { return array_; }
-    explicit operator bool() const noexcept { return array_ != nullptr; }
-
-    /// Destroys the array, if any. An array whose data is still locked is left alone by
-    /// SafeArrayDestroy: unlock (end every SafeArrayData) first.
-    void Reset() noexcept
-    {
-        if (SAFEARRAY* a = std::exchange(array_, nullptr))
-            ::SafeArrayDestroy(a);
-    }
-
-private:
-    SAFEARRAY* array_ = nullptr;
+/// Destroys an owned array; SafeArrayDestroy leaves an array whose data is still locked alone, so
+/// every SafeArrayData on it ends first.
+struct SafeArrayDestroyer {
+    void operator()(SAFEARRAY* array) const noexcept { ::SafeArrayDestroy(array); }
 };
+
+/// Owner of one SAFEARRAY: get(), release() to hand it on, reset(); movable, not copyable.
+using SafeArray = std::unique_ptr<SAFEARRAY, SafeArrayDestroyer>;
 
 class SafeArrayData {
 public:

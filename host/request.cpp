@@ -263,12 +263,12 @@ HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
         ended_ = true;
     wanted = std::min(wanted, body_->Available());
 
-    com::SafeArray array = com::SafeArray::Attach(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(wanted)));
+    com::SafeArray array(::SafeArrayCreateVector(VT_UI1, 0, static_cast<ULONG>(wanted)));
     if (!array)
         return E_OUTOFMEMORY;
     ULONG got = 0;
     if (wanted > 0) {
-        const com::SafeArrayData bytes(array.Get());
+        const com::SafeArrayData bytes(array.get());
         if (!bytes)
             return E_FAIL;
         const HRESULT hr = body_->Read(bytes.Bytes(), static_cast<ULONG>(wanted), &got);
@@ -281,12 +281,12 @@ HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
     }
     if (got < wanted) {
         // A short read: hand out an array of exactly the bytes that came.
-        com::SafeArray exact = com::SafeArray::Attach(::SafeArrayCreateVector(VT_UI1, 0, got));
+        com::SafeArray exact(::SafeArrayCreateVector(VT_UI1, 0, got));
         if (!exact)
             return E_OUTOFMEMORY;
         if (got > 0) {
-            const com::SafeArrayData from(array.Get());
-            const com::SafeArrayData to(exact.Get());
+            const com::SafeArrayData from(array.get());
+            const com::SafeArrayData to(exact.get());
             if (!from || !to)
                 return E_FAIL;
             std::memcpy(to.Bytes(), from.Bytes(), got);
@@ -295,7 +295,7 @@ HRESULT CRequest::ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered)
     }
     delivered_ += static_cast<LONG>(got);
     *delivered = got;
-    *data = array.Detach();
+    *data = array.release();
     return S_OK;
 }
 
@@ -330,10 +330,10 @@ STDMETHODIMP CRequest::BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn)
             hr = ReadBody(asked, &array, &delivered);
             if (FAILED(hr))
                 return hr;
-            com::SafeArray owner = com::SafeArray::Attach(array);
+            com::SafeArray owner(array);
             if (observer_)
                 observer_(static_cast<LONGLONG>(asked), static_cast<LONG>(delivered));
-            owner.Detach();
+            owner.release();
         }
         VARIANT& count = (pvarCountToRead->vt == (VT_BYREF | VT_VARIANT) && pvarCountToRead->pvarVal)
                              ? *pvarCountToRead->pvarVal

@@ -1,6 +1,6 @@
 #include "tests/support/hostile_recipe.h"
 
-#include "tests/support/quoted_literal.h"
+#include "tests/support/data_file.h"
 
 #include <algorithm>
 #include <array>
@@ -98,11 +98,6 @@ void AppendUtf8(std::uint16_t unit, std::string& out)
 constexpr std::size_t kNameBytes = kBlocks * kUnits * 3;
 
 // ---- the recipe's syntax ----
-
-[[noreturn]] void Mistake(const std::filesystem::path& file, int line, const std::string& what)
-{
-    throw std::runtime_error(file.string() + ":" + std::to_string(line) + ": " + what);
-}
 
 std::uint64_t ReadCount(const std::string& text, std::size_t& at)
 {
@@ -216,7 +211,8 @@ std::vector<std::pair<std::string, long>> ReadLimits(const std::filesystem::path
         const std::size_t equals = word.find('=');
         const std::string name = word.substr(0, equals);
         if (equals == std::string::npos || std::find(std::begin(known), std::end(known), name) == std::end(known))
-            Mistake(file, number, "expected limits as Name=Value with a limit of IUpload2, got " + word);
+            testing_support::DataFileMistake(file, number,
+                                             "expected limits as Name=Value with a limit of IUpload2, got " + word);
         limits.emplace_back(name, std::stol(word.substr(equals + 1)));
     }
     return limits;
@@ -234,21 +230,14 @@ std::string THostileRecipe::LimitsQuery() const
 
 THostileRecipe THostileRecipe::Load(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + file.string());
     THostileRecipe r;
     r.name = file.stem().string();
     bool inBody = false;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        line = Trimmed(line);
-        if (line.empty() || line[0] == '#')
-            continue;
+    testing_support::ForEachDataLine(file, [&](int number, const std::string& line) {
         if (!inBody) {
             const std::size_t colon = line.find(':');
             if (colon == std::string::npos)
-                Mistake(file, number, "expected 'key: value'");
+                testing_support::DataFileMistake(file, number, "expected 'key: value'");
             const std::string key = line.substr(0, colon);
             const std::string value = Trimmed(line.substr(colon + 1));
             if (key == "content-type")
@@ -266,8 +255,8 @@ THostileRecipe THostileRecipe::Load(const std::filesystem::path& file)
             else if (key == "body")
                 inBody = true;
             else
-                Mistake(file, number, "unknown key " + key);
-            continue;
+                testing_support::DataFileMistake(file, number, "unknown key " + key);
+            return;
         }
         TSegment s;
         std::size_t at = 0;
@@ -284,11 +273,11 @@ THostileRecipe THostileRecipe::Load(const std::filesystem::path& file)
             at = testing_support::ReadQuotedLiteral(line, 0, s.text);
         }
         if (at == std::string::npos || !Trimmed(line.substr(at)).empty())
-            Mistake(file, number, "bad segment");
+            testing_support::DataFileMistake(file, number, "bad segment");
         r.segments.push_back(std::move(s));
-    }
+    });
     if (!inBody || r.contentType.empty() || r.expected.empty())
-        Mistake(file, 0, "needs content-type, expect and body");
+        testing_support::DataFileMistake(file, 0, "needs content-type, expect and body");
     return r;
 }
 

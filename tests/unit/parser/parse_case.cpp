@@ -1,19 +1,13 @@
 #include "tests/unit/parser/parse_case.h"
 
-#include "tests/support/quoted_literal.h"
+#include "tests/support/data_file.h"
 
 #include <algorithm>
-#include <fstream>
 #include <stdexcept>
 
 namespace parser_test {
 
 namespace {
-
-[[noreturn]] void Mistake(const std::filesystem::path& file, int line, const std::string& what)
-{
-    throw std::runtime_error(file.string() + ":" + std::to_string(line) + ": " + what);
-}
 
 // Reads the field of a "text:" or "file:" line from `text` (what follows the colon).
 TField ReadField(const std::filesystem::path& file, int number, bool isFile, const std::string& text)
@@ -23,18 +17,18 @@ TField ReadField(const std::filesystem::path& file, int number, bool isFile, con
     for (auto& literal : literals) {
         at = testing_support::ReadQuotedLiteral(text, at, literal);
         if (at == std::string::npos)
-            Mistake(file, number,
-                    isFile ? "expected: \"name\" \"file name\" \"content\" [type \"type\"]"
-                           : "expected: \"name\" \"content\" [type \"type\"]");
+            testing_support::DataFileMistake(file, number,
+                                             isFile ? "expected: \"name\" \"file name\" \"content\" [type \"type\"]"
+                                                    : "expected: \"name\" \"content\" [type \"type\"]");
     }
     std::string contentType;
     const std::size_t type = text.find_first_not_of(' ', at);
     if (type != std::string::npos) {
         if (text.compare(type, 5, "type ") != 0)
-            Mistake(file, number, "expected type \"...\" or the end of the line");
+            testing_support::DataFileMistake(file, number, "expected type \"...\" or the end of the line");
         at = testing_support::ReadQuotedLiteral(text, type + 5, contentType);
         if (at == std::string::npos || text.find_first_not_of(' ', at) != std::string::npos)
-            Mistake(file, number, "expected one quoted type at the end of the line");
+            testing_support::DataFileMistake(file, number, "expected one quoted type at the end of the line");
     }
     return isFile ? File(literals[0], literals[1], literals[2], contentType)
                   : Text(literals[0], literals[1], contentType);
@@ -44,27 +38,19 @@ TField ReadField(const std::filesystem::path& file, int number, bool isFile, con
 
 TParseCase TParseCase::Load(const std::filesystem::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    if (!in)
-        throw std::runtime_error("cannot read " + file.string());
     TParseCase c;
     c.name = file.stem().string();
     bool inBody = false;
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (line.empty() || line[0] == '#')
-            continue;
+    testing_support::ForEachDataLine(file, [&](int number, const std::string& line) {
         if (inBody) {
             const std::size_t end = testing_support::ReadQuotedLiteral(line, 0, c.body);
-            if (end == std::string::npos || line.find_first_not_of(' ', end) != std::string::npos)
-                Mistake(file, number, "expected one quoted literal of the body");
-            continue;
+            if (end != line.size())
+                testing_support::DataFileMistake(file, number, "expected one quoted literal of the body");
+            return;
         }
         const std::size_t colon = line.find(':');
         if (colon == std::string::npos)
-            Mistake(file, number, "expected 'key: value'");
+            testing_support::DataFileMistake(file, number, "expected 'key: value'");
         const std::string key = line.substr(0, colon);
         const std::string value = line.substr(colon + 1);
         if (key == "boundary")
@@ -74,8 +60,8 @@ TParseCase TParseCase::Load(const std::filesystem::path& file)
         else if (key == "body")
             inBody = true;
         else
-            Mistake(file, number, "unknown key " + key);
-    }
+            testing_support::DataFileMistake(file, number, "unknown key " + key);
+    });
     if (c.boundary.empty() || !inBody)
         throw std::runtime_error(file.string() + ": a case needs a boundary and a body");
     return c;
