@@ -27,6 +27,10 @@
 //
 // Inside members, com::ObjectLockGuard lock(*this) holds the object's recursive lock, and
 // ControllingUnknown() is the object's identity (the outer object when aggregated).
+//
+// Every object of the component holds one count of the module lock while it lives, so that
+// DllCanUnloadNow waits for it. An object that stands for another program's (a page host's
+// Request or Response, built on the same base) holds none: com::ComObject<T, com::NoModuleLock>.
 #pragma once
 
 #include "com/com_boundary.h"
@@ -78,7 +82,12 @@ struct InterfaceEntry {
         return entries;                                                            \
     }
 
-/// State shared by every object: the object lock, the module lock and the controlling unknown.
+/// Module-lock policies of ComObject: the component's objects count in the module lock while they
+/// live (HoldsModuleLock, the default); NoModuleLock objects do not.
+using HoldsModuleLock = ModuleLockHolder;
+struct NoModuleLock {};
+
+/// State shared by every object: the object lock and the controlling unknown.
 class ComObjectRoot {
 public:
     ComObjectRoot(const ComObjectRoot&) = delete;
@@ -101,7 +110,6 @@ protected:
     void FinalRelease() noexcept {}
 
 private:
-    ModuleLockHolder moduleLock_;
     CriticalSection objectLock_;
     IUnknown* controllingUnknown_ = nullptr;
 };
@@ -139,11 +147,15 @@ HRESULT QueryTable(T* self, REFIID iid, void** ppv) noexcept
 
 } // namespace detail
 
-/// A standalone object: owns its reference count.
-template <class T>
-class ComObject final : public T {
+/// A standalone object: owns its reference count. Its module-lock policy is a base built before T
+/// and gone after it: the count covers the whole life of the object.
+template <class T, class ModuleLockPolicy = HoldsModuleLock>
+class ComObject final : private ModuleLockPolicy, public T {
 public:
-    ComObject() = default;
+    /// Builds T from args (none for the component's objects, which get their state in Init).
+    template <class... Args>
+    explicit ComObject(Args&&... args) : T(std::forward<Args>(args)...)
+    {}
     ~ComObject() { this->FinalRelease(); }
 
     /// Runs T's FinalConstruct (which may be protected).
@@ -163,9 +175,10 @@ private:
     volatile LONG refs_ = 0;
 };
 
-/// The aggregated part of an object: its IUnknown forwards to the outer object.
+/// The aggregated part of an object: its IUnknown forwards to the outer object. It holds the module
+/// lock as a standalone object does.
 template <class T>
-class ContainedObject final : public T {
+class ContainedObject final : private HoldsModuleLock, public T {
 public:
     explicit ContainedObject(IUnknown* outer) noexcept : outer_(outer) {}
     ~ContainedObject() { this->FinalRelease(); }
@@ -215,12 +228,12 @@ private:
 };
 
 /// Creates a standalone T and runs its FinalConstruct; on success out holds the one reference.
-template <class T>
-HRESULT CreateComObject(ComPtr<ComObject<T>>& out) noexcept
+template <class T, class ModuleLockPolicy>
+HRESULT CreateComObject(ComPtr<ComObject<T, ModuleLockPolicy>>& out) noexcept
 {
     out.Reset();
     return ComBoundary([&]() -> HRESULT {
-        auto object = ComPtr<ComObject<T>>(new ComObject<T>());
+        auto object = ComPtr<ComObject<T, ModuleLockPolicy>>(new ComObject<T, ModuleLockPolicy>());
         object->InitControllingUnknown(T::InterfaceTable().front().cast(object.Get()));
         const HRESULT hr = ComBoundary([&] { return object->RunFinalConstruct(); });
         if (FAILED(hr))

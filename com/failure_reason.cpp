@@ -17,6 +17,13 @@ void AppendAscii(WideString& line, const char* text)
 
 } // namespace
 
+std::string HResult::Text() const
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(code)));
+    return text;
+}
+
 namespace detail {
 
 void AppendReason(WideString& line, std::string_view ascii)
@@ -47,9 +54,7 @@ void AppendReason(WideString& line, Win32Error error)
 
 void AppendReason(WideString& line, HResult result)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(static_cast<std::uint32_t>(result.code)));
-    AppendAscii(line, text);
+    AppendAscii(line, result.Text().c_str());
 }
 
 void AppendReason(WideString& line, long long number)

@@ -16,6 +16,7 @@
 #include "platform/win.h"
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace com {
@@ -37,9 +38,12 @@ struct Win32Error {
     DWORD code;
 };
 
-/// An HRESULT, written as "0x80004005".
+/// An HRESULT, written as "0x80004005" (eight upper-case hexadecimal digits), in a reason line
+/// and wherever a program shows one: com::HResult{hr}.Text().
 struct HResult {
     HRESULT code;
+
+    std::string Text() const;
 };
 
 namespace detail {

@@ -1,6 +1,9 @@
 #include "host/dispatch_args.h"
 
 #include "com/variant.h"
+#include "results/variant_enumerator.h"
+
+#include <memory>
 
 namespace host {
 
@@ -58,6 +61,34 @@ HRESULT IndexFrom(const VARIANT& v, LONG* index) noexcept
     if (FAILED(hr))
         return DISP_E_TYPEMISMATCH;
     *index = number.Get()->lVal;
+    return S_OK;
+}
+
+HRESULT PositionFrom(const VARIANT& v, std::size_t count, std::size_t* position) noexcept
+{
+    LONG index = 0;
+    const HRESULT hr = IndexFrom(v, &index);
+    if (FAILED(hr))
+        return hr;
+    if (index < 1 || static_cast<std::size_t>(index) > count)
+        return DISP_E_BADINDEX;
+    *position = static_cast<std::size_t>(index) - 1;
+    return S_OK;
+}
+
+HRESULT ReturnStringEnumerator(const std::vector<WideString>& items, IUnknown** out)
+{
+    auto snapshot = std::make_shared<CVariantEnumerator::Snapshot>(items.size());
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        const HRESULT hr = ReturnString(items[i], (*snapshot)[i].Get());
+        if (FAILED(hr))
+            return hr;
+    }
+    com::ComPtr<IEnumVARIANT> enumerator;
+    const HRESULT hr = CVariantEnumerator::Create<com::NoModuleLock>(std::move(snapshot), enumerator);
+    if (FAILED(hr))
+        return hr;
+    *out = enumerator.Detach();
     return S_OK;
 }
 

@@ -8,6 +8,9 @@
 
 #include "platform/win.h"
 
+#include <cstddef>
+#include <vector>
+
 namespace host {
 
 class CDispArgs {
@@ -50,5 +53,42 @@ HRESULT ReturnString(const WideString& text, VARIANT* result) noexcept;
 /// The 1-based position held by v (any numeric type, or text that converts to one).
 /// DISP_E_TYPEMISMATCH when v holds no number.
 HRESULT IndexFrom(const VARIANT& v, LONG* index) noexcept;
+
+/// The 0-based position of the item at 1-based position v (as IndexFrom reads it) among count items:
+/// DISP_E_TYPEMISMATCH when v holds no number, DISP_E_BADINDEX outside 1..count.
+HRESULT PositionFrom(const VARIANT& v, std::size_t count, std::size_t* position) noexcept;
+
+/// Stores into *out a new IEnumVARIANT over items as VT_BSTR, what For Each walks. Like the page
+/// objects, it holds no module lock. Throws std::bad_alloc when memory runs out.
+HRESULT ReturnStringEnumerator(const std::vector<WideString>& items, IUnknown** out);
+
+/// Count of a collection (anything with get_Count(int*)) as its InvokeMember answers it: VT_I4;
+/// DISP_E_BADPARAMCOUNT with arguments.
+template <class Collection>
+HRESULT InvokeCount(Collection& collection, const CDispArgs& args, VARIANT* result)
+{
+    HRESULT hr = args.Expect(0, 0);
+    if (FAILED(hr))
+        return hr;
+    int count = 0;
+    hr = collection.get_Count(&count);
+    if (SUCCEEDED(hr)) {
+        result->vt = VT_I4;
+        result->lVal = count;
+    }
+    return hr;
+}
+
+/// _NewEnum of a collection (anything with get__NewEnum(IUnknown**)) as its InvokeMember answers
+/// it: VT_UNKNOWN; DISP_E_BADPARAMCOUNT with arguments.
+template <class Collection>
+HRESULT InvokeNewEnum(Collection& collection, const CDispArgs& args, VARIANT* result)
+{
+    const HRESULT hr = args.Expect(0, 0);
+    if (FAILED(hr))
+        return hr;
+    result->vt = VT_UNKNOWN;
+    return collection.get__NewEnum(&result->punkVal);
+}
 
 } // namespace host

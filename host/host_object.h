@@ -1,11 +1,13 @@
-// CHostObject<I>: IUnknown and a hand-written IDispatch for the page host's objects, which carry
-// no type library. Names are matched without regard to ASCII case, as VBScript expects.
+// CHostObject<I, &IID_I>: a hand-written IDispatch for the page host's objects, which carry no type
+// library, on the component's object base (com::ComObjectRoot). Names are matched without regard
+// to ASCII case, as VBScript expects.
 //
-//   class CResponse final : public host::CHostObject<IResponse> {
-//       CResponse() : CHostObject(IID_IResponse, kMembers) {}     // kMembers: {name, DISPID} rows
+//   class CResponse : public host::CHostObject<IResponse, &IID_IResponse> {
+//   protected:
+//       CResponse() : CHostObject(kMembers) {}                     // kMembers: {name, DISPID} rows
 //       HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
 //   };
-//   com::ComPtr<CResponse> response(new CResponse());         // the ComPtr holds the one reference
+//   com::ComPtr<CResponse> response = host::MakeHostObject<CResponse>();   // the one reference
 //
 // Invoke hands a property put to PutMember (PutIndexedMember when the property takes arguments, as
 // in obj.Prop("name") = value); otherwise it rejects named arguments, then calls InvokeMember
@@ -13,18 +15,22 @@
 // none). A host may give the object a call check (SetCallCheck) that runs before every Invoke: a
 // failure it returns is the call's answer (a page past its deadline). Calls through the vtable
 // (a component's) are not checked. These objects stand for the web server's, not the
-// component's: they hold no module lock.
+// component's: MakeHostObject builds them as com::ComObject<T, com::NoModuleLock>, holding no
+// module lock. QueryInterface answers IUnknown, IDispatch and I.
 #pragma once
 
+#include "com/ascii_case.h"
 #include "com/com_boundary.h"
+#include "com/com_object.h"
+#include "com/com_ptr.h"
 #include "com/guid.h"
 #include "com/variant.h"
 #include "host/dispatch_args.h"
 #include "platform/win.h"
 
-#include <atomic>
 #include <functional>
 #include <span>
+#include <utility>
 
 namespace host {
 
@@ -33,36 +39,16 @@ struct TDispMember {
     DISPID id;
 };
 
-/// True when a and b are the same name apart from the case of ASCII letters.
-bool SameMemberName(const OLECHAR* a, const OLECHAR* b) noexcept;
-
-template <class I>
-class CHostObject : public I {
+template <class I, const IID* ItfId>
+class CHostObject : public com::ComObjectRoot, public I {
 public:
-    CHostObject(const CHostObject&) = delete;
-    CHostObject& operator=(const CHostObject&) = delete;
-
-    STDMETHODIMP QueryInterface(REFIID iid, void** ppv) override
+    static std::span<const com::InterfaceEntry<CHostObject>> InterfaceTable() noexcept
     {
-        if (!ppv)
-            return E_POINTER;
-        if (com::SameGuid(iid, IID_IUnknown) || com::SameGuid(iid, IID_IDispatch) || com::SameGuid(iid, iid_)) {
-            *ppv = static_cast<I*>(this);
-            this->AddRef();
-            return S_OK;
-        }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    STDMETHODIMP_(ULONG) AddRef() override { return ++refs_; }
-
-    STDMETHODIMP_(ULONG) Release() override
-    {
-        const ULONG left = --refs_;
-        if (left == 0)
-            delete this;
-        return left;
+        static const com::InterfaceEntry<CHostObject> entries[] = {
+            {ItfId, [](CHostObject* self) -> IUnknown* { return static_cast<I*>(self); }},
+            {&IID_IDispatch, [](CHostObject* self) -> IUnknown* { return static_cast<I*>(self); }},
+        };
+        return entries;
     }
 
     STDMETHODIMP GetTypeInfoCount(UINT* count) override
@@ -92,7 +78,7 @@ public:
         HRESULT hr = S_OK;
         ids[0] = DISPID_UNKNOWN;
         for (const TDispMember& member : members_) {
-            if (names[0] && SameMemberName(names[0], member.name)) {
+            if (names[0] && com::EqualsIgnoringAsciiCase(names[0], member.name)) {
                 ids[0] = member.id;
                 break;
             }
@@ -148,7 +134,7 @@ public:
     void SetCallCheck(std::function<HRESULT()> check) { callCheck_ = std::move(check); }
 
 protected:
-    CHostObject(const IID& iid, std::span<const TDispMember> members) noexcept : iid_(iid), members_(members) {}
+    explicit CHostObject(std::span<const TDispMember> members) noexcept : members_(members) {}
     virtual ~CHostObject() = default;
 
     /// Runs member id for a get or method call without named arguments. result is VT_EMPTY and
@@ -172,10 +158,19 @@ private:
         return false;
     }
 
-    std::atomic<ULONG> refs_{0};
-    const IID& iid_;
     std::span<const TDispMember> members_;
     std::function<HRESULT()> callCheck_;
 };
+
+/// A new T (a CHostObject) built from args, holding no module lock; the pointer holds its one
+/// reference.
+template <class T, class... Args>
+com::ComPtr<T> MakeHostObject(Args&&... args)
+{
+    auto* object = new com::ComObject<T, com::NoModuleLock>(std::forward<Args>(args)...);
+    com::ComPtr<T> owner(object);
+    object->InitControllingUnknown(T::InterfaceTable().front().cast(object));
+    return owner;
+}
 
 } // namespace host

@@ -1,5 +1,7 @@
 #include "host/http_request_head.h"
 
+#include "host/http_token.h"
+
 #include <cstdint>
 
 namespace host {
@@ -14,28 +16,6 @@ constexpr std::size_t kMaxFields = 1000;
 constexpr LONG kMaxContentLength = 2147483647;
 
 using EBadRequest = THttpRequestHead::EBadRequest;
-
-char AsciiLower(char c) noexcept
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool IsTokenChar(unsigned char c) noexcept
-{
-    if ((c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))
-        return true;
-    return std::string_view("!#$%&'*+-.^_`|~").find(static_cast<char>(c)) != std::string_view::npos;
-}
-
-bool IsToken(std::string_view s) noexcept
-{
-    if (s.empty())
-        return false;
-    for (unsigned char c : s)
-        if (!IsTokenChar(c))
-            return false;
-    return true;
-}
 
 bool IsBlank(char c) noexcept
 {
@@ -93,7 +73,7 @@ THttpRequestHead ParseRequestLine(const std::string& line)
     head.method = line.substr(0, first);
     head.target = line.substr(first + 1, second - first - 1);
     head.protocol = line.substr(second + 1);
-    if (!IsToken(head.method))
+    if (!IsHttpToken(head.method))
         throw EBadRequest("request method is not a token");
     if (head.target.empty() || HasControlChar(head.target) || head.target.find('\t') != std::string::npos)
         throw EBadRequest("request target is empty or holds control characters");
@@ -121,16 +101,6 @@ LONG ParseLength(std::string_view text)
 }
 
 } // namespace
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
 
 THttpRequestHead THttpRequestHead::Read(std::istream& in)
 {
@@ -161,7 +131,7 @@ THttpRequestHead THttpRequestHead::Read(std::istream& in)
         if (colon == std::string::npos)
             throw EBadRequest("header line without a colon");
         const std::string_view name(line.data(), colon);
-        if (!IsToken(name))
+        if (!IsHttpToken(name))
             throw EBadRequest("header field name is not a token");
         const std::string_view value = Trim(std::string_view(line).substr(colon + 1));
         if (HasControlChar(value))
@@ -177,7 +147,7 @@ std::optional<std::string> THttpRequestHead::Header(std::string_view name) const
 {
     std::optional<std::string> joined;
     for (const auto& [fieldName, value] : headers) {
-        if (!EqualsIgnoringAsciiCase(fieldName, name))
+        if (!com::EqualsIgnoringAsciiCase(fieldName, name))
             continue;
         if (joined)
             joined->append(", ").append(value);
@@ -193,7 +163,7 @@ LONG THttpRequestHead::ContentLength() const
         std::string_view rest = *coding;
         while (!rest.empty()) {
             const std::size_t comma = rest.find(',');
-            if (!EqualsIgnoringAsciiCase(Trim(rest.substr(0, comma)), "identity"))
+            if (!com::EqualsIgnoringAsciiCase(Trim(rest.substr(0, comma)), "identity"))
                 throw EBadRequest("Transfer-Encoding other than identity is not supported");
             rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 1);
         }

@@ -9,6 +9,7 @@
 // Malformed input throws THttpRequestHead::EBadRequest, whose what() is a one-line reason.
 #pragma once
 
+#include "com/ascii_case.h"
 #include "platform/win.h"
 
 #include <istream>
@@ -56,8 +57,5 @@ struct THttpRequestHead {
     /// The part of target before the first '?'.
     std::string Path() const;
 };
-
-/// True when a and b are equal apart from the case of ASCII letters.
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b) noexcept;
 
 } // namespace host

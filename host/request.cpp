@@ -1,12 +1,14 @@
 #include "host/request.h"
 
 #include "com/bstr.h"
+#include "com/code_page_text.h"
 #include "com/safe_array.h"
 #include "com/variant.h"
 #include "host/url_encoding.h"
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <utility>
 
 namespace host {
@@ -80,9 +82,8 @@ HRESULT NotImplemented(IRequestDictionary** out) noexcept
 
 CRequest::CRequest(com::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
                    std::string queryString, bool urlEncodedBody)
-    : CHostObject(IID_IRequest, kMembers), variables_(std::move(variables)), totalBytes_(totalBytes),
-      body_(std::move(body)), queryString_(std::move(queryString)), urlEncodedBody_(urlEncodedBody),
-      codePage_([] { return ::GetACP(); })
+    : CHostObject(kMembers), variables_(std::move(variables)), totalBytes_(totalBytes), body_(std::move(body)),
+      queryString_(std::move(queryString)), urlEncodedBody_(urlEncodedBody), codePage_([] { return ::GetACP(); })
 {}
 
 com::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique_ptr<CBodySource> body,
@@ -94,9 +95,9 @@ com::ComPtr<CRequest> CRequest::Create(const THttpRequestHead& head, std::unique
     const std::string_view urlEncoded = "application/x-www-form-urlencoded";
     const bool urlEncodedBody =
         type.size() >= urlEncoded.size() &&
-        EqualsIgnoringAsciiCase(std::string_view(type).substr(0, urlEncoded.size()), urlEncoded);
-    return com::ComPtr<CRequest>(
-        new CRequest(std::move(variables), totalBytes, std::move(body), head.QueryString(), urlEncodedBody));
+        com::EqualsIgnoringAsciiCase(std::string_view(type).substr(0, urlEncoded.size()), urlEncoded);
+    return MakeHostObject<CRequest>(std::move(variables), totalBytes, std::move(body), head.QueryString(),
+                                    urlEncodedBody);
 }
 
 void CRequest::SetTextCodePage(std::function<UINT()> codePage)
@@ -109,15 +110,12 @@ com::ComPtr<CServerVariables> CRequest::Decoded(const std::string& text) const
 {
     const UINT codePage = codePage_();
     auto widen = [codePage](const std::string& bytes) {
-        if (bytes.empty())
-            return WideString();
-        WideString wide(bytes.size(), OLECHAR(0));
-        const int size = ::MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), wide.data(),
-                                               static_cast<int>(wide.size()));
-        if (size <= 0)
-            return WideString(bytes.begin(), bytes.end()); // not text of that code page: bytes as Latin-1
-        wide.resize(static_cast<std::size_t>(size));
-        return wide;
+        if (std::optional<WideString> text = com::WidenText(bytes, codePage))
+            return std::move(*text);
+        WideString latin1; // not text of that code page: the bytes as Latin-1
+        for (const char c : bytes)
+            latin1.push_back(static_cast<unsigned char>(c));
+        return latin1;
     };
     std::vector<CServerVariables::TVariable> list;
     for (const auto& [name, value] : ParseUrlEncoded(text))

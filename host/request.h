@@ -29,7 +29,7 @@
 
 namespace host {
 
-class CRequest final : public CHostObject<IRequest> {
+class CRequest : public CHostObject<IRequest, &IID_IRequest> {
 public:
     /// Called after each BinaryRead that succeeded, with the count asked and the count delivered.
     using TReadObserver = std::function<void(LONGLONG asked, LONG delivered)>;
@@ -79,9 +79,11 @@ public:
     /// failure neither VARIANT is changed.
     STDMETHODIMP BinaryRead(VARIANT* pvarCountToRead, VARIANT* pvarReturn) override;
 
-private:
+protected:
     CRequest(com::ComPtr<CServerVariables> variables, LONG totalBytes, std::unique_ptr<CBodySource> body,
              std::string queryString, bool urlEncodedBody);
+
+private:
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
     HRESULT ReadBody(ULONGLONG asked, SAFEARRAY** data, ULONG* delivered);
     com::ComPtr<CServerVariables> Decoded(const std::string& text) const;

@@ -1,9 +1,13 @@
 #include "host/response.h"
 
 #include "com/bstr.h"
+#include "com/code_page_text.h"
 #include "com/variant.h"
+#include "host/http_token.h"
 
 #include <climits>
+#include <new>
+#include <optional>
 
 namespace host {
 
@@ -66,46 +70,29 @@ HRESULT NotImplemented(T* out) noexcept
 }
 
 // text in code page codePage; throws std::runtime_error when it cannot be converted.
-std::string Narrow(const OLECHAR* text, std::size_t length, UINT codePage)
+std::string Narrow(std::basic_string_view<OLECHAR> text, UINT codePage)
 {
-    if (length == 0)
-        return {};
-    if (length > static_cast<std::size_t>(INT_MAX))
-        throw std::runtime_error("text too long to convert");
-    const int size = ::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
+    std::optional<std::string> bytes = com::NarrowText(text, codePage);
+    if (!bytes)
         throw std::runtime_error("text cannot be converted to the response's code page");
-    std::string out(static_cast<std::size_t>(size), '\0');
-    ::WideCharToMultiByte(codePage, 0, text, static_cast<int>(length), out.data(), size, nullptr, nullptr);
-    return out;
+    return std::move(*bytes);
 }
 
 std::string Narrow(BSTR text, UINT codePage)
 {
-    return Narrow(text, text ? ::SysStringLen(text) : 0, codePage);
+    return Narrow(std::basic_string_view<OLECHAR>(text, text ? ::SysStringLen(text) : 0), codePage);
 }
 
-// A BSTR copy of text in codePage, for the property getters.
+// A BSTR copy of text in codePage, for the property getters: empty when it does not convert.
 HRESULT CopyOut(const std::string& text, UINT codePage, BSTR* out) noexcept
 {
-    WideString wide(text.size(), OLECHAR(0));
-    const int size = text.empty() ? 0
-                                  : ::MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()),
-                                                          wide.data(), static_cast<int>(wide.size()));
-    *out = ::SysAllocStringLen(wide.data(), static_cast<UINT>(size > 0 ? size : 0));
-    return *out ? S_OK : E_OUTOFMEMORY;
-}
-
-bool IsTokenText(const std::string& name) noexcept
-{
-    if (name.empty())
-        return false;
-    for (const char c : name) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte <= 32 || byte >= 127 || std::string_view("()<>@,;:\\\"/[]?={}").find(c) != std::string_view::npos)
-            return false;
+    try {
+        const WideString wide = com::WidenText(text, codePage).value_or(WideString());
+        *out = ::SysAllocStringLen(wide.data(), static_cast<UINT>(wide.size()));
+    } catch (const std::bad_alloc&) {
+        *out = nullptr;
     }
-    return true;
+    return *out ? S_OK : E_OUTOFMEMORY;
 }
 
 bool HasLineBreak(const std::string& value) noexcept
@@ -126,17 +113,17 @@ HRESULT StringFrom(const VARIANT& value, BSTR* text) noexcept
 } // namespace
 
 CResponse::CResponse(TResponseSink sink, CResponseChannel* channel, UINT codePage)
-    : CHostObject(IID_IResponse, kMembers), sink_(std::move(sink)), channel_(channel), codePage_(codePage)
+    : CHostObject(kMembers), sink_(std::move(sink)), channel_(channel), codePage_(codePage)
 {}
 
 com::ComPtr<CResponse> CResponse::Create(TResponseSink sink)
 {
-    return com::ComPtr<CResponse>(new CResponse(std::move(sink), nullptr, ::GetACP()));
+    return MakeHostObject<CResponse>(std::move(sink), nullptr, ::GetACP());
 }
 
 com::ComPtr<CResponse> CResponse::CreateHttp(CResponseChannel& channel, UINT codePage)
 {
-    return com::ComPtr<CResponse>(new CResponse({}, &channel, codePage));
+    return MakeHostObject<CResponse>(TResponseSink(), &channel, codePage);
 }
 
 void CResponse::SetBlocks(std::vector<WideString> blocks)
@@ -159,9 +146,8 @@ UINT CResponse::CodePage() const
 
 bool CResponse::SetCodePage(UINT codePage)
 {
-    const OLECHAR letter[] = OLESTR("a");
-    char probe[8] = {};
-    if (::WideCharToMultiByte(codePage, 0, letter, 1, probe, sizeof probe, nullptr, nullptr) != 1)
+    const std::optional<std::string> letter = com::NarrowText(OLESTR("a"), codePage);
+    if (!letter || letter->size() != 1)
         return false; // a code page the system cannot convert to
     std::lock_guard<std::mutex> guard(lock_);
     codePage_ = codePage;
@@ -228,7 +214,7 @@ HRESULT CResponse::WriteText(const WideString& text)
             sink_(text);
         return S_OK;
     }
-    return AppendBytes(Narrow(text.data(), text.size(), codePage_));
+    return AppendBytes(Narrow(text, codePage_));
 }
 
 STDMETHODIMP CResponse::Write(VARIANT varText)
@@ -358,7 +344,7 @@ STDMETHODIMP CResponse::AddHeader(BSTR bstrHeaderName, BSTR bstrHeaderValue)
         std::lock_guard<std::mutex> guard(lock_);
         std::string name = Narrow(bstrHeaderName, codePage_);
         std::string value = Narrow(bstrHeaderValue, codePage_);
-        if (!IsTokenText(name) || HasLineBreak(value))
+        if (!IsHttpToken(name) || HasLineBreak(value))
             return E_INVALIDARG;
         if (headSent_)
             return E_FAIL;
@@ -447,67 +433,80 @@ STDMETHODIMP CResponse::put_CharSet(BSTR bstrCharSet)
 
 HRESULT CResponse::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
 {
+    switch (id) {
+    case kWrite:
+    case kBinaryWrite:
+    case kWriteBlock: return InvokeWrite(id, args);
+    case kAddHeader:
+    case kRedirect: return InvokeHeaderCall(id, args);
+    case kEnd: return End();
+    case kFlush: return Flush();
+    case kClear: return Clear();
+    default: return InvokeGetter(id, result);
+    }
+}
+
+HRESULT CResponse::InvokeWrite(DISPID id, const CDispArgs& args)
+{
+    HRESULT hr = args.Expect(1, 1);
+    if (FAILED(hr))
+        return hr;
+    if (id == kWrite)
+        return Write(args[0]);
+    if (id == kBinaryWrite)
+        return BinaryWrite(args[0]);
+    LONG index = 0;
+    if (FAILED(hr = IndexFrom(args[0], &index)))
+        return hr;
+    return (index < 0 || index > SHRT_MAX) ? E_INVALIDARG : WriteBlock(static_cast<short>(index));
+}
+
+HRESULT CResponse::InvokeHeaderCall(DISPID id, const CDispArgs& args)
+{
     auto stringArgument = [&](UINT i, com::Bstr& out) -> HRESULT {
         BSTR text = nullptr;
         const HRESULT hr = StringFrom(args[i], &text);
         out = com::Bstr::Attach(text);
         return hr;
     };
-    // auto: the getters are STDMETHODs, whose calling convention is part of the pointer type on x86.
-    auto stringResult = [&](auto getter) -> HRESULT {
+    HRESULT hr = S_OK;
+    if (FAILED(hr = args.Expect(id == kAddHeader ? 2 : 1, id == kAddHeader ? 2 : 1)))
+        return hr;
+    com::Bstr first, second;
+    if (FAILED(hr = stringArgument(0, first)))
+        return hr;
+    if (id == kRedirect)
+        return Redirect(first.Get());
+    if (FAILED(hr = stringArgument(1, second)))
+        return hr;
+    return AddHeader(first.Get(), second.Get());
+}
+
+HRESULT CResponse::InvokeGetter(DISPID id, VARIANT* result)
+{
+    HRESULT hr = S_OK;
+    switch (id) {
+    case kBuffer:
+    case kIsClientConnected: {
+        VARIANT_BOOL value = VARIANT_FALSE;
+        if (SUCCEEDED(hr = id == kBuffer ? get_Buffer(&value) : IsClientConnected(&value))) {
+            result->vt = VT_BOOL;
+            result->boolVal = value;
+        }
+        return hr;
+    }
+    case kContentType:
+    case kStatus:
+    case kCharSet: {
         BSTR text = nullptr;
-        const HRESULT hr = (this->*getter)(&text);
-        if (SUCCEEDED(hr)) {
+        if (SUCCEEDED(hr = id == kContentType ? get_ContentType(&text)
+                           : id == kStatus    ? get_Status(&text)
+                                              : get_CharSet(&text))) {
             result->vt = VT_BSTR;
             result->bstrVal = text;
         }
         return hr;
-    };
-    HRESULT hr = S_OK;
-    switch (id) {
-    case kWrite: hr = args.Expect(1, 1); return FAILED(hr) ? hr : Write(args[0]);
-    case kBinaryWrite: hr = args.Expect(1, 1); return FAILED(hr) ? hr : BinaryWrite(args[0]);
-    case kWriteBlock: {
-        LONG index = 0;
-        if (FAILED(hr = args.Expect(1, 1)) || FAILED(hr = IndexFrom(args[0], &index)))
-            return hr;
-        return (index < 0 || index > SHRT_MAX) ? E_INVALIDARG : WriteBlock(static_cast<short>(index));
     }
-    case kAddHeader:
-    case kRedirect: {
-        if (FAILED(hr = args.Expect(id == kAddHeader ? 2 : 1, id == kAddHeader ? 2 : 1)))
-            return hr;
-        com::Bstr first, second;
-        if (FAILED(hr = stringArgument(0, first)))
-            return hr;
-        if (id == kRedirect)
-            return Redirect(first.Get());
-        if (FAILED(hr = stringArgument(1, second)))
-            return hr;
-        return AddHeader(first.Get(), second.Get());
-    }
-    case kEnd: return End();
-    case kFlush: return Flush();
-    case kClear: return Clear();
-    case kBuffer: {
-        VARIANT_BOOL value = VARIANT_FALSE;
-        if (SUCCEEDED(hr = get_Buffer(&value))) {
-            result->vt = VT_BOOL;
-            result->boolVal = value;
-        }
-        return hr;
-    }
-    case kIsClientConnected: {
-        VARIANT_BOOL value = VARIANT_FALSE;
-        if (SUCCEEDED(hr = IsClientConnected(&value))) {
-            result->vt = VT_BOOL;
-            result->boolVal = value;
-        }
-        return hr;
-    }
-    case kContentType: return stringResult(&CResponse::get_ContentType);
-    case kStatus: return stringResult(&CResponse::get_Status);
-    case kCharSet: return stringResult(&CResponse::get_CharSet);
     case kCodePage:
         result->vt = VT_I4;
         result->lVal = static_cast<LONG>(CodePage());

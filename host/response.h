@@ -31,7 +31,7 @@ namespace host {
 /// Receives the text of each Response.Write.
 using TResponseSink = std::function<void(const WideString& text)>;
 
-class CResponse final : public CHostObject<IResponse> {
+class CResponse : public CHostObject<IResponse, &IID_IResponse> {
 public:
     /// The error End and Redirect return to stop the page's script.
     static constexpr HRESULT kPageEnded = static_cast<HRESULT>(0x8004C001);
@@ -97,9 +97,16 @@ public:
     STDMETHODIMP get_CacheControl(BSTR* pbstrCacheControl) override;
     STDMETHODIMP put_CacheControl(BSTR bstrCacheControl) override;
 
-private:
+protected:
     CResponse(TResponseSink sink, CResponseChannel* channel, UINT codePage);
+
+private:
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
+    // The parts of InvokeMember: Write, BinaryWrite and WriteBlock; AddHeader and Redirect; the
+    // properties read (Buffer, IsClientConnected, ContentType, Status, CharSet, CodePage).
+    HRESULT InvokeWrite(DISPID id, const CDispArgs& args);
+    HRESULT InvokeHeaderCall(DISPID id, const CDispArgs& args);
+    HRESULT InvokeGetter(DISPID id, VARIANT* result);
     HRESULT PutMember(DISPID id, const VARIANT& value) override;
     HRESULT WriteText(const WideString& text);
     HRESULT AppendBytes(std::string_view bytes);

@@ -22,12 +22,12 @@ HRESULT NotImplemented(T** out) noexcept
 } // namespace
 
 CScriptingContext::CScriptingContext(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response)
-    : CHostObject(IID_IScriptingContext, kMembers), request_(std::move(request)), response_(std::move(response))
+    : CHostObject(kMembers), request_(std::move(request)), response_(std::move(response))
 {}
 
 com::ComPtr<CScriptingContext> CScriptingContext::Create(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response)
 {
-    return com::ComPtr<CScriptingContext>(new CScriptingContext(std::move(request), std::move(response)));
+    return MakeHostObject<CScriptingContext>(std::move(request), std::move(response));
 }
 
 STDMETHODIMP CScriptingContext::get_Request(IRequest** ppRequest)

@@ -15,7 +15,7 @@
 
 namespace host {
 
-class CScriptingContext final : public CHostObject<IScriptingContext> {
+class CScriptingContext : public CHostObject<IScriptingContext, &IID_IScriptingContext> {
 public:
     static com::ComPtr<CScriptingContext> Create(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response);
 
@@ -40,8 +40,10 @@ public:
     STDMETHODIMP get_Session(ISessionObject** ppSession) override;
     STDMETHODIMP get_Application(IApplicationObject** ppApplication) override;
 
-private:
+protected:
     CScriptingContext(com::ComPtr<CRequest> request, com::ComPtr<CResponse> response);
+
+private:
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
 
     const com::ComPtr<CRequest> request_;

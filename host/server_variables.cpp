@@ -1,11 +1,13 @@
 #include "host/server_variables.h"
 
+#include "com/ascii_case.h"
 #include "com/bstr.h"
+#include "com/code_page_text.h"
 #include "com/variant.h"
-#include "host/ansi_text.h"
-#include "host/string_enumerator.h"
 #include "host/string_list.h"
 
+#include <optional>
+#include <stdexcept>
 #include <string>
 
 namespace host {
@@ -21,26 +23,21 @@ const TDispMember kMembers[] = {
     {OLESTR("Key"), kKey},
 };
 
-OLECHAR AsciiUpper(OLECHAR c) noexcept
+// The bytes of a request head (method, header values) as the wide strings the variables return,
+// decoded with the ANSI code page: the one the component converts them back with.
+WideString WidenAnsi(std::string_view text)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<OLECHAR>(c - 'a' + 'A') : c;
-}
-
-bool SameName(const WideString& a, const WideString& b) noexcept
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiUpper(a[i]) != AsciiUpper(b[i]))
-            return false;
-    return true;
+    std::optional<WideString> wide = com::WidenText(text, CP_ACP);
+    if (!wide)
+        throw std::runtime_error("text cannot be converted from the ANSI code page");
+    return std::move(*wide);
 }
 
 WideString VariableNameOf(const std::string& fieldName)
 {
     WideString name = OLESTR("HTTP_");
     for (char c : fieldName)
-        name.push_back(c == '-' ? OLECHAR('_') : AsciiUpper(static_cast<unsigned char>(c)));
+        name.push_back(c == '-' ? OLECHAR('_') : com::AsciiUpper(static_cast<OLECHAR>(static_cast<unsigned char>(c))));
     return name;
 }
 
@@ -48,7 +45,7 @@ WideString VariableNameOf(const std::string& fieldName)
 void AddVariable(std::vector<CServerVariables::TVariable>& variables, WideString name, WideString value)
 {
     for (auto& variable : variables) {
-        if (SameName(variable.name, name)) {
+        if (com::EqualsIgnoringAsciiCase(variable.name, name)) {
             variable.value += OLESTR(", ");
             variable.value += value;
             return;
@@ -65,7 +62,7 @@ WideString Ascii(const std::string& text)
 } // namespace
 
 CServerVariables::CServerVariables(std::vector<TVariable> variables)
-    : CHostObject(IID_IRequestDictionary, kMembers), variables_(std::move(variables))
+    : CHostObject(kMembers), variables_(std::move(variables))
 {}
 
 com::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& head, std::vector<TVariable> server)
@@ -82,7 +79,7 @@ com::ComPtr<CServerVariables> CServerVariables::Create(const THttpRequestHead& h
         AddVariable(variables, std::move(variable.name), std::move(variable.value));
     for (const auto& [name, value] : head.headers)
         AddVariable(variables, VariableNameOf(name), WidenAnsi(value));
-    return com::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
+    return MakeHostObject<CServerVariables>(std::move(variables));
 }
 
 com::ComPtr<CServerVariables> CServerVariables::FromList(std::vector<TVariable> list)
@@ -90,13 +87,13 @@ com::ComPtr<CServerVariables> CServerVariables::FromList(std::vector<TVariable> 
     std::vector<TVariable> variables;
     for (TVariable& variable : list)
         AddVariable(variables, std::move(variable.name), std::move(variable.value));
-    return com::ComPtr<CServerVariables>(new CServerVariables(std::move(variables)));
+    return MakeHostObject<CServerVariables>(std::move(variables));
 }
 
 const WideString* CServerVariables::Find(const WideString& name) const noexcept
 {
     for (const TVariable& variable : variables_)
-        if (SameName(variable.name, name))
+        if (com::EqualsIgnoringAsciiCase(variable.name, name))
             return &variable.value;
     return nullptr;
 }
@@ -116,13 +113,11 @@ STDMETHODIMP CServerVariables::get_Item(VARIANT Var, VARIANT* pVariantReturn)
             if (const WideString* value = Find(com::Bstr::ToWide(text.Get()->bstrVal)))
                 values.push_back(*value);
         } else {
-            LONG index = 0;
-            const HRESULT hr = IndexFrom(key, &index);
+            std::size_t position = 0;
+            const HRESULT hr = PositionFrom(key, variables_.size(), &position);
             if (FAILED(hr))
                 return hr;
-            if (index < 1 || static_cast<std::size_t>(index) > variables_.size())
-                return DISP_E_BADINDEX;
-            values.push_back(variables_[static_cast<std::size_t>(index) - 1].value);
+            values.push_back(variables_[position].value);
         }
         com::ComPtr<CStringList> list = CStringList::Create(std::move(values));
         pVariantReturn->vt = VT_DISPATCH;
@@ -140,8 +135,7 @@ STDMETHODIMP CServerVariables::get__NewEnum(IUnknown** ppEnumReturn)
         names.reserve(variables_.size());
         for (const TVariable& variable : variables_)
             names.push_back(variable.name);
-        *ppEnumReturn = CStringEnumerator::Create(std::move(names)).Detach();
-        return S_OK;
+        return ReturnStringEnumerator(names, ppEnumReturn);
     });
 }
 
@@ -159,13 +153,9 @@ STDMETHODIMP CServerVariables::get_Key(VARIANT VarKey, VARIANT* pvar)
         if (!pvar)
             return E_POINTER;
         ::VariantInit(pvar);
-        LONG index = 0;
-        const HRESULT hr = IndexFrom(VarKey, &index);
-        if (FAILED(hr))
-            return hr;
-        if (index < 1 || static_cast<std::size_t>(index) > variables_.size())
-            return DISP_E_BADINDEX;
-        return ReturnString(variables_[static_cast<std::size_t>(index) - 1].name, pvar);
+        std::size_t position = 0;
+        const HRESULT hr = PositionFrom(VarKey, variables_.size(), &position);
+        return FAILED(hr) ? hr : ReturnString(variables_[position].name, pvar);
     });
 }
 
@@ -180,25 +170,8 @@ HRESULT CServerVariables::InvokeMember(DISPID id, const CDispArgs& args, VARIANT
         const HRESULT hr = args.Expect(1, 1);
         return FAILED(hr) ? hr : get_Key(args[0], result);
     }
-    case kNewEnum: {
-        const HRESULT hr = args.Expect(0, 0);
-        if (FAILED(hr))
-            return hr;
-        result->vt = VT_UNKNOWN;
-        return get__NewEnum(&result->punkVal);
-    }
-    case kCount: {
-        HRESULT hr = args.Expect(0, 0);
-        if (FAILED(hr))
-            return hr;
-        int count = 0;
-        hr = get_Count(&count);
-        if (SUCCEEDED(hr)) {
-            result->vt = VT_I4;
-            result->lVal = count;
-        }
-        return hr;
-    }
+    case kNewEnum: return InvokeNewEnum(*this, args, result);
+    case kCount: return InvokeCount(*this, args, result);
     default: return E_NOTIMPL;
     }
 }

@@ -22,7 +22,7 @@
 
 namespace host {
 
-class CServerVariables final : public CHostObject<IRequestDictionary> {
+class CServerVariables : public CHostObject<IRequestDictionary, &IID_IRequestDictionary> {
 public:
     struct TVariable {
         WideString name;
@@ -52,8 +52,10 @@ public:
     /// The name of the variable at a 1-based position, as VT_BSTR.
     STDMETHODIMP get_Key(VARIANT VarKey, VARIANT* pvar) override;
 
-private:
+protected:
     explicit CServerVariables(std::vector<TVariable> variables);
+
+private:
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
 
     const std::vector<TVariable> variables_;

@@ -1,7 +1,5 @@
 #include "host/string_list.h"
 
-#include "host/string_enumerator.h"
-
 namespace host {
 
 namespace {
@@ -16,13 +14,11 @@ const TDispMember kMembers[] = {
 
 } // namespace
 
-CStringList::CStringList(std::vector<WideString> items)
-    : CHostObject(IID_IStringList, kMembers), items_(std::move(items))
-{}
+CStringList::CStringList(std::vector<WideString> items) : CHostObject(kMembers), items_(std::move(items)) {}
 
 com::ComPtr<CStringList> CStringList::Create(std::vector<WideString> items)
 {
-    return com::ComPtr<CStringList>(new CStringList(std::move(items)));
+    return MakeHostObject<CStringList>(std::move(items));
 }
 
 STDMETHODIMP CStringList::get_Item(VARIANT i, VARIANT* pVariantReturn)
@@ -40,13 +36,9 @@ STDMETHODIMP CStringList::get_Item(VARIANT i, VARIANT* pVariantReturn)
             }
             return ReturnString(joined, pVariantReturn);
         }
-        LONG index = 0;
-        const HRESULT hr = IndexFrom(i, &index);
-        if (FAILED(hr))
-            return hr;
-        if (index < 1 || static_cast<std::size_t>(index) > items_.size())
-            return DISP_E_BADINDEX;
-        return ReturnString(items_[static_cast<std::size_t>(index) - 1], pVariantReturn);
+        std::size_t position = 0;
+        const HRESULT hr = PositionFrom(i, items_.size(), &position);
+        return FAILED(hr) ? hr : ReturnString(items_[position], pVariantReturn);
     });
 }
 
@@ -63,8 +55,7 @@ STDMETHODIMP CStringList::get__NewEnum(IUnknown** ppEnumReturn)
     return com::ComBoundary([&]() -> HRESULT {
         if (!ppEnumReturn)
             return E_POINTER;
-        *ppEnumReturn = CStringEnumerator::Create(items_).Detach();
-        return S_OK;
+        return ReturnStringEnumerator(items_, ppEnumReturn);
     });
 }
 
@@ -81,25 +72,8 @@ HRESULT CStringList::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* res
         missing.scode = DISP_E_PARAMNOTFOUND;
         return get_Item(args.Count() == 0 ? missing : args[0], result);
     }
-    case kNewEnum: {
-        const HRESULT hr = args.Expect(0, 0);
-        if (FAILED(hr))
-            return hr;
-        result->vt = VT_UNKNOWN;
-        return get__NewEnum(&result->punkVal);
-    }
-    case kCount: {
-        HRESULT hr = args.Expect(0, 0);
-        if (FAILED(hr))
-            return hr;
-        int count = 0;
-        hr = get_Count(&count);
-        if (SUCCEEDED(hr)) {
-            result->vt = VT_I4;
-            result->lVal = count;
-        }
-        return hr;
-    }
+    case kNewEnum: return InvokeNewEnum(*this, args, result);
+    case kCount: return InvokeCount(*this, args, result);
     default: return E_NOTIMPL;
     }
 }

@@ -15,7 +15,7 @@
 
 namespace host {
 
-class CStringList final : public CHostObject<IStringList> {
+class CStringList : public CHostObject<IStringList, &IID_IStringList> {
 public:
     /// A new list holding items; an empty list's default value is the empty string.
     static com::ComPtr<CStringList> Create(std::vector<WideString> items);
@@ -27,8 +27,10 @@ public:
     /// An IEnumVARIANT over the strings, for For Each.
     STDMETHODIMP get__NewEnum(IUnknown** ppEnumReturn) override;
 
-private:
+protected:
     explicit CStringList(std::vector<WideString> items);
+
+private:
     HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
 
     const std::vector<WideString> items_;

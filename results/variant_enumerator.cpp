@@ -57,10 +57,11 @@ STDMETHODIMP CVariantEnumerator::Clone(IEnumVARIANT** ppEnum)
         return E_POINTER;
     *ppEnum = nullptr;
     return com::ComBoundary([&]() -> HRESULT {
-        com::ComPtr<com::ComObject<CVariantEnumerator>> clone;
-        const HRESULT hr = com::CreateComObject(clone);
+        CVariantEnumerator* created = nullptr;
+        const HRESULT hr = createEmpty_(&created);
         if (FAILED(hr))
             return hr;
+        auto clone = com::ComPtr<CVariantEnumerator>::Attach(created);
         clone->items_ = items_;
         clone->position_ = position_;
         clone->source_ = com::ComPtr<IUnknown>(ControllingUnknown());

@@ -12,6 +12,8 @@
 // space, a tab or the end. A comma is a legal boundary character and stays. Parameters may be
 // separated by blanks as well as by semicolons.
 
+#include "com/ascii_case.h"
+
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -19,12 +21,6 @@
 namespace utils {
 
 namespace detail {
-template <class CharT>
-constexpr CharT AsciiLower(CharT c) noexcept
-{
-    return (c >= CharT('A') && c <= CharT('Z')) ? static_cast<CharT>(c - CharT('A') + CharT('a')) : c;
-}
-
 template <class CharT>
 constexpr bool EndsUnquotedValue(CharT c) noexcept
 {
@@ -38,7 +34,7 @@ constexpr bool IsBoundaryName(std::basic_string_view<CharT> name) noexcept
     if (name.size() != kName.size())
         return false;
     for (std::size_t i = 0; i < kName.size(); ++i) {
-        if (AsciiLower(name[i]) != CharT(kName[i]))
+        if (com::AsciiLower(name[i]) != CharT(kName[i]))
             return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "upload/upload.h"
 
 #include "com/bstr.h"
+#include "com/code_page_text.h"
 #include "com/com_boundary.h"
 #include "com/failure_reason.h"
 #include "progress/progress_services.h"
@@ -14,6 +15,7 @@
 #include "upload/process_post_query.h"
 
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -499,16 +501,13 @@ std::string CUpload::BoundaryFromContentType(const WideString& contentType)
     const WideString boundary = utils::FindBoundaryParameter(std::basic_string_view<OLECHAR>(contentType));
     if (boundary.empty())
         return {};
-    const int size = static_cast<int>(boundary.size());
-    const int needed = ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<std::size_t>(needed > 0 ? needed : 0), '\0');
-    if (needed <= 0 || ::WideCharToMultiByte(CP_THREAD_ACP, 0, boundary.data(), size, narrow.data(), needed, nullptr,
-                                             nullptr) != needed) {
+    std::optional<std::string> narrow = com::NarrowText(boundary, CP_THREAD_ACP);
+    if (!narrow) {
         com::ReportFailure("Save: the boundary ", com::Quoted(boundary),
                            " cannot be converted to the thread's ANSI code page");
         throw EUpload();
     }
-    return narrow;
+    return std::move(*narrow);
 }
 
 std::string CUpload::ExtractBoundary()

@@ -24,7 +24,7 @@ aspserve_prepare || exit 2
 sink_pid=
 trap '[[ -n "$sink_pid" ]] && kill "$sink_pid" 2>/dev/null; aspserve_stop; rm -rf "$work"' EXIT
 aspserve_start "$work/site" "$port" "$work/server.log" || exit 2
-wine_cmd "$ASPSERVE_BUILD/tools/aspserve/http_sink.exe" "$sink_port" >"$work/sink.log" 2>&1 &
+wine_cmd "$ASPSERVE_BUILD/bench/aspserve/http_sink.exe" "$sink_port" >"$work/sink.log" 2>&1 &
 sink_pid=$!
 for _ in $(seq 1 60); do curl -s -o /dev/null --max-time 2 "http://127.0.0.1:$sink_port/" && break; sleep 0.5; done
 

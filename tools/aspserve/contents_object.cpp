@@ -1,7 +1,6 @@
 #include "tools/aspserve/contents_object.h"
 
 #include "com/bstr.h"
-#include "host/string_enumerator.h"
 
 namespace aspserve {
 
@@ -52,19 +51,6 @@ HRESULT NameOf(const VARIANT& key, WideString& name) noexcept
     return S_OK;
 }
 
-// The 0-based position of a 1-based number key; DISP_E_BADINDEX when it is not one.
-HRESULT PositionOf(const VARIANT& key, std::size_t count, std::size_t& position) noexcept
-{
-    LONG index = 0;
-    const HRESULT hr = host::IndexFrom(key, &index);
-    if (FAILED(hr))
-        return hr;
-    if (index < 1 || static_cast<std::size_t>(index) > count)
-        return DISP_E_BADINDEX;
-    position = static_cast<std::size_t>(index - 1);
-    return S_OK;
-}
-
 } // namespace
 
 HRESULT StoreNamedValue(CValueTable& table, const VARIANT& key, const VARIANT& value,
@@ -98,7 +84,7 @@ HRESULT ReadNamedValue(const CValueTable& table, const VARIANT& key, VARIANT* va
         const VARIANT& k = host::Dereference(key);
         if (IsNumber(k)) {
             std::size_t position = 0;
-            const HRESULT hr = PositionOf(k, table.Count(), position);
+            const HRESULT hr = host::PositionFrom(k, table.Count(), &position);
             if (FAILED(hr))
                 return hr;
             return table.GetAt(position, value);
@@ -110,13 +96,12 @@ HRESULT ReadNamedValue(const CValueTable& table, const VARIANT& key, VARIANT* va
 }
 
 CContents::CContents(std::shared_ptr<void> owner, CValueTable& table, std::function<void()> onStore)
-    : CHostObject(IID_IVariantDictionary, kMembers), owner_(std::move(owner)), table_(table),
-      onStore_(std::move(onStore))
+    : CHostObject(kMembers), owner_(std::move(owner)), table_(table), onStore_(std::move(onStore))
 {}
 
 com::ComPtr<CContents> CContents::Create(std::shared_ptr<void> owner, CValueTable& table, std::function<void()> onStore)
 {
-    return com::ComPtr<CContents>(new CContents(std::move(owner), table, std::move(onStore)));
+    return host::MakeHostObject<CContents>(std::move(owner), table, std::move(onStore));
 }
 
 STDMETHODIMP CContents::get_Item(VARIANT VarKey, VARIANT* pvar)
@@ -143,7 +128,7 @@ STDMETHODIMP CContents::get_Key(VARIANT VarKey, VARIANT* pvar)
     return com::ComBoundary([&]() -> HRESULT {
         ::VariantInit(pvar);
         std::size_t position = 0;
-        const HRESULT hr = PositionOf(host::Dereference(VarKey), table_.Count(), position);
+        const HRESULT hr = host::PositionFrom(host::Dereference(VarKey), table_.Count(), &position);
         if (FAILED(hr))
             return hr;
         const std::optional<WideString> name = table_.NameAt(position);
@@ -164,11 +149,7 @@ STDMETHODIMP CContents::get__NewEnum(IUnknown** ppEnumReturn)
     if (!ppEnumReturn)
         return E_POINTER;
     *ppEnumReturn = nullptr;
-    return com::ComBoundary([&]() -> HRESULT {
-        com::ComPtr<IEnumVARIANT> names = host::CStringEnumerator::Create(table_.Names());
-        *ppEnumReturn = names.Detach();
-        return S_OK;
-    });
+    return com::ComBoundary([&] { return host::ReturnStringEnumerator(table_.Names(), ppEnumReturn); });
 }
 
 STDMETHODIMP CContents::Remove(VARIANT VarKey)
@@ -177,7 +158,7 @@ STDMETHODIMP CContents::Remove(VARIANT VarKey)
         const VARIANT& key = host::Dereference(VarKey);
         if (IsNumber(key)) {
             std::size_t position = 0;
-            const HRESULT hr = PositionOf(key, table_.Count(), position);
+            const HRESULT hr = host::PositionFrom(key, table_.Count(), &position);
             if (SUCCEEDED(hr))
                 table_.RemoveAt(position);
             return hr == DISP_E_BADINDEX ? S_OK : hr;
@@ -208,14 +189,7 @@ HRESULT CContents::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT*
         if (FAILED(hr = args.Expect(1, 1)))
             return hr;
         return get_Key(args[0], result);
-    case kCount: {
-        int count = 0;
-        if (FAILED(hr = args.Expect(0, 0)) || FAILED(hr = get_Count(&count)))
-            return hr;
-        result->vt = VT_I4;
-        result->lVal = count;
-        return S_OK;
-    }
+    case kCount: return host::InvokeCount(*this, args, result);
     case kRemove:
         if (FAILED(hr = args.Expect(1, 1)))
             return hr;

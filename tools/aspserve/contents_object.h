@@ -21,7 +21,7 @@
 
 namespace aspserve {
 
-class CContents final : public host::CHostObject<IVariantDictionary> {
+class CContents : public host::CHostObject<IVariantDictionary, &IID_IVariantDictionary> {
 public:
     /// owner keeps table alive as long as the collection lives.
     static com::ComPtr<CContents> Create(std::shared_ptr<void> owner, CValueTable& table,
@@ -43,8 +43,10 @@ public:
     STDMETHODIMP Remove(VARIANT VarKey) override;
     STDMETHODIMP RemoveAll() override;
 
-private:
+protected:
     CContents(std::shared_ptr<void> owner, CValueTable& table, std::function<void()> onStore);
+
+private:
     HRESULT InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result) override;
     HRESULT PutIndexedMember(DISPID id, const host::CDispArgs& index, const VARIANT& value) override;
 

@@ -10,13 +10,13 @@ const host::TDispMember kMembers[] = {{OLESTR("Expired"), kExpired}};
 
 } // namespace
 
-CLoopCheck::CLoopCheck(std::shared_ptr<CScriptDeadline> deadline)
-    : CHostObject(IID_IDispatch, kMembers), deadline_(std::move(deadline))
+CLoopCheck::CLoopCheck(std::shared_ptr<host::CScriptDeadline> deadline)
+    : CHostObject(kMembers), deadline_(std::move(deadline))
 {}
 
-com::ComPtr<CLoopCheck> CLoopCheck::Create(std::shared_ptr<CScriptDeadline> deadline)
+com::ComPtr<CLoopCheck> CLoopCheck::Create(std::shared_ptr<host::CScriptDeadline> deadline)
 {
-    return com::ComPtr<CLoopCheck>(new CLoopCheck(std::move(deadline)));
+    return host::MakeHostObject<CLoopCheck>(std::move(deadline));
 }
 
 HRESULT CLoopCheck::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result)

@@ -11,21 +11,23 @@
 #include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
-#include "tools/aspserve/script_deadline.h"
+#include "host/script_deadline.h"
 
 #include <memory>
 
 namespace aspserve {
 
-class CLoopCheck final : public host::CHostObject<IDispatch> {
+class CLoopCheck : public host::CHostObject<IDispatch, &IID_IDispatch> {
 public:
-    static com::ComPtr<CLoopCheck> Create(std::shared_ptr<CScriptDeadline> deadline);
+    static com::ComPtr<CLoopCheck> Create(std::shared_ptr<host::CScriptDeadline> deadline);
+
+protected:
+    explicit CLoopCheck(std::shared_ptr<host::CScriptDeadline> deadline);
 
 private:
-    explicit CLoopCheck(std::shared_ptr<CScriptDeadline> deadline);
     HRESULT InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result) override;
 
-    const std::shared_ptr<CScriptDeadline> deadline_;
+    const std::shared_ptr<host::CScriptDeadline> deadline_;
     bool reported_ = false;
 };
 

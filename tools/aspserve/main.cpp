@@ -12,6 +12,8 @@
 
 #include <bcrypt.h>
 
+#include "com/code_page_text.h"
+#include "host/com_apartment.h"
 #include "tools/aspserve/application_state.h"
 #include "tools/aspserve/connection_poller.h"
 #include "tools/aspserve/request_answer.h"
@@ -19,7 +21,6 @@
 #include "tools/aspserve/request_workers.h"
 #include "tools/aspserve/server_options.h"
 #include "tools/aspserve/session_store.h"
-#include "tools/aspserve/wide_text.h"
 
 #include <cstdio>
 #include <stdexcept>
@@ -28,6 +29,11 @@
 #include <vector>
 
 namespace {
+
+std::string ToUtf8(std::wstring_view text)
+{
+    return com::NarrowText(text, CP_UTF8).value_or(std::string());
+}
 
 // Unpredictable bytes for session keys, from the system's generator.
 void SystemRandom(unsigned char* bytes, std::size_t count)
@@ -48,7 +54,8 @@ int Serve(const aspserve::TServerSettings& settings)
 {
     // This thread is the process's first single-threaded apartment and serves its messages for
     // good: Wine creates objects of the "Neutral" threading model there, whatever thread asks.
-    if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) {
+    const host::CComApartment apartment(COINIT_APARTMENTTHREADED);
+    if (FAILED(apartment.Result())) {
         std::fprintf(stderr, "aspserve: CoInitializeEx failed\n");
         return 1;
     }
@@ -88,9 +95,8 @@ int Serve(const aspserve::TServerSettings& settings)
         listener, settings, [&](auto connection) { requestWorkers.Submit(std::move(connection)); });
     poller = &connectionPoller;
 
-    std::fprintf(stderr, "aspserve: serving %s on http://%s:%u/\n",
-                 aspserve::NarrowText(settings.root.wstring(), CP_UTF8).c_str(), settings.bindAddress.c_str(),
-                 settings.port);
+    std::fprintf(stderr, "aspserve: serving %s on http://%s:%u/\n", ToUtf8(settings.root.wstring()).c_str(),
+                 settings.bindAddress.c_str(), settings.port);
     std::fflush(stderr);
     std::thread([&connectionPoller] { connectionPoller.Run(); }).detach();
 
@@ -109,7 +115,7 @@ int wmain(int argc, wchar_t** argv)
     try {
         std::vector<std::string> arguments;
         for (int i = 1; i < argc; ++i)
-            arguments.push_back(aspserve::NarrowText(argv[i], CP_UTF8));
+            arguments.push_back(ToUtf8(argv[i]));
         aspserve::TOptionsResult parsed = aspserve::ParseServerOptions(arguments);
         if (parsed.action == aspserve::TOptionsResult::Action::Help) {
             std::fputs(aspserve::ServerUsage().c_str(), stdout);
@@ -124,8 +130,7 @@ int wmain(int argc, wchar_t** argv)
         const std::filesystem::path given = settings.root;
         settings.root = std::filesystem::absolute(given, error);
         if (error || !std::filesystem::is_directory(settings.root, error)) {
-            std::fprintf(stderr, "aspserve: %s is not a folder\n",
-                         aspserve::NarrowText(given.wstring(), CP_UTF8).c_str());
+            std::fprintf(stderr, "aspserve: %s is not a folder\n", ToUtf8(given.wstring()).c_str());
             return 2;
         }
         return Serve(settings);

@@ -1,92 +1,41 @@
 #include "tools/aspserve/page_runner.h"
 
-#include "platform/win.h"
-
-#include <initguid.h>
-
-#include <activscp.h>
-
 #include "com/bstr.h"
+#include "com/code_page_text.h"
 #include "com/com_ptr.h"
+#include "com/failure_reason.h"
 #include "host/html_text.h"
+#include "host/page_engine.h"
 #include "host/request.h"
 #include "host/response.h"
 #include "host/scripting_context.h"
+#include "host/server_object.h"
 #include "tools/aspserve/application_object.h"
 #include "tools/aspserve/loop_check_object.h"
-#include "tools/aspserve/server_object.h"
 #include "tools/aspserve/session_object.h"
-#include "tools/aspserve/wide_text.h"
-#include "tools/pagerun/script_site.h"
 
 #include <atomic>
-#include <cstdio>
 
 namespace aspserve {
 
 namespace {
 
-std::string Hex(HRESULT code)
+std::wstring FromUtf8(std::string_view text)
 {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
-    return text;
+    return com::WidenText(text, CP_UTF8).value_or(std::wstring());
+}
+
+std::string ToUtf8(std::wstring_view text)
+{
+    return com::NarrowText(text, CP_UTF8).value_or(std::string());
 }
 
 std::string ErrorPage(const std::string& title, const std::string& detail)
 {
-    const std::string encoded = NarrowText(host::HtmlEncode(WidenText(detail, CP_UTF8)), CP_UTF8);
+    const std::string encoded = ToUtf8(host::HtmlEncode(FromUtf8(detail)));
     return "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>" + title + "</title></head><body><h1>" + title +
            "</h1><pre>" + encoded + "</pre></body></html>\n";
 }
-
-// The engine of one page: created, given the site, started; closed when it goes.
-class CPageEngine {
-public:
-    explicit CPageEngine(pagerun::CScriptSite& site)
-    {
-        CLSID vbscript;
-        Check(::CLSIDFromProgID(L"VBScript", &vbscript), "the VBScript engine is not registered");
-        Check(::CoCreateInstance(vbscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine_.ReceiveVoid()),
-              "cannot create the VBScript engine");
-        Check(engine_->QueryInterface(IID_IActiveScriptParse, parser_.ReceiveVoid()), "no IActiveScriptParse");
-        Check(parser_->InitNew(), "InitNew failed");
-        Check(engine_->SetScriptSite(&site), "SetScriptSite failed");
-    }
-    ~CPageEngine()
-    {
-        if (engine_)
-            engine_->Close();
-    }
-    CPageEngine(const CPageEngine&) = delete;
-    CPageEngine& operator=(const CPageEngine&) = delete;
-
-    void AddItem(const wchar_t* name)
-    {
-        Check(engine_->AddNamedItem(name, SCRIPTITEM_ISVISIBLE), "AddNamedItem failed");
-    }
-
-    void Run(const std::wstring& script)
-    {
-        Check(engine_->SetScriptState(SCRIPTSTATE_STARTED), "SetScriptState failed");
-        EXCEPINFO exception = {};
-        parser_->ParseScriptText(script.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE, nullptr,
-                                 &exception);
-        ::SysFreeString(exception.bstrDescription);
-        ::SysFreeString(exception.bstrSource);
-        ::SysFreeString(exception.bstrHelpFile);
-    }
-
-private:
-    static void Check(HRESULT hr, const char* what)
-    {
-        if (FAILED(hr))
-            throw std::runtime_error(std::string(what) + " (" + Hex(hr) + ")");
-    }
-
-    com::ComPtr<IActiveScript> engine_;
-    com::ComPtr<IActiveScriptParse> parser_;
-};
 
 // Writes a 500 page: in place of the page's output when nothing went out yet, after it otherwise.
 void AnswerScriptError(host::CResponse& response, const std::string& detail)
@@ -97,11 +46,102 @@ void AnswerScriptError(host::CResponse& response, const std::string& detail)
     com::Bstr type(WideString(L"text/html"));
     response.put_Status(status.Get());
     response.put_ContentType(type.Get());
-    com::Bstr text(WidenText(page, CP_UTF8));
+    com::Bstr text(FromUtf8(page));
     VARIANT value;
     value.vt = VT_BSTR;
     value.bstrVal = text.Get();
     response.Write(value);
+}
+
+// The objects one page runs with, made for it.
+struct TPageObjects {
+    std::shared_ptr<host::CScriptDeadline> deadline;
+    com::ComPtr<host::CResponse> response;
+    com::ComPtr<host::CScriptingContext> context;
+    com::ComPtr<host::CServer> server;
+    com::ComPtr<CApplication> application;
+    com::ComPtr<CSession> session;
+    com::ComPtr<CLoopCheck> loopCheck;
+};
+
+// The page's code page: its directive, else the one its session asked for, else the system's.
+UINT CodePageOf(const TTranslatedPage& program, const TPageServices& services)
+{
+    const UINT sessionCodePage = services.session ? services.session->codePage.load() : 0;
+    return program.codePage ? static_cast<UINT>(program.codePage) : sessionCodePage ? sessionCodePage : ::GetACP();
+}
+
+// Request, Response (with the page's text blocks and, for a new session, its cookie), the
+// scripting context and the server's objects, each calling check before every script call.
+TPageObjects MakePageObjects(TPageRequest& page, const TTranslatedPage& program, const TPageServices& services,
+                             CHttpChannel& channel, UINT codePage)
+{
+    TPageObjects objects;
+    objects.deadline =
+        std::make_shared<host::CScriptDeadline>([] { return ::GetTickCount64(); }, services.scriptTimeoutSeconds);
+    auto check = [deadline = objects.deadline]() -> HRESULT { return deadline->Check() ? E_FAIL : S_OK; };
+
+    std::vector<WideString> blocks;
+    for (const std::string& block : program.blocks)
+        blocks.push_back(com::WidenText(block, codePage).value_or(std::wstring()));
+    objects.response = host::CResponse::CreateHttp(channel, codePage);
+    objects.response->SetBlocks(std::move(blocks));
+    objects.response->SetCallCheck(check);
+    host::CResponse* response = objects.response.Get();
+    auto currentCodePage = [response] { return response->CodePage(); };
+    if (services.session && services.newSession) {
+        const std::string cookie = services.sessions->CookieName() + "=" + services.session->key + "; path=/";
+        com::Bstr name(WideString(OLESTR("Set-Cookie")));
+        com::Bstr value(FromUtf8(cookie));
+        response->AddHeader(name.Get(), value.Get());
+    }
+    com::ComPtr<host::CRequest> request =
+        host::CRequest::Create(page.head, std::move(page.body), std::move(page.serverVariables));
+    request->SetTextCodePage(currentCodePage);
+    request->SetCallCheck(check);
+    objects.context = host::CScriptingContext::Create(request, objects.response);
+    objects.server = host::CServer::Create(page.root.wstring(), page.sitePath,
+                                           static_cast<IScriptingContext*>(objects.context.Get()), currentCodePage,
+                                           objects.deadline);
+    objects.server->SetCallCheck(check);
+    objects.context->SetServer(objects.server.Get());
+    static std::atomic<std::uint64_t> pageCount{0};
+    objects.application = CApplication::Create(*services.application, ++pageCount);
+    objects.application->SetCallCheck(check);
+    objects.context->SetApplication(objects.application.Get());
+    if (services.session) {
+        objects.session = CSession::Create(services.session, *services.sessions, currentCodePage,
+                                           [response](UINT cp) { return response->SetCodePage(cp); });
+        objects.session->SetCallCheck(check);
+        objects.context->SetSession(objects.session.Get());
+    }
+    objects.loopCheck = CLoopCheck::Create(objects.deadline);
+    return objects;
+}
+
+// Runs script over the page's objects and ends the page for them; returns what kept the engine
+// from running ("" when it ran) and keeps the script's first error in scriptError.
+std::string RunScript(const TPageObjects& objects, const std::wstring& script,
+                      std::optional<host::TScriptError>& scriptError)
+{
+    std::string problem;
+    try {
+        host::CPageEngine engine;
+        engine.AddPageObjects(*objects.context);
+        engine.AddItem(FromUtf8(TPageTranslator::kLoopCheckName), static_cast<IDispatch*>(objects.loopCheck.Get()));
+        engine.Run(script);
+        objects.server->EndPage();
+        engine.Close();
+        scriptError = engine.Error();
+    } catch (const std::exception& e) {
+        objects.server->EndPage();
+        problem = e.what();
+    }
+    objects.application->EndPage();
+    objects.context->SetServer(nullptr);
+    objects.context->SetSession(nullptr);
+    objects.context->SetApplication(nullptr);
+    return problem;
 }
 
 } // namespace
@@ -122,95 +162,28 @@ void AnswerTranslationError(CHttpChannel& channel, const std::string& reason)
 std::string RunAspPage(TPageRequest& page, const TTranslatedPage& program, const TPageServices& services,
                        CHttpChannel& channel)
 {
-    // The code page: the page's directive, else the one the session asked for, else the system's.
-    const UINT sessionCodePage = services.session ? services.session->codePage.load() : 0;
-    const UINT codePage = program.codePage  ? static_cast<UINT>(program.codePage)
-                          : sessionCodePage ? sessionCodePage
-                                            : ::GetACP();
-    std::vector<WideString> blocks;
-    for (const std::string& block : program.blocks)
-        blocks.push_back(WidenText(block, codePage));
-    const std::wstring script = WidenText(program.script, codePage);
+    const UINT codePage = CodePageOf(program, services);
+    const std::wstring script = com::WidenText(program.script, codePage).value_or(std::wstring());
+    const TPageObjects objects = MakePageObjects(page, program, services, channel, codePage);
+    std::optional<host::TScriptError> scriptError;
+    std::string problem = RunScript(objects, script, scriptError);
 
-    auto deadline = std::make_shared<CScriptDeadline>([] { return ::GetTickCount64(); }, services.scriptTimeoutSeconds);
-    auto checkDeadline = [deadline]() -> HRESULT { return deadline->Check() ? E_FAIL : S_OK; };
-
-    com::ComPtr<host::CResponse> response = host::CResponse::CreateHttp(channel, codePage);
-    response->SetBlocks(std::move(blocks));
-    response->SetCallCheck(checkDeadline);
-    host::CResponse* responseForCodePage = response.Get();
-    auto currentCodePage = [responseForCodePage] { return responseForCodePage->CodePage(); };
-    if (services.session && services.newSession) {
-        const std::string cookie = services.sessions->CookieName() + "=" + services.session->key + "; path=/";
-        com::Bstr name(WideString(OLESTR("Set-Cookie")));
-        com::Bstr value(WidenText(cookie, CP_UTF8));
-        response->AddHeader(name.Get(), value.Get());
-    }
-    com::ComPtr<host::CRequest> request =
-        host::CRequest::Create(page.head, std::move(page.body), std::move(page.serverVariables));
-    request->SetTextCodePage(currentCodePage);
-    request->SetCallCheck(checkDeadline);
-    com::ComPtr<host::CScriptingContext> context = host::CScriptingContext::Create(request, response);
-    com::ComPtr<CServer> server = CServer::Create(
-        page.root.wstring(), page.sitePath, static_cast<IScriptingContext*>(context.Get()), currentCodePage, deadline);
-    server->SetCallCheck(checkDeadline);
-    context->SetServer(server.Get());
-    static std::atomic<std::uint64_t> pageCount{0};
-    com::ComPtr<CApplication> application = CApplication::Create(*services.application, ++pageCount);
-    application->SetCallCheck(checkDeadline);
-    context->SetApplication(application.Get());
-    com::ComPtr<CSession> session;
-    if (services.session) {
-        session = CSession::Create(services.session, *services.sessions, currentCodePage,
-                                   [responseForCodePage](UINT cp) { return responseForCodePage->SetCodePage(cp); });
-        session->SetCallCheck(checkDeadline);
-        context->SetSession(session.Get());
-    }
-    com::ComPtr<CLoopCheck> loopCheck = CLoopCheck::Create(deadline);
-    const WideString loopCheckName = WidenText(TPageTranslator::kLoopCheckName, CP_UTF8);
-
-    std::string problem;
-    pagerun::CScriptSite site;
-    site.AddItem(L"Request", static_cast<IRequest*>(request.Get()));
-    site.AddItem(L"Response", static_cast<IResponse*>(response.Get()));
-    site.AddItem(L"Server", static_cast<IServer*>(server.Get()));
-    site.AddItem(L"Application", static_cast<IApplicationObject*>(application.Get()));
-    if (session)
-        site.AddItem(L"Session", static_cast<ISessionObject*>(session.Get()));
-    site.AddItem(loopCheckName, static_cast<IDispatch*>(loopCheck.Get()));
-    try {
-        CPageEngine engine(site);
-        for (const wchar_t* name : {L"Request", L"Response", L"Server", L"Application"})
-            engine.AddItem(name);
-        if (session)
-            engine.AddItem(L"Session");
-        engine.AddItem(loopCheckName.c_str());
-        engine.Run(script);
-        server->EndPage();
-    } catch (const std::exception& e) {
-        server->EndPage();
-        problem = e.what();
-    }
-    application->EndPage();
-    context->SetServer(nullptr);
-    context->SetSession(nullptr);
-    context->SetApplication(nullptr);
-
-    if (deadline->TimedOut()) {
+    host::CResponse& response = *objects.response;
+    if (objects.deadline->TimedOut()) {
         problem = page.sitePath + ": ASP 0113 Script timed out (Server.ScriptTimeout " +
-                  std::to_string(deadline->Seconds()) + " s)";
-        AnswerScriptError(*response, ScriptTimeoutMessage(page.sitePath));
+                  std::to_string(objects.deadline->Seconds()) + " s)";
+        AnswerScriptError(response, ScriptTimeoutMessage(page.sitePath));
     } else {
-        if (site.Error() && !response->Ended()) {
-            const pagerun::TScriptError& error = *site.Error();
-            const TSourceLine where = program.SourceOf(error.line);
-            problem = where.page + "(" + std::to_string(where.line) + "): script error " + Hex(error.code) +
-                      (error.description.empty() ? "" : ": " + NarrowText(error.description, CP_UTF8));
+        if (scriptError && !response.Ended()) {
+            const TSourceLine where = program.SourceOf(scriptError->line);
+            problem = where.page + "(" + std::to_string(where.line) + "): script error " +
+                      com::HResult{scriptError->code}.Text() +
+                      (scriptError->description.empty() ? "" : ": " + ToUtf8(scriptError->description));
         }
         if (!problem.empty())
-            AnswerScriptError(*response, problem);
+            AnswerScriptError(response, problem);
     }
-    response->Finish();
+    response.Finish();
     return problem;
 }
 

@@ -1,7 +1,8 @@
 #include "tools/aspserve/page_translator.h"
 
+#include "com/ascii_case.h"
+#include "host/site_path.h"
 #include "tools/aspserve/loop_end_scanner.h"
-#include "tools/aspserve/site_path.h"
 
 #include <algorithm>
 #include <cctype>
@@ -10,13 +11,6 @@
 namespace aspserve {
 
 namespace {
-
-bool SameAscii(std::string_view a, std::string_view b) noexcept
-{
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-               return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-           });
-}
 
 unsigned CountLines(std::string_view text) noexcept
 {
@@ -67,6 +61,43 @@ std::vector<std::pair<std::string, std::string>> Attributes(std::string_view tex
     return result;
 }
 
+// The site path an include directive names (its attributes: text between "<!--#include" and
+// "-->"), for an include in includingPage at where.
+std::string IncludeTarget(std::string_view directive, const std::string& includingPage, const std::string& where)
+{
+    const auto attributes = Attributes(directive);
+    if (attributes.size() != 1 || !(com::EqualsIgnoringAsciiCase(attributes[0].first, "file") ||
+                                    com::EqualsIgnoringAsciiCase(attributes[0].first, "virtual")))
+        throw ETranslationError(where + ": include needs file=\"...\" or virtual=\"...\"");
+    const bool isVirtual = com::EqualsIgnoringAsciiCase(attributes[0].first, "virtual");
+    const std::optional<std::string> target = host::SitePathOfInclude(includingPage, attributes[0].second, isVirtual);
+    if (!target)
+        throw ETranslationError(where + ": include outside the site: " + attributes[0].second);
+    return *target;
+}
+
+// What the page's "<%@ ... %>" directive (its attributes) sets: the language must be VBScript; the
+// code page and the session state go to page.
+void ApplyDirective(std::string_view attributes, const std::string& where, TTranslatedPage& page)
+{
+    for (const auto& [name, value] : Attributes(attributes)) {
+        if (com::EqualsIgnoringAsciiCase(name, "Language")) {
+            if (!com::EqualsIgnoringAsciiCase(value, "VBScript"))
+                throw ETranslationError(where + ": the language " + value + " is not supported; pages are VBScript");
+        } else if (com::EqualsIgnoringAsciiCase(name, "CodePage")) {
+            const bool digits = !value.empty() && value.size() <= 5 &&
+                                std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+            if (!digits)
+                throw ETranslationError(where + ": bad CodePage " + value);
+            page.codePage = std::stoi(value);
+        } else if (com::EqualsIgnoringAsciiCase(name, "EnableSessionState")) {
+            if (!com::EqualsIgnoringAsciiCase(value, "True") && !com::EqualsIgnoringAsciiCase(value, "False"))
+                throw ETranslationError(where + ": EnableSessionState is True or False, not " + value);
+            page.sessionState = com::EqualsIgnoringAsciiCase(value, "True");
+        }
+    }
+}
+
 } // namespace
 
 TSourceLine TTranslatedPage::SourceOf(unsigned scriptLine) const
@@ -90,7 +121,8 @@ bool IsOptionExplicit(std::string_view line) noexcept
     std::string_view second = line.substr(space);
     while (!second.empty() && std::isspace(static_cast<unsigned char>(second.front())))
         second.remove_prefix(1);
-    return SameAscii(line.substr(0, space), "Option") && SameAscii(second, "Explicit");
+    return com::EqualsIgnoringAsciiCase(line.substr(0, space), "Option") &&
+           com::EqualsIgnoringAsciiCase(second, "Explicit");
 }
 
 // The deadline check in front of a statement that closes a loop of kind.
@@ -171,6 +203,26 @@ struct TPageTranslator::TState {
         page.blocks.push_back(std::move(literal));
         literal.clear();
     }
+
+    // A "<% ... %>" block (inner: the text between the delimiters) at line of file, included at
+    // depth, after the literal text before it (from literalLine on): the page's directive, an
+    // expression to write, or code.
+    void EmitBlock(std::string_view inner, std::string& literal, unsigned literalLine, const std::string& file,
+                   unsigned line, int depth)
+    {
+        if (!inner.empty() && inner.front() == '@') {
+            if (directiveSeen || depth > 0)
+                throw ETranslationError(Where(file, line) + ": only the page's first block may be a <%@ directive");
+            ApplyDirective(inner.substr(1), Where(file, line), page);
+        } else {
+            EmitLiteral(literal, file, literalLine);
+            if (!inner.empty() && inner.front() == '=')
+                Emit("Response.Write(" + std::string(inner.substr(1)) + ")", file, line);
+            else
+                Emit(inner, file, line, true);
+        }
+        directiveSeen = true;
+    }
 };
 
 TTranslatedPage TPageTranslator::Translate(const std::string& sitePath) const
@@ -215,18 +267,13 @@ void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, 
             const std::size_t end = text.find("-->", include);
             if (end == std::string_view::npos)
                 throw ETranslationError(Where(sitePath, line) + ": include directive without -->");
-            const auto attributes = Attributes(text.substr(include + kInclude.size(), end - include - kInclude.size()));
-            if (attributes.size() != 1 ||
-                !(SameAscii(attributes[0].first, "file") || SameAscii(attributes[0].first, "virtual")))
-                throw ETranslationError(Where(sitePath, line) + ": include needs file=\"...\" or virtual=\"...\"");
-            const bool isVirtual = SameAscii(attributes[0].first, "virtual");
-            const std::optional<std::string> target = SitePathOfInclude(sitePath, attributes[0].second, isVirtual);
-            if (!target)
-                throw ETranslationError(Where(sitePath, line) + ": include outside the site: " + attributes[0].second);
+            const std::string target =
+                IncludeTarget(text.substr(include + kInclude.size(), end - include - kInclude.size()), sitePath,
+                              Where(sitePath, line));
             if (depth + 1 >= kMaxIncludeDepth)
                 throw ETranslationError(Where(sitePath, line) + ": includes nested too deep");
             state.EmitLiteral(literal, sitePath, literalLine);
-            TranslateFile(state, *target, depth + 1);
+            TranslateFile(state, target, depth + 1);
             line += CountLines(text.substr(include, end + 3 - include));
             pos = end + 3;
             continue;
@@ -235,37 +282,8 @@ void TPageTranslator::TranslateFile(TState& state, const std::string& sitePath, 
         const std::size_t close = text.find(kClose, code + kOpen.size());
         if (close == std::string_view::npos)
             throw ETranslationError(Where(sitePath, line) + ": <% without %>");
-        std::string_view inner = text.substr(code + kOpen.size(), close - code - kOpen.size());
-        if (!inner.empty() && inner.front() == '@') {
-            if (state.directiveSeen || depth > 0)
-                throw ETranslationError(Where(sitePath, line) + ": only the page's first block may be a <%@ directive");
-            for (const auto& [name, value] : Attributes(inner.substr(1))) {
-                if (SameAscii(name, "Language")) {
-                    if (!SameAscii(value, "VBScript"))
-                        throw ETranslationError(Where(sitePath, line) + ": the language " + value +
-                                                " is not supported; pages are VBScript");
-                } else if (SameAscii(name, "CodePage")) {
-                    const bool digits =
-                        !value.empty() && value.size() <= 5 &&
-                        std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-                    if (!digits)
-                        throw ETranslationError(Where(sitePath, line) + ": bad CodePage " + value);
-                    state.page.codePage = std::stoi(value);
-                } else if (SameAscii(name, "EnableSessionState")) {
-                    if (!SameAscii(value, "True") && !SameAscii(value, "False"))
-                        throw ETranslationError(Where(sitePath, line) + ": EnableSessionState is True or False, not " +
-                                                value);
-                    state.page.sessionState = SameAscii(value, "True");
-                }
-            }
-        } else {
-            state.EmitLiteral(literal, sitePath, literalLine);
-            if (!inner.empty() && inner.front() == '=')
-                state.Emit("Response.Write(" + std::string(inner.substr(1)) + ")", sitePath, line);
-            else
-                state.Emit(inner, sitePath, line, true);
-        }
-        state.directiveSeen = true;
+        state.EmitBlock(text.substr(code + kOpen.size(), close - code - kOpen.size()), literal, literalLine, sitePath,
+                        line, depth);
         line += CountLines(text.substr(code, close + kClose.size() - code));
         pos = close + kClose.size();
     }

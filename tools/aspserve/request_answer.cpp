@@ -1,14 +1,14 @@
 #include "tools/aspserve/request_answer.h"
 
+#include "com/code_page_text.h"
 #include "host/http_request_head.h"
+#include "host/site_path.h"
 #include "tools/aspserve/http_channel.h"
 #include "tools/aspserve/page_runner.h"
 #include "tools/aspserve/page_translator.h"
 #include "tools/aspserve/request_log.h"
 #include "tools/aspserve/site_files.h"
-#include "tools/aspserve/site_path.h"
 #include "tools/aspserve/socket_body_source.h"
-#include "tools/aspserve/wide_text.h"
 
 #include <chrono>
 #include <fstream>
@@ -64,7 +64,7 @@ std::vector<host::CServerVariables::TVariable> ServerVariablesOf(const host::THt
     if (const std::size_t colon = serverName.rfind(':');
         colon != std::string::npos && !serverName.empty() && serverName.front() != '[')
         serverName.erase(colon);
-    auto wide = [](const std::string& text) { return WidenText(text, CP_UTF8); };
+    auto wide = [](const std::string& text) { return com::WidenText(text, CP_UTF8).value_or(std::wstring()); };
     return {
         {L"SCRIPT_NAME", wide(sitePath)},
         {L"SERVER_NAME", wide(serverName)},
@@ -178,7 +178,7 @@ TOutcome Answer(const std::shared_ptr<CHttpConnection>& connection, const TServe
 
     auto remaining = std::make_shared<ULONGLONG>(length);
     TOutcome outcome{TAnswer::KeepOpen, {}};
-    const std::optional<std::string> sitePath = SitePathOfUrl(std::string(request.target()));
+    const std::optional<std::string> sitePath = host::SitePathOfUrl(std::string(request.target()));
     if (!sitePath) {
         channel.CloseAfterResponse();
         SendErrorPage(channel, "400 Bad Request");
@@ -193,13 +193,13 @@ TOutcome Answer(const std::shared_ptr<CHttpConnection>& connection, const TServe
         const auto expect = request.find(http::field::expect);
         const bool continueWanted =
             expect != request.end() && length > 0 &&
-            host::EqualsIgnoringAsciiCase(std::string_view(expect->value().data(), expect->value().size()),
-                                          "100-continue");
-        if (exists && IsAspPage(path)) {
+            com::EqualsIgnoringAsciiCase(std::string_view(expect->value().data(), expect->value().size()),
+                                         "100-continue");
+        if (exists && host::IsAspPage(path)) {
             outcome = AnswerPage(connection, context, channel, path, remaining, continueWanted);
             if (outcome.answer == TAnswer::Parked)
                 return outcome;
-        } else if (const auto type = ContentTypeOf(path); exists && type) {
+        } else if (const auto type = host::ContentTypeOf(path); exists && type) {
             SendStaticFile(channel, file, *type);
         } else {
             SendErrorPage(channel, "404 Not Found");

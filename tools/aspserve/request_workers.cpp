@@ -1,5 +1,6 @@
 #include "tools/aspserve/request_workers.h"
 
+#include "host/com_apartment.h"
 #include "tools/aspserve/request_log.h"
 
 #include <thread>
@@ -36,7 +37,7 @@ void CRequestWorkers::Queue(std::shared_ptr<CHttpConnection> connection, bool fi
 void CRequestWorkers::Work()
 {
     // As ASP runs pages: a single-threaded apartment per request thread, for the process's life.
-    ::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    const host::CComApartment apartment(COINIT_APARTMENTTHREADED);
     while (true) {
         std::shared_ptr<CHttpConnection> connection;
         {

@@ -44,36 +44,19 @@ HRESULT ReturnLong(LONG value, VARIANT* result) noexcept
     return S_OK;
 }
 
-VARIANT TextKey(BSTR name) noexcept
-{
-    VARIANT key;
-    ::VariantInit(&key);
-    key.vt = VT_BSTR;
-    key.bstrVal = name;
-    return key;
-}
-
 } // namespace
 
 CSession::CSession(std::shared_ptr<TSessionState> state, CSessionStore& store, std::function<UINT()> pageCodePage,
                    std::function<bool(UINT)> setPageCodePage)
-    : CHostObject(IID_ISessionObject, kMembers), state_(std::move(state)), store_(store),
-      pageCodePage_(std::move(pageCodePage)), setPageCodePage_(std::move(setPageCodePage))
-{
-    // The collection may outlive this object in a script variable: it keeps what it needs itself.
-    contents_ = CContents::Create(state_, state_->values, [state = state_, &store] { store.Fix(*state); });
-}
+    // Contents may outlive this object in a script variable: what storing needs, it keeps itself.
+    : CNamedValuesObject(kMembers, kContents, state, state->values, [state, &store] { store.Fix(*state); }),
+      state_(std::move(state)), pageCodePage_(std::move(pageCodePage)), setPageCodePage_(std::move(setPageCodePage))
+{}
 
 com::ComPtr<CSession> CSession::Create(std::shared_ptr<TSessionState> state, CSessionStore& store,
                                        std::function<UINT()> pageCodePage, std::function<bool(UINT)> setPageCodePage)
 {
-    return com::ComPtr<CSession>(
-        new CSession(std::move(state), store, std::move(pageCodePage), std::move(setPageCodePage)));
-}
-
-void CSession::Keep()
-{
-    store_.Fix(*state_);
+    return host::MakeHostObject<CSession>(std::move(state), store, std::move(pageCodePage), std::move(setPageCodePage));
 }
 
 STDMETHODIMP CSession::get_SessionID(BSTR* pbstrRet)
@@ -85,23 +68,6 @@ STDMETHODIMP CSession::get_SessionID(BSTR* pbstrRet)
         com::Bstr::CopyOut(WideString(id.begin(), id.end()), pbstrRet);
         return S_OK;
     });
-}
-
-STDMETHODIMP CSession::get_Value(BSTR bstrValue, VARIANT* pvar)
-{
-    if (!pvar)
-        return E_POINTER;
-    return ReadNamedValue(state_->values, TextKey(bstrValue), pvar);
-}
-
-STDMETHODIMP CSession::put_Value(BSTR bstrValue, VARIANT var)
-{
-    return StoreNamedValue(state_->values, TextKey(bstrValue), var, [this] { Keep(); });
-}
-
-STDMETHODIMP CSession::putref_Value(BSTR, VARIANT)
-{
-    return E_INVALIDARG;
 }
 
 STDMETHODIMP CSession::get_Timeout(LONG* plvar)
@@ -160,31 +126,10 @@ STDMETHODIMP CSession::put_LCID(LONG lvar)
     return S_OK;
 }
 
-STDMETHODIMP CSession::get_StaticObjects(IVariantDictionary** ppTaggedObjects)
-{
-    if (ppTaggedObjects)
-        *ppTaggedObjects = nullptr;
-    return E_NOTIMPL;
-}
-
-STDMETHODIMP CSession::get_Contents(IVariantDictionary** ppProperties)
-{
-    if (!ppProperties)
-        return E_POINTER;
-    contents_->AddRef();
-    *ppProperties = contents_.Get();
-    return S_OK;
-}
-
 HRESULT CSession::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result)
 {
     HRESULT hr = S_OK;
     switch (id) {
-    case kValue:
-        if (FAILED(hr = args.Expect(1, 1)))
-            return hr;
-        return ReadNamedValue(state_->values, args[0], result);
-    case kContents: return host::ReturnObject(contents_.Get(), args, result);
     case kSessionID: return ReturnLong(state_->id, result);
     case kTimeout: return ReturnLong(state_->timeout, result);
     case kAbandon: return Abandon();
@@ -196,7 +141,7 @@ HRESULT CSession::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* 
         LONG lcid = 0;
         return FAILED(hr = get_LCID(&lcid)) ? hr : ReturnLong(lcid, result);
     }
-    default: return E_NOTIMPL;
+    default: return InvokeValueMember(id, args, result);
     }
 }
 
@@ -209,13 +154,6 @@ HRESULT CSession::PutMember(DISPID id, const VARIANT& value)
     if (FAILED(hr))
         return hr;
     return id == kTimeout ? put_Timeout(number) : id == kCodePage ? put_CodePage(number) : put_LCID(number);
-}
-
-HRESULT CSession::PutIndexedMember(DISPID id, const host::CDispArgs& index, const VARIANT& value)
-{
-    if ((id != kValue && id != kContents) || index.Count() != 1)
-        return DISP_E_BADPARAMCOUNT;
-    return StoreNamedValue(state_->values, index[0], value, [this] { Keep(); });
 }
 
 } // namespace aspserve

@@ -1,9 +1,9 @@
 // CSession: the page's Session object over a TSessionState of the CSessionStore. Value (the
-// default member) and Contents read and store the session's values — storing keeps the session
-// for the browser's later requests; SessionID is the session's number; Timeout its minutes;
-// Abandon ends it once the page is over (the page still sees its values until then); CodePage
-// sets the page's Response.CodePage and is remembered for the session's later pages; LCID is
-// kept. StaticObjects answers E_NOTIMPL (there is no global.asa).
+// default member) and Contents read and store the session's values (see named_values_object.h) —
+// storing keeps the session for the browser's later requests; SessionID is the session's number;
+// Timeout its minutes; Abandon ends it once the page is over (the page still sees its values until
+// then); CodePage sets the page's Response.CodePage and is remembered for the session's later
+// pages; LCID is kept.
 //
 //   auto session = aspserve::CSession::Create(state, store, [&] { return response->CodePage(); },
 //                                             [&](UINT cp) { response->SetCodePage(cp); });
@@ -11,9 +11,8 @@
 #pragma once
 
 #include "com/com_ptr.h"
-#include "host/host_object.h"
 #include "platform/win.h"
-#include "tools/aspserve/contents_object.h"
+#include "tools/aspserve/named_values_object.h"
 #include "tools/aspserve/session_store.h"
 
 #include <asptlb.h>
@@ -23,7 +22,7 @@
 
 namespace aspserve {
 
-class CSession final : public host::CHostObject<ISessionObject> {
+class CSession : public CNamedValuesObject<ISessionObject, &IID_ISessionObject> {
 public:
     /// pageCodePage reads the page's current code page; setPageCodePage changes it (false when
     /// the system cannot convert to that code page).
@@ -32,10 +31,6 @@ public:
 
     /// The SessionID as decimal text (Session.SessionID gives it as a number).
     STDMETHODIMP get_SessionID(BSTR* pbstrRet) override;
-    STDMETHODIMP get_Value(BSTR bstrValue, VARIANT* pvar) override;
-    STDMETHODIMP put_Value(BSTR bstrValue, VARIANT var) override;
-    /// Objects are refused: E_INVALIDARG.
-    STDMETHODIMP putref_Value(BSTR bstrValue, VARIANT var) override;
     STDMETHODIMP get_Timeout(LONG* plvar) override;
     /// Minutes, at least 1; E_INVALIDARG otherwise.
     STDMETHODIMP put_Timeout(LONG lvar) override;
@@ -45,22 +40,18 @@ public:
     STDMETHODIMP put_CodePage(LONG lvar) override;
     STDMETHODIMP get_LCID(LONG* plvar) override;
     STDMETHODIMP put_LCID(LONG lvar) override;
-    STDMETHODIMP get_StaticObjects(IVariantDictionary** ppTaggedObjects) override;
-    STDMETHODIMP get_Contents(IVariantDictionary** ppProperties) override;
 
-private:
+protected:
     CSession(std::shared_ptr<TSessionState> state, CSessionStore& store, std::function<UINT()> pageCodePage,
              std::function<bool(UINT)> setPageCodePage);
+
+private:
     HRESULT InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result) override;
     HRESULT PutMember(DISPID id, const VARIANT& value) override;
-    HRESULT PutIndexedMember(DISPID id, const host::CDispArgs& index, const VARIANT& value) override;
-    void Keep();
 
     const std::shared_ptr<TSessionState> state_;
-    CSessionStore& store_;
     const std::function<UINT()> pageCodePage_;
     const std::function<bool(UINT)> setPageCodePage_;
-    com::ComPtr<CContents> contents_;
 };
 
 } // namespace aspserve

@@ -1,5 +1,7 @@
 #include "tools/aspserve/session_store.h"
 
+#include "com/ascii_case.h"
+
 #include <algorithm>
 
 namespace aspserve {
@@ -13,17 +15,6 @@ bool IsKey(std::string_view text) noexcept
 {
     return text.size() == kKeyLength &&
            std::all_of(text.begin(), text.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-}
-
-char AsciiLower(char c) noexcept
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameAscii(std::string_view a, std::string_view b) noexcept
-{
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
 std::string_view Trimmed(std::string_view text) noexcept
@@ -161,7 +152,7 @@ std::string SessionKeyOfCookies(std::string_view cookieHeader, std::string_view 
         const std::size_t equals = pair.find('=');
         if (equals == std::string_view::npos)
             continue;
-        if (SameAscii(Trimmed(pair.substr(0, equals)), name)) {
+        if (com::EqualsIgnoringAsciiCase(Trimmed(pair.substr(0, equals)), name)) {
             const std::string_view value = Trimmed(pair.substr(equals + 1));
             if (IsKey(value))
                 return std::string(value);

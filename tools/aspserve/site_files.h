@@ -1,4 +1,4 @@
-// The files of the served folder, reached by site path (see site_path.h).
+// The files of the served folder, reached by site path (see host/site_path.h).
 //
 //   std::filesystem::path file = aspserve::FileOfSitePath(root, "/css/site.css");
 //   std::optional<std::string> text = aspserve::ReadSiteFile(root, "/inc/header.inc");

@@ -1,23 +1,10 @@
 #include "tools/aspserve/value_table.h"
 
+#include "com/ascii_case.h"
+
 namespace aspserve {
 
 namespace {
-
-OLECHAR AsciiLower(OLECHAR c) noexcept
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<OLECHAR>(c - 'A' + 'a') : c;
-}
-
-bool SameName(const WideString& a, const WideString& b) noexcept
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
-}
 
 HRESULT CopyOut(const com::Variant& stored, VARIANT* value) noexcept
 {
@@ -56,7 +43,7 @@ bool HoldsObject(const VARIANT& value) noexcept
 std::size_t CValueTable::FindLocked(const WideString& name) const noexcept
 {
     for (std::size_t i = 0; i < values_.size(); ++i)
-        if (SameName(values_[i].first, name))
+        if (com::EqualsIgnoringAsciiCase(values_[i].first, name))
             return i;
     return values_.size();
 }

@@ -1,6 +1,7 @@
 #include "tools/kestrune/progress_bar.h"
 
 #include "com/bstr.h"
+#include "host/com_apartment.h"
 #include "server/instance_creators.h"
 
 #include <cmath>
@@ -29,20 +30,6 @@ std::string HumanBytes(double bytes)
     std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, units[unit]);
     return text;
 }
-
-// Joins the multithreaded apartment for the polling thread.
-class ApartmentScope {
-public:
-    ApartmentScope() noexcept : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~ApartmentScope()
-    {
-        if (SUCCEEDED(hr_))
-            ::CoUninitialize();
-    }
-
-private:
-    HRESULT hr_;
-};
 
 } // namespace
 
@@ -114,7 +101,7 @@ std::string CProgressBar::Render(const TProgressSnapshot& s, int width)
 void CProgressBar::Poll() noexcept
 {
     try {
-        ApartmentScope apartment;
+        const host::CComApartment apartment(COINIT_MULTITHREADED); // the polling thread joins the MTA
         com::ComPtr<IProgress> progress;
         if (FAILED(com::CreateProgressInstance(nullptr, IID_IProgress, progress.ReceiveVoid())) || !progress)
             return;

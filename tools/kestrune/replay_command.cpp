@@ -5,9 +5,9 @@
 #include "com/failure_reason.h"
 #include "com/guid.h"
 #include "com/variant.h"
+#include "host/com_apartment.h"
 #include "host/page_host.h"
 #include "platform/win.h"
-#include "platform/posix/debug_output.h"
 #include "tools/kestrune/json_writer.h"
 #include "tools/kestrune/progress_bar.h"
 #include "tools/kestrune/sha256.h"
@@ -18,7 +18,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <mutex>
 #include <unistd.h>
 #include <random>
 #include <sstream>
@@ -87,13 +86,6 @@ std::u16string Utf16(const com::Bstr& text)
     return text.Get() ? std::u16string(text.Get(), text.Get() + text.Length()) : std::u16string();
 }
 
-std::string HexResult(HRESULT hr)
-{
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08X", static_cast<unsigned>(hr));
-    return text;
-}
-
 // SHA-256 of a file named as the component names it, read through the platform's file calls.
 std::optional<std::string> FileDigest(const WideString& path)
 {
@@ -143,55 +135,24 @@ private:
     std::filesystem::path path_;
 };
 
-// While it lives, keeps the last failure reason the component sends to the debugger's output:
-// the text after "Kestrune: ", without the line break.
+// The failure reasons the component names on this thread (see com/failure_reason.h): Take gives
+// the last one sent since the previous Take, the text after "Kestrune: ".
 class LastFailureReason {
 public:
-    LastFailureReason()
-    {
-        platform::SetDebugOutputHook([this](const WCHAR* text) {
-            std::u16string line(text);
-            const std::u16string prefix(com::kFailureReasonPrefix.begin(), com::kFailureReasonPrefix.end());
-            if (!line.starts_with(prefix))
-                return;
-            line.erase(0, prefix.size());
-            while (!line.empty() && (line.back() == u'\n' || line.back() == u'\r'))
-                line.pop_back();
-            std::lock_guard<std::mutex> hold(lock_);
-            last_ = std::move(line);
-        });
-    }
-    ~LastFailureReason() { platform::SetDebugOutputHook(nullptr); }
-    LastFailureReason(const LastFailureReason&) = delete;
-    LastFailureReason& operator=(const LastFailureReason&) = delete;
+    LastFailureReason() noexcept : seen_(com::FailureReasonsOnThisThread()) {}
 
-    /// The reason kept since the last call, if any.
+    /// The reason sent since the last call, if any.
     std::optional<std::u16string> Take()
     {
-        std::lock_guard<std::mutex> hold(lock_);
-        return std::exchange(last_, std::nullopt);
+        const std::uint32_t sent = com::FailureReasonsOnThisThread();
+        if (sent == std::exchange(seen_, sent))
+            return std::nullopt;
+        const WideString reason = com::LastFailureReasonOnThisThread();
+        return std::u16string(reason.begin(), reason.end());
     }
 
 private:
-    std::mutex lock_;
-    std::optional<std::u16string> last_;
-};
-
-// CoInitializeEx for the run's lifetime.
-class ComApartment {
-public:
-    ComApartment() : hr_(::CoInitializeEx(nullptr, COINIT_MULTITHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(hr_))
-            ::CoUninitialize();
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    HRESULT Result() const { return hr_; }
-
-private:
-    HRESULT hr_;
+    std::uint32_t seen_;
 };
 
 // Item(index) of either collection, as a script's Files(i) or Form(i).
@@ -231,18 +192,35 @@ void WriteStatus(JsonWriter& json, const com::Bstr& id)
     json.EndObject();
 }
 
+// "key": the text of a property a page reads.
+void WriteMember(JsonWriter& json, const char* key, const com::Bstr& text)
+{
+    json.Key(key);
+    json.String(Utf16(text));
+}
+
+// Calls visit with each item of collection (Files or Form) that answers iid, in numbering order.
+template <class Item, class Collection, class Visit>
+void ForEachItem(Collection* collection, REFIID iid, Visit visit)
+{
+    LONG count = 0;
+    if (!collection || FAILED(collection->get_Count(&count)))
+        return;
+    for (LONG i = 1; i <= count; ++i) {
+        com::ComPtr<Item> item;
+        com::QueryInterfaceTo(ItemAt(collection, i).Get(), iid, item);
+        if (item)
+            visit(item.Get());
+    }
+}
+
 void WriteForm(JsonWriter& json, IUpload* upload)
 {
     json.Key("form");
     json.BeginArray();
     com::ComPtr<ITextFieldCollection> form;
-    LONG count = 0;
-    if (SUCCEEDED(upload->get_Form(form.Receive())) && form && SUCCEEDED(form->get_Count(&count))) {
-        for (LONG i = 1; i <= count; ++i) {
-            com::ComPtr<ITextField> field;
-            com::QueryInterfaceTo(ItemAt(form.Get(), i).Get(), IID_ITextField, field);
-            if (!field)
-                continue;
+    if (SUCCEEDED(upload->get_Form(form.Receive())))
+        ForEachItem<ITextField>(form.Get(), IID_ITextField, [&](ITextField* field) {
             com::Bstr name, value, contentType;
             LONG length = 0;
             field->get_FieldName(name.Receive());
@@ -250,18 +228,103 @@ void WriteForm(JsonWriter& json, IUpload* upload)
             field->get_ContentType(contentType.Receive());
             field->get_Length(&length);
             json.BeginObject();
-            json.Key("name");
-            json.String(Utf16(name));
-            json.Key("value");
-            json.String(Utf16(value));
-            json.Key("contentType");
-            json.String(Utf16(contentType));
+            WriteMember(json, "name", name);
+            WriteMember(json, "value", value);
+            WriteMember(json, "contentType", contentType);
             json.Key("length");
             json.Number(length);
             json.EndObject();
+        });
+    json.EndArray();
+}
+
+// What a page reads of an uploaded file, up to the SHA-256 of its content (read from the temporary
+// file, before a SaveAs moves it).
+void WriteFileFacts(JsonWriter& json, IUploadedFile* file)
+{
+    com::Bstr field, clientPath, contentType, extension, safeName, tempName;
+    LONG size = 0, imageWidth = 0, imageHeight = 0;
+    VARIANT_BOOL isImage = VARIANT_FALSE;
+    file->get_FieldName(field.Receive());
+    file->get_ClientFilePath(clientPath.Receive());
+    file->get_ContentType(contentType.Receive());
+    file->get_ContentLength(&size);
+    file->get_Extension(extension.Receive());
+    file->get_SafeFileName(safeName.Receive());
+    file->get_TempFileName(tempName.Receive());
+    file->get_IsImage(&isImage);
+    file->get_ImageWidth(&imageWidth);
+    file->get_ImageHeight(&imageHeight);
+    const std::optional<std::string> digest = FileDigest(tempName.ToWide());
+
+    WriteMember(json, "field", field);
+    WriteMember(json, "clientPath", clientPath);
+    WriteMember(json, "contentType", contentType);
+    json.Key("size");
+    json.Number(size);
+    WriteMember(json, "extension", extension);
+    WriteMember(json, "safeName", safeName);
+    json.Key("isImage");
+    json.Bool(isImage != VARIANT_FALSE);
+    json.Key("imageWidth");
+    json.Number(imageWidth);
+    json.Key("imageHeight");
+    json.Number(imageHeight);
+    json.Key("sha256");
+    if (digest)
+        json.Utf8String(*digest);
+    else
+        json.Null();
+}
+
+// What became of a file under --save-dir.
+struct TSaveOutcome {
+    std::optional<WideString> savedAs;    // where SaveAs put it
+    std::optional<std::string> error;     // why it is not there
+    std::optional<std::u16string> reason; // the component's reason for a failed SaveAs
+};
+
+// SaveAs into the --save-dir folder under the file's SafeFileName.
+TSaveOutcome SaveIntoFolder(IUploadedFile* file, const TReplayOptions& options, LastFailureReason& reasons)
+{
+    TSaveOutcome outcome;
+    com::Bstr safeName;
+    file->get_SafeFileName(safeName.Receive());
+    const WideString safe = safeName.ToWide();
+    if (safe.empty()) {
+        outcome.error = "the client file name leaves no safe name";
+        return outcome;
+    }
+    const std::filesystem::path target = *options.saveDir / std::filesystem::path(Utf16(safe));
+    const WideString wideTarget = WideFromPath(target);
+    const bool existed = std::filesystem::exists(target);
+    reasons.Take();
+    const HRESULT hr = file->SaveAs(com::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
+    outcome.reason = reasons.Take();
+    if (SUCCEEDED(hr))
+        outcome.savedAs = wideTarget;
+    else if (existed && !options.overwrite)
+        outcome.error = "a file of that name exists (--overwrite replaces it)";
+    else
+        outcome.error = "SaveAs failed with " + com::HResult{hr}.Text();
+    return outcome;
+}
+
+void WriteSaveOutcome(JsonWriter& json, const TSaveOutcome& outcome)
+{
+    json.Key("savedAs");
+    if (outcome.savedAs)
+        json.String(Utf16(*outcome.savedAs));
+    else
+        json.Null();
+    if (outcome.error) {
+        json.Key("saveError");
+        json.Utf8String(*outcome.error);
+        if (outcome.reason) {
+            json.Key("reason");
+            json.String(*outcome.reason);
         }
     }
-    json.EndArray();
 }
 
 void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options, LastFailureReason& reasons)
@@ -269,93 +332,112 @@ void WriteFiles(JsonWriter& json, IUpload* upload, const TReplayOptions& options
     json.Key("files");
     json.BeginArray();
     com::ComPtr<IUploadedFileCollection> files;
-    LONG count = 0;
-    if (SUCCEEDED(upload->get_Files(files.Receive())) && files && SUCCEEDED(files->get_Count(&count))) {
-        for (LONG i = 1; i <= count; ++i) {
-            com::ComPtr<IUploadedFile> file;
-            com::QueryInterfaceTo(ItemAt(files.Get(), i).Get(), IID_IUploadedFile, file);
-            if (!file)
-                continue;
-            com::Bstr field, clientPath, contentType, extension, safeName, tempName;
-            LONG size = 0, imageWidth = 0, imageHeight = 0;
-            VARIANT_BOOL isImage = VARIANT_FALSE;
-            file->get_FieldName(field.Receive());
-            file->get_ClientFilePath(clientPath.Receive());
-            file->get_ContentType(contentType.Receive());
-            file->get_ContentLength(&size);
-            file->get_Extension(extension.Receive());
-            file->get_SafeFileName(safeName.Receive());
-            file->get_TempFileName(tempName.Receive());
-            file->get_IsImage(&isImage);
-            file->get_ImageWidth(&imageWidth);
-            file->get_ImageHeight(&imageHeight);
-            const std::optional<std::string> digest = FileDigest(tempName.ToWide());
-
+    if (SUCCEEDED(upload->get_Files(files.Receive())))
+        ForEachItem<IUploadedFile>(files.Get(), IID_IUploadedFile, [&](IUploadedFile* file) {
             json.BeginObject();
-            json.Key("field");
-            json.String(Utf16(field));
-            json.Key("clientPath");
-            json.String(Utf16(clientPath));
-            json.Key("contentType");
-            json.String(Utf16(contentType));
-            json.Key("size");
-            json.Number(size);
-            json.Key("extension");
-            json.String(Utf16(extension));
-            json.Key("safeName");
-            json.String(Utf16(safeName));
-            json.Key("isImage");
-            json.Bool(isImage != VARIANT_FALSE);
-            json.Key("imageWidth");
-            json.Number(imageWidth);
-            json.Key("imageHeight");
-            json.Number(imageHeight);
-            json.Key("sha256");
-            if (digest)
-                json.Utf8String(*digest);
-            else
-                json.Null();
-
-            std::optional<std::string> saveError;
-            std::optional<std::u16string> saveReason;
-            std::optional<WideString> savedAs;
-            if (options.saveDir) {
-                const WideString safe = safeName.ToWide();
-                if (safe.empty()) {
-                    saveError = "the client file name leaves no safe name";
-                } else {
-                    const std::filesystem::path target = *options.saveDir / std::filesystem::path(Utf16(safe));
-                    const WideString wideTarget = WideFromPath(target);
-                    const bool existed = std::filesystem::exists(target);
-                    reasons.Take();
-                    const HRESULT hr =
-                        file->SaveAs(com::Bstr(wideTarget).Get(), options.overwrite ? VARIANT_TRUE : VARIANT_FALSE);
-                    saveReason = reasons.Take();
-                    if (SUCCEEDED(hr))
-                        savedAs = wideTarget;
-                    else if (existed && !options.overwrite)
-                        saveError = "a file of that name exists (--overwrite replaces it)";
-                    else
-                        saveError = "SaveAs failed with " + HexResult(hr);
-                }
-            }
-            json.Key("savedAs");
-            if (savedAs)
-                json.String(Utf16(*savedAs));
-            else
-                json.Null();
-            if (saveError) {
-                json.Key("saveError");
-                json.Utf8String(*saveError);
-                if (saveReason) {
-                    json.Key("reason");
-                    json.String(*saveReason);
-                }
-            }
+            WriteFileFacts(json, file);
+            WriteSaveOutcome(json, options.saveDir ? SaveIntoFolder(file, options, reasons) : TSaveOutcome());
             json.EndObject();
-        }
-    }
+        });
     json.EndArray();
+}
+
+// The page over a captured request. Throws std::runtime_error ("cannot read ...").
+com::ComPtr<host::CScriptingContext> OpenRequest(const std::filesystem::path& request)
+{
+    if (!std::filesystem::is_regular_file(request))
+        throw std::runtime_error("cannot read " + request.string() + ": not a readable file");
+    return host::OpenCapturedPage(request);
+}
+
+// The folder for the temporary files: --temp-dir, or a fresh one that freshDir removes at the end.
+WideString TempDirectory(const TReplayOptions& options, std::unique_ptr<FreshTempDir>& freshDir)
+{
+    if (options.tempDir)
+        return WideFromPath(*options.tempDir);
+    freshDir = std::make_unique<FreshTempDir>();
+    return WideFromPath(freshDir->Path());
+}
+
+// A new Upload object (by CLSID, as a page creates it) bound to page and given the settings of
+// options. Throws std::runtime_error with the step that failed.
+com::ComPtr<IUpload2> CreateUpload(IScriptingContext* page, const TReplayOptions& options)
+{
+    com::ComPtr<IUpload2> upload;
+    const HRESULT created =
+        ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload2, upload.ReceiveVoid());
+    if (FAILED(created) || !upload)
+        throw std::runtime_error("the Upload object could not be created (" + com::HResult{created}.Text() + ")");
+    const HRESULT bound = upload->OnStartPage(page);
+    if (FAILED(bound))
+        throw std::runtime_error("OnStartPage failed (" + com::HResult{bound}.Text() + ")");
+    if (options.codePage)
+        upload->put_CodePage(static_cast<LONG>(*options.codePage));
+    if (options.charRefs)
+        upload->put_DetectCharRefs(static_cast<TYesNoAuto>(*options.charRefs));
+    for (const auto& [property, value] : options.limits)
+        for (const TLimitOption& limit : kLimitOptions)
+            if (property == limit.property)
+                (upload.Get()->*limit.set)(static_cast<LONG>(value));
+    if (options.requireCompleteBody)
+        upload->put_RequireCompleteBody(VARIANT_TRUE);
+    return upload;
+}
+
+// The upload's ID: --id, or a new one when a progress bar follows the upload (the bar follows it by
+// its ID, so it needs the ID before Save would make one); empty for none.
+WideString UploadId(const TReplayOptions& options, bool showBar)
+{
+    if (options.id)
+        return WideFromUtf8(*options.id);
+    if (!showBar)
+        return {};
+    GUID guid{};
+    ::CoCreateGuid(&guid);
+    return com::GuidToString(guid);
+}
+
+// Save into tempDir, with a progress bar on standard error that follows the upload *barId
+// meanwhile (none for null); reason receives the component's reason for a failure.
+HRESULT SaveShowingProgress(IUpload2* upload, const WideString& tempDir, const WideString* barId,
+                            LastFailureReason& reasons, std::optional<std::u16string>& reason)
+{
+    std::unique_ptr<CProgressBar> bar;
+    if (barId)
+        bar = std::make_unique<CProgressBar>(*barId, stderr);
+    const HRESULT saved = upload->Save(com::Bstr(tempDir).Get());
+    reason = reasons.Take();
+    if (bar)
+        bar->Finish();
+    return saved;
+}
+
+// The outcome as JSON: Save's answer, the ID and its status, the form fields and the files.
+void WriteReport(std::ostream& out, IUpload2* upload, HRESULT saved, const std::optional<std::u16string>& saveReason,
+                 const TReplayOptions& options, LastFailureReason& reasons)
+{
+    JsonWriter json(out, !options.compact);
+    json.BeginObject();
+    json.Key("save");
+    json.BeginObject();
+    json.Key("hresult");
+    json.Utf8String(com::HResult{saved}.Text());
+    json.Key("ok");
+    json.Bool(saved == S_OK);
+    if (saveReason) {
+        json.Key("reason");
+        json.String(*saveReason);
+    }
+    json.EndObject();
+    com::Bstr finalId;
+    upload->get_ID(finalId.Receive());
+    json.Key("id");
+    json.String(Utf16(finalId));
+    WriteStatus(json, finalId);
+    WriteForm(json, upload);
+    WriteFiles(json, upload, options, reasons);
+    json.EndObject();
+    out << "\n";
 }
 
 } // namespace
@@ -436,31 +518,17 @@ TReplayOptions ParseReplayOptions(const std::vector<std::string>& args)
 
 int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& err)
 {
-    ComApartment apartment;
+    const host::CComApartment apartment(COINIT_MULTITHREADED);
     if (FAILED(apartment.Result())) {
-        err << "kestrune replay: COM could not be initialised (" << HexResult(apartment.Result()) << ")\n";
+        err << "kestrune replay: COM could not be initialised (" << com::HResult{apartment.Result()}.Text() << ")\n";
         return 2;
     }
-
     com::ComPtr<host::CScriptingContext> page;
-    try {
-        if (!std::filesystem::is_regular_file(options.request))
-            throw std::runtime_error("cannot read " + options.request.string() + ": not a readable file");
-        page = host::OpenCapturedPage(options.request);
-    } catch (const std::exception& e) {
-        err << "kestrune replay: " << e.what() << "\n";
-        return 2;
-    }
-
     std::unique_ptr<FreshTempDir> freshDir;
     WideString tempDir;
     try {
-        if (options.tempDir) {
-            tempDir = WideFromPath(*options.tempDir);
-        } else {
-            freshDir = std::make_unique<FreshTempDir>();
-            tempDir = WideFromPath(freshDir->Path());
-        }
+        page = OpenRequest(options.request);
+        tempDir = TempDirectory(options, freshDir);
     } catch (const std::exception& e) {
         err << "kestrune replay: " << e.what() << "\n";
         return 2;
@@ -470,75 +538,20 @@ int RunReplay(const TReplayOptions& options, std::ostream& out, std::ostream& er
     HRESULT saved = E_FAIL;
     {
         com::ComPtr<IUpload2> upload;
-        const HRESULT created =
-            ::CoCreateInstance(CLSID_Upload, nullptr, CLSCTX_INPROC_SERVER, IID_IUpload2, upload.ReceiveVoid());
-        if (FAILED(created) || !upload) {
-            err << "kestrune replay: the Upload object could not be created (" << HexResult(created) << ")\n";
+        try {
+            upload = CreateUpload(page.Get(), options);
+        } catch (const std::exception& e) {
+            err << "kestrune replay: " << e.what() << "\n";
             return 2;
         }
-        const HRESULT bound = upload->OnStartPage(page.Get());
-        if (FAILED(bound)) {
-            err << "kestrune replay: OnStartPage failed (" << HexResult(bound) << ")\n";
-            return 2;
-        }
-        if (options.codePage)
-            upload->put_CodePage(static_cast<LONG>(*options.codePage));
-        if (options.charRefs)
-            upload->put_DetectCharRefs(static_cast<TYesNoAuto>(*options.charRefs));
-        for (const auto& [property, value] : options.limits)
-            for (const TLimitOption& limit : kLimitOptions)
-                if (property == limit.property)
-                    (upload.Get()->*limit.set)(static_cast<LONG>(value));
-        if (options.requireCompleteBody)
-            upload->put_RequireCompleteBody(VARIANT_TRUE);
-        // The bar follows the upload by its ID, so it needs the ID before Save would generate one.
         const bool showBar = options.progress.value_or(::isatty(::fileno(stderr)) == 1);
-        WideString id;
-        if (options.id)
-            id = WideFromUtf8(*options.id);
-        else if (showBar)
-            id = com::GuidToString([] {
-                GUID g{};
-                ::CoCreateGuid(&g);
-                return g;
-            }());
+        const WideString id = UploadId(options, showBar);
         if (!id.empty())
             upload->put_ID(com::Bstr(id).Get());
-
         LastFailureReason reasons;
         std::optional<std::u16string> saveReason;
-        {
-            std::unique_ptr<CProgressBar> bar;
-            if (showBar)
-                bar = std::make_unique<CProgressBar>(id, stderr);
-            saved = upload->Save(com::Bstr(tempDir).Get());
-            saveReason = reasons.Take();
-            if (bar)
-                bar->Finish();
-        }
-
-        JsonWriter json(out, !options.compact);
-        json.BeginObject();
-        json.Key("save");
-        json.BeginObject();
-        json.Key("hresult");
-        json.Utf8String(HexResult(saved));
-        json.Key("ok");
-        json.Bool(saved == S_OK);
-        if (saveReason) {
-            json.Key("reason");
-            json.String(*saveReason);
-        }
-        json.EndObject();
-        com::Bstr finalId;
-        upload->get_ID(finalId.Receive());
-        json.Key("id");
-        json.String(Utf16(finalId));
-        WriteStatus(json, finalId);
-        WriteForm(json, upload.Get());
-        WriteFiles(json, upload.Get(), options, reasons);
-        json.EndObject();
-        out << "\n";
+        saved = SaveShowingProgress(upload.Get(), tempDir, showBar ? &id : nullptr, reasons, saveReason);
+        WriteReport(out, upload.Get(), saved, saveReason, options, reasons);
         upload->OnEndPage();
     }
     return saved == S_OK ? 0 : 1;

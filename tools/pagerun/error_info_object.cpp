@@ -13,7 +13,7 @@ const host::TDispMember kMembers[] = {{OLESTR("Leave"), kLeave}};
 
 } // namespace
 
-CErrorInfoObject::CErrorInfoObject() : CHostObject(IID_IDispatch, kMembers) {}
+CErrorInfoObject::CErrorInfoObject() : CHostObject(kMembers) {}
 
 HRESULT CErrorInfoObject::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT*)
 {

@@ -12,7 +12,7 @@
 
 namespace pagerun {
 
-class CErrorInfoObject final : public host::CHostObject<IDispatch> {
+class CErrorInfoObject : public host::CHostObject<IDispatch, &IID_IDispatch> {
 public:
     CErrorInfoObject();
 

@@ -5,16 +5,14 @@
 // ErrorInfo, which leaves an error object on the thread as another failing component would.
 // Response.Write goes to standard output as UTF-8, byte for byte; a script error goes to standard
 // error with its line and HRESULT, and the exit code is 1. Usage and file errors exit with 2.
-#include "platform/win.h"
-
-#include <initguid.h>
-
-#include <activscp.h>
-
+#include "com/code_page_text.h"
 #include "com/com_ptr.h"
+#include "com/failure_reason.h"
+#include "host/com_apartment.h"
+#include "host/page_engine.h"
 #include "host/page_host.h"
+#include "platform/win.h"
 #include "tools/pagerun/error_info_object.h"
-#include "tools/pagerun/script_site.h"
 
 #include <fcntl.h>
 #include <io.h>
@@ -24,34 +22,24 @@
 #include <iterator>
 #include <stdexcept>
 #include <string>
-#include <vector>
 
 namespace {
 
 std::string ToUtf8(const WideString& text)
 {
-    if (text.empty())
-        return {};
-    const int size =
-        ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    ::WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
+    return com::NarrowText(text, CP_UTF8).value_or(std::string());
 }
 
-WideString FromUtf8(const std::string& bytes)
+// The page's text: UTF-8, with or without a byte order mark.
+WideString PageText(const std::string& bytes)
 {
     std::string_view view(bytes);
     if (view.starts_with("\xEF\xBB\xBF"))
         view.remove_prefix(3);
-    if (view.empty())
-        return {};
-    const int size = ::MultiByteToWideChar(CP_UTF8, 0, view.data(), static_cast<int>(view.size()), nullptr, 0);
-    if (size <= 0)
+    std::optional<WideString> text = com::WidenText(view, CP_UTF8);
+    if (!text)
         throw std::runtime_error("the page is not valid UTF-8");
-    WideString out(static_cast<size_t>(size), 0);
-    ::MultiByteToWideChar(CP_UTF8, 0, view.data(), static_cast<int>(view.size()), out.data(), size);
-    return out;
+    return std::move(*text);
 }
 
 std::string ReadFile(const wchar_t* path)
@@ -79,38 +67,37 @@ WideString PageLine(const WideString& page, ULONG index)
     return line;
 }
 
-void ReportScriptError(const wchar_t* pagePath, const WideString& page, const pagerun::TScriptError& error)
+void ReportScriptError(const wchar_t* pagePath, const WideString& page, const host::TScriptError& error)
 {
-    std::fprintf(stderr, "%s(%lu): script error 0x%08lX%s%s\n    %s\n", ToUtf8(pagePath).c_str(),
-                 static_cast<unsigned long>(error.line + 1), static_cast<unsigned long>(error.code),
+    std::fprintf(stderr, "%s(%lu): script error %s%s%s\n    %s\n", ToUtf8(pagePath).c_str(),
+                 static_cast<unsigned long>(error.line + 1), com::HResult{error.code}.Text().c_str(),
                  error.description.empty() ? "" : ": ", ToUtf8(error.description).c_str(),
                  ToUtf8(PageLine(page, error.line)).c_str());
 }
 
-// Initialises COM on this thread for the run.
-class ComApartment {
-public:
-    ComApartment()
-    {
-        if (FAILED(::CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-            throw std::runtime_error("CoInitializeEx failed");
-    }
-    ~ComApartment() { ::CoUninitialize(); }
-};
-
-void Check(HRESULT hr, const char* what)
+// What pagerun says when the engine cannot start or take the page's objects.
+std::runtime_error EngineFailure(const host::EScriptEngine& failure)
 {
-    if (FAILED(hr)) {
-        char text[32];
-        std::snprintf(text, sizeof text, " (0x%08lX)", static_cast<unsigned long>(hr));
-        throw std::runtime_error(std::string(what) + " failed" + text);
+    using TStep = host::EScriptEngine::TStep;
+    const char* step = "the VBScript engine";
+    switch (failure.Step()) {
+    case TStep::FindEngine: step = "CLSIDFromProgID(VBScript)"; break;
+    case TStep::CreateEngine: step = "creating the VBScript engine"; break;
+    case TStep::QueryParser: step = "IActiveScriptParse"; break;
+    case TStep::InitNew: step = "InitNew"; break;
+    case TStep::SetSite: step = "SetScriptSite"; break;
+    case TStep::AddItem: step = "AddNamedItem"; break;
+    case TStep::Start: step = "SetScriptState"; break;
     }
+    return std::runtime_error(std::string(step) + " failed (" + com::HResult{failure.Code()}.Text() + ")");
 }
 
 int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
 {
-    const WideString page = FromUtf8(ReadFile(pagePath));
-    ComApartment apartment;
+    const WideString page = PageText(ReadFile(pagePath));
+    host::CComApartment apartment(COINIT_APARTMENTTHREADED);
+    if (FAILED(apartment.Result()))
+        throw std::runtime_error("CoInitializeEx failed");
 
     auto sink = [](const WideString& text) {
         const std::string bytes = ToUtf8(text);
@@ -118,51 +105,29 @@ int RunPage(const wchar_t* pagePath, const wchar_t* requestPath)
     };
     com::ComPtr<host::CScriptingContext> context = requestPath ? host::OpenCapturedPage(requestPath, sink)
                                                                : host::CreateMemoryPage("GET", {}, std::string(), sink);
+    com::ComPtr<pagerun::CErrorInfoObject> errorInfo = host::MakeHostObject<pagerun::CErrorInfoObject>();
+    try {
+        host::CPageEngine engine;
+        engine.AddPageObjects(*context);
+        engine.AddItem(L"ScriptingContext", static_cast<IScriptingContext*>(context.Get()));
+        engine.AddItem(L"ErrorInfo", errorInfo.Get());
+        const HRESULT parsed = engine.Run(page);
+        engine.Close();
+        std::fflush(stdout);
 
-    com::ComPtr<IRequest> request;
-    com::ComPtr<IResponse> response;
-    Check(context->get_Request(request.Receive()), "Request");
-    Check(context->get_Response(response.Receive()), "Response");
-
-    pagerun::CScriptSite site;
-    site.AddItem(L"Request", request.Get());
-    site.AddItem(L"Response", response.Get());
-    site.AddItem(L"ScriptingContext", static_cast<IScriptingContext*>(context.Get()));
-    com::ComPtr<pagerun::CErrorInfoObject> errorInfo(new pagerun::CErrorInfoObject());
-    site.AddItem(L"ErrorInfo", errorInfo.Get());
-
-    CLSID vbscript;
-    Check(::CLSIDFromProgID(L"VBScript", &vbscript), "CLSIDFromProgID(VBScript)");
-    com::ComPtr<IActiveScript> engine;
-    Check(::CoCreateInstance(vbscript, nullptr, CLSCTX_INPROC_SERVER, IID_IActiveScript, engine.ReceiveVoid()),
-          "creating the VBScript engine");
-    com::ComPtr<IActiveScriptParse> parser;
-    Check(engine->QueryInterface(IID_IActiveScriptParse, parser.ReceiveVoid()), "IActiveScriptParse");
-    Check(parser->InitNew(), "InitNew");
-    Check(engine->SetScriptSite(&site), "SetScriptSite");
-    for (const wchar_t* name : {L"Request", L"Response", L"ScriptingContext", L"ErrorInfo"})
-        Check(engine->AddNamedItem(name, SCRIPTITEM_ISVISIBLE), "AddNamedItem");
-    Check(engine->SetScriptState(SCRIPTSTATE_STARTED), "SetScriptState");
-
-    EXCEPINFO exception = {};
-    const HRESULT parsed = parser->ParseScriptText(page.c_str(), nullptr, nullptr, nullptr, 0, 0, SCRIPTTEXT_ISVISIBLE,
-                                                   nullptr, &exception);
-    ::SysFreeString(exception.bstrDescription);
-    ::SysFreeString(exception.bstrSource);
-    ::SysFreeString(exception.bstrHelpFile);
-    engine->Close();
-    std::fflush(stdout);
-
-    if (site.Error()) {
-        ReportScriptError(pagePath, page, *site.Error());
-        return 1;
+        if (engine.Error()) {
+            ReportScriptError(pagePath, page, *engine.Error());
+            return 1;
+        }
+        if (FAILED(parsed)) {
+            std::fprintf(stderr, "%s: the script failed with %s\n", ToUtf8(pagePath).c_str(),
+                         com::HResult{parsed}.Text().c_str());
+            return 1;
+        }
+        return 0;
+    } catch (const host::EScriptEngine& failure) {
+        throw EngineFailure(failure);
     }
-    if (FAILED(parsed)) {
-        std::fprintf(stderr, "%s: the script failed with 0x%08lX\n", ToUtf8(pagePath).c_str(),
-                     static_cast<unsigned long>(parsed));
-        return 1;
-    }
-    return 0;
 }
 
 } // namespace

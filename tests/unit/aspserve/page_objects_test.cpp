@@ -5,10 +5,10 @@
 // argument) are covered here, since no page under Wine can make them.
 #include "com/bstr.h"
 #include "com/variant.h"
+#include "host/server_object.h"
 #include "host/string_list.h"
 #include "tools/aspserve/application_object.h"
 #include "tools/aspserve/loop_check_object.h"
-#include "tools/aspserve/server_object.h"
 #include "tools/aspserve/session_object.h"
 
 #include <gtest/gtest.h>
@@ -22,10 +22,10 @@ namespace {
 
 using aspserve::CApplication;
 using aspserve::CApplicationState;
-using aspserve::CScriptDeadline;
 using aspserve::CSession;
 using aspserve::CSessionStore;
 using aspserve::TSessionState;
+using host::CScriptDeadline;
 
 VARIANT Text(const OLECHAR* text)
 {
@@ -251,7 +251,7 @@ TEST(LoopCheck, ExpiredFailsOnceAfterTheDeadlineThenStaysTrue)
 TEST(ServerObject, ScriptTimeoutMayGrowButNotShrinkBelowTheServersSetting)
 {
     auto deadline = std::make_shared<CScriptDeadline>([] { return std::uint64_t{0}; }, 90);
-    com::ComPtr<aspserve::CServer> server = aspserve::CServer::Create(
+    com::ComPtr<host::CServer> server = host::CServer::Create(
         L"C:\\site", "/a.asp", nullptr, [] { return 1252u; }, deadline);
     const DISPID timeout = IdOf(server.Get(), OLESTR("ScriptTimeout"));
     EXPECT_EQ(S_OK, Put(server.Get(), timeout, {}, Long(10)));

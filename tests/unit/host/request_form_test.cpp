@@ -46,6 +46,15 @@ TEST(RequestForm, QueryStringAndFormDecodeInTheTextCodePage)
     EXPECT_EQ(23, request->BytesDelivered());
 }
 
+TEST(RequestForm, TextACodePageCannotDecodeKeepsEachByteAsLatin1)
+{
+    auto request = RequestWith("/p.asp?n=%E9%FF", "text/plain", "");
+    request->SetTextCodePage([] { return 12345u; }); // a code page the system does not know
+    com::ComPtr<IRequestDictionary> query;
+    ASSERT_EQ(S_OK, request->get_QueryString(query.Receive()));
+    EXPECT_EQ((WideString{OLECHAR(0xE9), OLECHAR(0xFF)}), ItemOf(query.Get(), "n"));
+}
+
 TEST(RequestForm, AfterFormBinaryReadFailsAndTheOtherWayRound)
 {
     auto first = RequestWith("/", "application/x-www-form-urlencoded", "a=1");

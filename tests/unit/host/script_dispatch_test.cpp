@@ -1,5 +1,6 @@
 // The page objects as a script engine reaches them: names through GetIDsOfNames, calls through
 // Invoke with the argument forms VBScript uses (literals by value, variables by reference).
+#include "com/module_lock.h"
 #include "host/page_host.h"
 #include "host/string_list.h"
 
@@ -268,9 +269,9 @@ TEST_F(ScriptDispatch, ACallCheckRefusesScriptCallsButNotTheComponentsVtable)
 }
 
 // A host object with one property that takes an argument, recording what a put delivers.
-class CIndexedProbe final : public host::CHostObject<IDispatch> {
+class CIndexedProbe : public host::CHostObject<IDispatch, &IID_IDispatch> {
 public:
-    CIndexedProbe() : CHostObject(IID_IDispatch, kMembers) {}
+    CIndexedProbe() : CHostObject(kMembers) {}
     WideString name;
     LONG value = 0;
     UINT puts = 0;
@@ -292,7 +293,7 @@ private:
 
 TEST(HostObject, APutWithAnArgumentReachesPutIndexedMember)
 {
-    com::ComPtr<CIndexedProbe> probe(new CIndexedProbe());
+    com::ComPtr<CIndexedProbe> probe = host::MakeHostObject<CIndexedProbe>();
     // obj("count") = 7 as a script engine sends it: the value first and named, then the index.
     com::Variant name;
     *name.Get() = Text(OLESTR("count"));
@@ -312,6 +313,23 @@ TEST(HostObject, APutWithAnArgumentReachesPutIndexedMember)
     EXPECT_EQ(DISP_E_BADPARAMCOUNT, probe->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT,
                                                   &params, nullptr, nullptr, nullptr));
     EXPECT_EQ(1u, probe->puts);
+}
+
+TEST(HostObject, PageObjectsAndTheirEnumeratorsHoldNoModuleLock)
+{
+    // They stand for the web server's objects: a component's DllCanUnloadNow must not wait for them.
+    const LONG base = com::ModuleLockCount();
+    auto page = host::CreateMemoryPage("GET", {{"X-A", "1"}}, std::string());
+    com::ComPtr<IRequestDictionary> variables;
+    ASSERT_EQ(S_OK, page->Request().get_ServerVariables(variables.Receive()));
+    com::ComPtr<IUnknown> names;
+    ASSERT_EQ(S_OK, variables->get__NewEnum(names.Receive()));
+    com::ComPtr<IEnumVARIANT> enumerator, clone;
+    ASSERT_EQ(S_OK, com::QueryInterfaceTo(names.Get(), IID_IEnumVARIANT, enumerator));
+    ASSERT_EQ(S_OK, enumerator->Clone(clone.Receive()));
+    com::ComPtr<IDispatch> dispatch;
+    EXPECT_EQ(S_OK, com::QueryInterfaceTo(variables.Get(), IID_IDispatch, dispatch));
+    EXPECT_EQ(com::ModuleLockCount(), base);
 }
 
 TEST(StringList, DefaultValueJoinsAndIndexesCountFromOne)

@@ -1,11 +1,11 @@
-#include "tools/pagerun/script_site.h"
+#include "host/script_site.h"
 
 #include "com/bstr.h"
 #include "com/guid.h"
 
 #include <cwctype>
 
-namespace pagerun {
+namespace host {
 
 namespace {
 
@@ -121,4 +121,4 @@ STDMETHODIMP CScriptSite::OnLeaveScript()
     return S_OK;
 }
 
-} // namespace pagerun
+} // namespace host

@@ -3,10 +3,9 @@
 // calls OnEndPage on each of them. HTMLEncode and URLEncode encode text (URLEncode in the page's
 // code page), MapPath maps a site path to a file in the served folder, ScriptTimeout reads and
 // sets the page's CScriptDeadline (more time than the server's setting, never less). Execute,
-// Transfer, GetLastError and URLPathEncode answer E_NOTIMPL.
+// Transfer, GetLastError and URLPathEncode answer E_NOTIMPL. Windows only.
 //
-//   auto server = aspserve::CServer::Create(L"C:\\site", "/upload.asp", context, [&] { return codePage; },
-//                                           deadline);
+//   auto server = host::CServer::Create(L"C:\\site", "/upload.asp", context, [&] { return codePage; }, deadline);
 //   context->SetServer(server.Get());
 //   ... the page runs ...
 //   server->EndPage();
@@ -15,7 +14,7 @@
 #include "com/com_ptr.h"
 #include "host/host_object.h"
 #include "platform/win.h"
-#include "tools/aspserve/script_deadline.h"
+#include "host/script_deadline.h"
 
 #include <asptlb.h>
 
@@ -24,9 +23,9 @@
 #include <string>
 #include <vector>
 
-namespace aspserve {
+namespace host {
 
-class CServer final : public host::CHostObject<IServer> {
+class CServer : public CHostObject<IServer, &IID_IServer> {
 public:
     /// root: the served folder; page: the running page's site path; context: handed to
     /// OnStartPage (not held beyond EndPage); codePage: the page's current code page;
@@ -53,10 +52,12 @@ public:
     STDMETHODIMP Transfer(BSTR bstrLogicalPath) override;
     STDMETHODIMP GetLastError(IASPError** ppASPErrorObject) override;
 
-private:
+protected:
     CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage,
             std::shared_ptr<CScriptDeadline> deadline);
-    HRESULT InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result) override;
+
+private:
+    HRESULT InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result) override;
     HRESULT PutMember(DISPID id, const VARIANT& value) override;
 
     const std::wstring root_;
@@ -67,4 +68,4 @@ private:
     std::vector<com::ComPtr<IDispatch>> started_; // objects whose OnEndPage is due
 };
 
-} // namespace aspserve
+} // namespace host

@@ -4,7 +4,7 @@
 // where the script calls the ASP objects and at the end of each loop iteration; the first check
 // after the deadline marks the page as timed out for good.
 //
-//   aspserve::CScriptDeadline deadline(clock, 90);
+//   host::CScriptDeadline deadline(clock, 90);
 //   deadline.SetSeconds(300);                       // Server.ScriptTimeout = 300
 //   if (deadline.Check()) return E_FAIL;             // the script must stop
 //   if (deadline.TimedOut()) AnswerTimeout();
@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <functional>
 
-namespace aspserve {
+namespace host {
 
 class CScriptDeadline {
 public:
@@ -43,4 +43,4 @@ private:
     std::atomic<bool> timedOut_{false};
 };
 
-} // namespace aspserve
+} // namespace host

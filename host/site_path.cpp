@@ -1,11 +1,11 @@
-#include "tools/aspserve/site_path.h"
+#include "host/site_path.h"
 
+#include "com/ascii_case.h"
 #include "host/url_encoding.h"
 
-#include <cctype>
 #include <vector>
 
-namespace aspserve {
+namespace host {
 
 namespace {
 
@@ -109,7 +109,7 @@ std::string LowerExtension(std::string_view path)
         return {};
     std::string extension(path.substr(dot + 1));
     for (char& c : extension)
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        c = com::AsciiLower(c);
     return extension;
 }
 
@@ -120,7 +120,7 @@ std::optional<std::string> SitePathOfUrl(std::string_view target)
     target = target.substr(0, target.find('?'));
     if (target.empty() || target.front() != '/')
         return std::nullopt;
-    const std::optional<std::string> decoded = host::PercentDecode(target, false);
+    const std::optional<std::string> decoded = PercentDecode(target, false);
     if (!decoded || HasForbiddenCharacter(*decoded))
         return std::nullopt;
     return Normalize({}, *decoded, false);
@@ -163,4 +163,4 @@ bool IsAspPage(std::string_view sitePath)
     return LowerExtension(sitePath) == "asp";
 }
 
-} // namespace aspserve
+} // namespace host

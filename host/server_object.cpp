@@ -1,13 +1,13 @@
-#include "tools/aspserve/server_object.h"
+#include "host/server_object.h"
 
 #include "com/bstr.h"
+#include "com/code_page_text.h"
 #include "com/variant.h"
 #include "host/html_text.h"
+#include "host/site_path.h"
 #include "host/url_encoding.h"
-#include "tools/aspserve/site_path.h"
-#include "tools/aspserve/wide_text.h"
 
-namespace aspserve {
+namespace host {
 
 namespace {
 
@@ -23,7 +23,7 @@ enum : DISPID {
     kGetLastError,
 };
 
-const host::TDispMember kMembers[] = {
+const TDispMember kMembers[] = {
     {OLESTR("ScriptTimeout"), kScriptTimeout},
     {OLESTR("CreateObject"), kCreateObject},
     {OLESTR("HTMLEncode"), kHTMLEncode},
@@ -52,7 +52,7 @@ HRESULT CallIfPresent(IDispatch* object, const wchar_t* name, IUnknown* argument
     return object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params, result.Get(), nullptr, nullptr);
 }
 
-HRESULT StringArgument(const host::CDispArgs& args, com::Bstr& out)
+HRESULT StringArgument(const CDispArgs& args, com::Bstr& out)
 {
     HRESULT hr = args.Expect(1, 1);
     if (FAILED(hr))
@@ -69,15 +69,14 @@ HRESULT StringArgument(const host::CDispArgs& args, com::Bstr& out)
 
 CServer::CServer(std::wstring root, std::string page, IUnknown* context, std::function<UINT()> codePage,
                  std::shared_ptr<CScriptDeadline> deadline)
-    : CHostObject(IID_IServer, kMembers), root_(std::move(root)), page_(std::move(page)), context_(context),
+    : CHostObject(kMembers), root_(std::move(root)), page_(std::move(page)), context_(context),
       codePage_(std::move(codePage)), deadline_(std::move(deadline))
 {}
 
 com::ComPtr<CServer> CServer::Create(std::wstring root, std::string page, IUnknown* context,
                                      std::function<UINT()> codePage, std::shared_ptr<CScriptDeadline> deadline)
 {
-    return com::ComPtr<CServer>(
-        new CServer(std::move(root), std::move(page), context, std::move(codePage), std::move(deadline)));
+    return MakeHostObject<CServer>(std::move(root), std::move(page), context, std::move(codePage), std::move(deadline));
 }
 
 void CServer::EndPage() noexcept
@@ -136,7 +135,7 @@ STDMETHODIMP CServer::HTMLEncode(BSTR bstrIn, BSTR* pbstrEncoded)
     return com::ComBoundary([&]() -> HRESULT {
         if (!pbstrEncoded)
             return E_POINTER;
-        com::Bstr::CopyOut(host::HtmlEncode(com::Bstr::ToWide(bstrIn)), pbstrEncoded);
+        com::Bstr::CopyOut(HtmlEncode(com::Bstr::ToWide(bstrIn)), pbstrEncoded);
         return S_OK;
     });
 }
@@ -146,8 +145,8 @@ STDMETHODIMP CServer::URLEncode(BSTR bstrIn, BSTR* pbstrEncoded)
     return com::ComBoundary([&]() -> HRESULT {
         if (!pbstrEncoded)
             return E_POINTER;
-        const std::string bytes = NarrowText(com::Bstr::ToWide(bstrIn), codePage_());
-        com::Bstr::CopyOut(WidenText(host::UrlEncode(bytes), CP_UTF8), pbstrEncoded);
+        const std::string bytes = com::NarrowText(com::Bstr::ToWide(bstrIn), codePage_()).value_or(std::string());
+        com::Bstr::CopyOut(com::WidenText(UrlEncode(bytes), CP_UTF8).value_or(WideString()), pbstrEncoded);
         return S_OK;
     });
 }
@@ -158,13 +157,14 @@ STDMETHODIMP CServer::MapPath(BSTR bstrLogicalPath, BSTR* pbstrPhysicalPath)
         if (!pbstrPhysicalPath)
             return E_POINTER;
         *pbstrPhysicalPath = nullptr;
-        const std::string logical = NarrowText(com::Bstr::ToWide(bstrLogicalPath), CP_UTF8);
+        const std::string logical =
+            com::NarrowText(com::Bstr::ToWide(bstrLogicalPath), CP_UTF8).value_or(std::string());
         const std::optional<std::string> sitePath =
             logical.empty() ? std::optional<std::string>(page_.substr(0, page_.rfind('/') + 1))
                             : SitePathOfInclude(page_, logical, false);
         if (!sitePath)
             return E_INVALIDARG;
-        std::wstring path = root_ + WidenText(*sitePath, CP_UTF8);
+        std::wstring path = root_ + com::WidenText(*sitePath, CP_UTF8).value_or(WideString());
         for (wchar_t& c : path)
             if (c == L'/')
                 c = L'\\';
@@ -196,7 +196,7 @@ STDMETHODIMP CServer::GetLastError(IASPError** ppASPErrorObject)
     return E_NOTIMPL;
 }
 
-HRESULT CServer::InvokeMember(DISPID id, const host::CDispArgs& args, VARIANT* result)
+HRESULT CServer::InvokeMember(DISPID id, const CDispArgs& args, VARIANT* result)
 {
     if (id == kScriptTimeout) {
         result->vt = VT_I4;
@@ -238,4 +238,4 @@ HRESULT CServer::PutMember(DISPID id, const VARIANT& value)
     return put_ScriptTimeout(number.Get()->lVal);
 }
 
-} // namespace aspserve
+} // namespace host

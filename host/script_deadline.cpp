@@ -1,8 +1,8 @@
-#include "tools/aspserve/script_deadline.h"
+#include "host/script_deadline.h"
 
 #include <algorithm>
 
-namespace aspserve {
+namespace host {
 
 CScriptDeadline::CScriptDeadline(TClock clock, std::uint32_t minimumSeconds)
     : clock_(std::move(clock)), start_(clock_()), minimum_(minimumSeconds), seconds_(minimumSeconds)
@@ -22,4 +22,4 @@ bool CScriptDeadline::Check() noexcept
     return timedOut_;
 }
 
-} // namespace aspserve
+} // namespace host

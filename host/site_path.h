@@ -3,16 +3,16 @@
 // segments are separated by single '/', it never leaves the site (no "..", no drive, no
 // backslash, no NUL), and it is well-formed UTF-8.
 //
-//   std::optional<std::string> page = aspserve::SitePathOfUrl("/docs/a%20b.asp?x=1");  // "/docs/a b.asp"
-//   auto inc = aspserve::SitePathOfInclude("/docs/a.asp", "../inc/h.inc", false);     // "/inc/h.inc"
-//   std::string_view type = aspserve::ContentTypeOf("/site.css");                     // "text/css"
+//   std::optional<std::string> page = host::SitePathOfUrl("/docs/a%20b.asp?x=1");  // "/docs/a b.asp"
+//   auto inc = host::SitePathOfInclude("/docs/a.asp", "../inc/h.inc", false);     // "/inc/h.inc"
+//   std::string_view type = host::ContentTypeOf("/site.css");                     // "text/css"
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
-namespace aspserve {
+namespace host {
 
 /// The site path of a request target (the part before '?', percent-decoded). nullopt when the
 /// target is not an absolute path, does not decode, does not decode to UTF-8 (over-long forms
@@ -32,4 +32,4 @@ std::optional<std::string_view> ContentTypeOf(std::string_view sitePath);
 /// True when the site path names an .asp page (case ignored).
 bool IsAspPage(std::string_view sitePath);
 
-} // namespace aspserve
+} // namespace host

@@ -1,11 +1,11 @@
-#include "tools/aspserve/site_path.h"
+#include "host/site_path.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using aspserve::SitePathOfInclude;
-using aspserve::SitePathOfUrl;
+using host::SitePathOfInclude;
+using host::SitePathOfUrl;
 
 TEST(SitePath, UrlsDecodeAndNormalise)
 {
@@ -50,16 +50,16 @@ TEST(SitePath, IncludesResolveFromThePageOrTheRootAndStayInside)
 
 TEST(SitePath, ContentTypesComeFromTheExtension)
 {
-    EXPECT_EQ("text/css; charset=utf-8", aspserve::ContentTypeOf("/site.CSS"));
-    EXPECT_EQ("image/png", aspserve::ContentTypeOf("/img/a.b/logo.png"));
-    EXPECT_EQ("image/svg+xml", aspserve::ContentTypeOf("/x.svg"));
-    EXPECT_EQ("image/x-icon", aspserve::ContentTypeOf("/favicon.ico"));
-    EXPECT_EQ("text/javascript; charset=utf-8", aspserve::ContentTypeOf("/app.js"));
-    EXPECT_EQ(std::nullopt, aspserve::ContentTypeOf("/page.asp"));
-    EXPECT_EQ(std::nullopt, aspserve::ContentTypeOf("/inc/header.inc"));
-    EXPECT_EQ(std::nullopt, aspserve::ContentTypeOf("/dir.png/file"));
-    EXPECT_TRUE(aspserve::IsAspPage("/A/Upload.ASP"));
-    EXPECT_FALSE(aspserve::IsAspPage("/upload.aspx"));
+    EXPECT_EQ("text/css; charset=utf-8", host::ContentTypeOf("/site.CSS"));
+    EXPECT_EQ("image/png", host::ContentTypeOf("/img/a.b/logo.png"));
+    EXPECT_EQ("image/svg+xml", host::ContentTypeOf("/x.svg"));
+    EXPECT_EQ("image/x-icon", host::ContentTypeOf("/favicon.ico"));
+    EXPECT_EQ("text/javascript; charset=utf-8", host::ContentTypeOf("/app.js"));
+    EXPECT_EQ(std::nullopt, host::ContentTypeOf("/page.asp"));
+    EXPECT_EQ(std::nullopt, host::ContentTypeOf("/inc/header.inc"));
+    EXPECT_EQ(std::nullopt, host::ContentTypeOf("/dir.png/file"));
+    EXPECT_TRUE(host::IsAspPage("/A/Upload.ASP"));
+    EXPECT_FALSE(host::IsAspPage("/upload.aspx"));
 }
 
 } // namespace

@@ -1,6 +1,6 @@
-// CScriptSite: the IActiveScriptSite that pagerun gives the VBScript engine. It publishes the page
-// objects under their names (Request, Response, ScriptingContext) and records the first script
-// error the engine reports.
+// CScriptSite: the IActiveScriptSite a page host gives the VBScript engine (see page_engine.h). It
+// publishes the page objects under their names (Request, Response, ...) and records the first
+// script error the engine reports. Windows only.
 #pragma once
 
 #include "com/com_ptr.h"
@@ -11,7 +11,7 @@
 #include <map>
 #include <optional>
 
-namespace pagerun {
+namespace host {
 
 struct TScriptError {
     HRESULT code = S_OK;
@@ -47,10 +47,11 @@ public:
     STDMETHODIMP OnLeaveScript() override;
 
 private:
-    // The site lives on pagerun's stack for the whole run; the count only satisfies COM.
+    // The site lives as long as the engine that uses it (a member of CPageEngine); the count only
+    // satisfies COM.
     volatile LONG refs_ = 1;
     std::map<WideString, com::ComPtr<IUnknown>> items_;
     std::optional<TScriptError> error_;
 };
 
-} // namespace pagerun
+} // namespace host
