@@ -1,7 +1,7 @@
 #include "host/dispatch_args.h"
 
 #include "com/variant.h"
-#include "results/variant_enumerator.h"
+#include "com/variant_enumerator.h"
 
 #include <memory>
 

@@ -15,7 +15,7 @@
 #include "platform/win.h"
 #include "results/name_hash.h"
 #include "results/name_index.h"
-#include "results/variant_enumerator.h"
+#include "com/variant_enumerator.h"
 
 #include <cstddef>
 #include <memory>

@@ -3,7 +3,7 @@
 // policy of the enumerator it was cloned from.
 #include "com/com_object.h"
 #include "com/module_lock.h"
-#include "results/variant_enumerator.h"
+#include "com/variant_enumerator.h"
 
 #include <gtest/gtest.h>
 

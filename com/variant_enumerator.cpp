@@ -1,4 +1,4 @@
-#include "results/variant_enumerator.h"
+#include "com/variant_enumerator.h"
 
 #include "com/com_boundary.h"
 
