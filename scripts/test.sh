@@ -4,8 +4,8 @@
 # ThreadSanitizer, a short fuzzing run, and the Windows builds (x86 and x64) under Wine: the unit
 # suite and the acceptance tests, the release package (its contents, a second build that must give
 # the same bytes, installing it under Wine), then aspserve.exe serving the sample pages to curl
-# (concurrent uploads), to hostile requests and the session and timeout pages (both
-# architectures), and to chromium.
+# (concurrent uploads), to hostile requests and the session and timeout pages, and to chromium,
+# each for both architectures where the machine runs 32-bit programs.
 # Usage: scripts/test.sh [--quick]   (--quick: the style and layering checks and the native ASan/UBSan suite only)
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -84,11 +84,27 @@ if [ $quick -eq 0 ]; then
     bash tests/package/reproducible_test.sh "${package_zip:-no-package.zip}"
   stage "release package installed under Wine (install.cmd, a page, uninstall.cmd)" \
     bash tests/package/install_test.sh "${package_zip:-no-package.zip}" build/win32 build/win64
+  # The curl and browser tests serve pages as one architecture per run: where the machine runs
+  # both, each_wine_arch runs them once as x86 and once as x64; otherwise once, as the one it runs.
+  each_wine_arch() { # COMMAND...
+    local arches arch rc=0
+    arches=$(bash -c 'source tests/wine/wine-arch.sh && wine_select_arches >/dev/null && echo $WINE_ARCHES') || return 2
+    if [ "$(echo $arches | wc -w)" -lt 2 ]; then
+      "$@"
+      return
+    fi
+    for arch in $arches; do
+      echo "--- as $arch"
+      KESTRUNE_WINE_ARCHES=$arch "$@" || rc=1
+    done
+    return $rc
+  }
   # aspserve.exe with the sample pages: HTTP, pages, 16 concurrent uploads (curl), then a browser.
-  stage "aspserve under Wine (curl, concurrent uploads)" bash tests/wine/aspserve_test.sh build/win32 build/win64
+  stage "aspserve under Wine (curl, concurrent uploads)" \
+    each_wine_arch bash tests/wine/aspserve_test.sh build/win32 build/win64
   stage "aspserve under Wine (hostile HTTP, sessions, script timeout)" \
     bash tests/wine/aspserve_strict_test.sh build/win32 build/win64
-  stage "browser (chromium, sample pages)" bash tests/browser/run.sh build/win32 build/win64
+  stage "browser (chromium, sample pages)" each_wine_arch bash tests/browser/run.sh build/win32 build/win64
 fi
 
 echo
